@@ -1,0 +1,128 @@
+// Every text the user sees, in one table keyed like the program's string resources.
+// All texts are UTF-8. Formats use either printf-style %s/%d (C side) or Qt's %1.
+#pragma once
+
+namespace rolvet::str {
+
+// Application identity.
+inline constexpr const char* kAppTitle = "Rolvet";                               // 57344
+inline constexpr const char* kWindowTitle = "Welmo Rolvet 0.3";                  // template 128
+inline constexpr const char* kProductName = "Welmo Rolvet";
+inline constexpr const char* kVersion = "0.3.0.1";
+inline constexpr const char* kSettingsOrganization = "MFC Rolvet Creator アプリケーション";
+inline constexpr const char* kSettingsApplication = "Rolvet";
+inline constexpr const char* kUntitled = "無題";                                  // 61443
+inline constexpr const char* kFileNewName = "Rolvet";
+inline constexpr const char* kFilterName = "Rolvet Files (*.rolvet)";
+inline constexpr const char* kFilterExtension = ".rolvet";
+inline constexpr const char* kFileTypeId = "Rolvet.Document";
+inline constexpr const char* kAllFilesFilter = "すべてのファイル (*.*)";
+inline constexpr const char* kOpenCaption = "開く";
+inline constexpr const char* kSaveAsCaption = "名前を付けて保存";
+inline constexpr const char* kReady = "レディ";                                   // 57345
+inline constexpr const char* kIndicatorCaps = "CAP";                              // 59137
+inline constexpr const char* kIndicatorNum = "NUM";                               // 59138
+inline constexpr const char* kIndicatorScroll = "SCRL";                           // 59139
+
+// Start-up and application commands.
+inline constexpr const char* kOleInitFailed =                                     // 100
+    "OLE の初期化に失敗しました。OLE ライブラリのバージョンが正しいことを確認してください。";
+inline constexpr const char* kAboutCaption = "バージョン情報 Welmo Rolvet";
+inline constexpr const char* kAboutText = "Welmo Rolvet, Version 0.3";
+inline constexpr const char* kRegistryDeleted = "レジストリを削除しました。";
+inline constexpr const char* kHelpFileName = "Rolvet.chm";
+
+// Document flows (Qt-style %1 = path or title).
+inline constexpr const char* kSaveChanges = "%1 への変更を保存しますか?";          // 61699
+inline constexpr const char* kBadFormat = "予期しないファイル形式です。";
+inline constexpr const char* kOpenFailed = "ドキュメントを開くことに失敗しました。";
+inline constexpr const char* kSaveFailed = "ドキュメントの保存に失敗しました。";
+
+// File-error messages by cause (%1 = full path).
+inline constexpr const char* kFileErrorGeneric = "%1 へのアクセス中に不明なエラーが発生しました。";
+inline constexpr const char* kFileErrorNotFound = "%1 が見つかりませんでした。";
+inline constexpr const char* kFileErrorBadPath = "%1 に正しくないパスが含まれています。";
+inline constexpr const char* kFileErrorTooManyOpen =
+    "開いているファイルが多すぎるため、%1 を開けませんでした。";
+inline constexpr const char* kFileErrorAccessDenied = "%1 へのアクセスは拒否されました。";
+inline constexpr const char* kFileErrorInvalidHandle =
+    "正しくないファイル ハンドルが %1 に関連付けられていました。";
+inline constexpr const char* kFileErrorDirFull =
+    "%1 を作成できませんでした。そのディレクトリはいっぱいです。";
+inline constexpr const char* kFileErrorBadSeek = "%1 のシークに失敗しました。";
+inline constexpr const char* kFileErrorHardIO =
+    "%1 へのアクセス中にハードウェア I/O エラーが報告されました。";
+inline constexpr const char* kFileErrorSharingViolation = "%1 へのアクセス中に共有違反が発生しました。";
+inline constexpr const char* kFileErrorLockViolation = "%1 へのアクセス中にロック違反が発生しました。";
+inline constexpr const char* kFileErrorDiskFull = "%1 へのアクセス中にディスクがいっぱいになりました。";
+inline constexpr const char* kFileErrorEndOfFile = "%1 の末尾以降にアクセスしようとしました。";
+
+// Road export (printf-style %s = path).
+inline constexpr const char* kNeedFourVertices = "頂点は4つ以上作ってください。";
+inline constexpr const char* kCopyFailed = "%sのコピーに失敗しました。";
+inline constexpr const char* kWriteFailed = "%sの書き出しに失敗しました。";
+inline constexpr const char* kMqoFilter = "Metasequoiaファイル(*.mqo)";
+inline constexpr const char* kTextureName = "Road.png";
+
+// Dialogs.
+inline constexpr const char* kSetUpCaption = "設定";
+inline constexpr const char* kSetUpDivisionLabel = "頂点と頂点の間の分割数";
+inline constexpr const char* kSetUpWidthLabel = "ロルベットの幅";
+inline constexpr const char* kVertexCaption = "頂点";
+inline constexpr const char* kXYZCaption = "選択頂点の座標";
+inline constexpr const char* kXLabel = "X座標";
+inline constexpr const char* kYLabel = "Y座標";
+inline constexpr const char* kZLabel = "Z座標";
+inline constexpr const char* kOk = "OK";
+inline constexpr const char* kCancel = "キャンセル";
+inline constexpr const char* kEnterNumber = "数字を入力してください。";
+
+// Menus.
+inline constexpr const char* kMenuFile = "ファイル(&F)";
+inline constexpr const char* kMenuEdit = "編集(&E)";
+inline constexpr const char* kMenuSettings = "設定(&S)";
+inline constexpr const char* kMenuView = "表示(&V)";
+inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
+
+// Commands: menu text, status-bar prompt and tooltip, keyed by command ID.
+struct CommandText {
+    int id;
+    const char* menu;
+    const char* prompt;
+    const char* tooltip; // nullptr: none
+};
+
+inline constexpr CommandText kCommandTexts[] = {
+    {57600, "新規作成(&N)\tCtrl+N", "新規にファイルを作成", "新規ファイル"},
+    {57601, "開く(&O)...\tCtrl+O", "既存のファイルを開く", "開く"},
+    {57603, "上書き保存(&S)\tCtrl+S", "作業中のファイルを上書きして保存", "保存"},
+    {57604, "名前を付けて保存(&A)...", "作業中のファイルを新しい名前で保存", "名前をつけて保存"},
+    {32772, "書き出し(&E)", "ファイルの書き出し", "ファイル書き出し"},
+    {57616, "最近使ったファイル", "指定のファイルを開く", nullptr},
+    {57665, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了"},
+    {57643, "元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻す", "元に戻す"},
+    {57635, "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに保存", "切り取り"},
+    {57634, "コピー(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存", "コピー"},
+    {57637, "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"},
+    {32775, "設定(&S)", "設定", "設定"},
+    {32786, "XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"},
+    {32784, "頂点表示(&V)", "頂点を表示", "頂点表示"},
+    {32779, "レジストリの削除(&U)", "レジストリの削除", "レジストリ削除"},
+    {59392, "ツール バー(&T)", "ツール バーの 表示/非表示", "ツール バーの表示切り替え"},
+    {59393, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示切り替え"},
+    {32777, "目次(&H)", "ヘルプファイルを表示", "ヘルプ"},
+    {57664, "バージョン情報 Welmo Rolvet(&A)...", "プログラム情報、バージョン、著作権を表示します。",
+     "バージョン情報"},
+};
+
+// Returns the texts of a command ID, or nullptr when the ID has none.
+constexpr const CommandText* FindCommandText(int id) {
+    for (const auto& c : kCommandTexts) {
+        if (c.id == id) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace rolvet::str

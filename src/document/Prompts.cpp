@@ -1,0 +1,58 @@
+#include "document/Prompts.h"
+
+#include "common/Strings.h"
+
+#include <QDialog>
+#include <QFileDialog>
+
+namespace {
+
+class CQtPrompts final : public CPrompts {
+public:
+    void ShowMessage(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(rolvet::str::kAppTitle), text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+    void ShowInformation(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Information, QString::fromUtf8(rolvet::str::kAppTitle), text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+    QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(rolvet::str::kAppTitle), text,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int result = box.exec();
+        return static_cast<QMessageBox::StandardButton>(result);
+    }
+    QString AskFileName(QWidget* parent, const FileDialogRequest& request) override {
+        QFileDialog dialog(parent, request.caption);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setNameFilters(request.filters);
+        if (!request.defaultSuffix.isEmpty()) {
+            dialog.setDefaultSuffix(request.defaultSuffix);
+        }
+        if (!request.proposedPath.isEmpty()) {
+            dialog.selectFile(request.proposedPath);
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return {};
+        }
+        return dialog.selectedFiles().constFirst();
+    }
+    int RunDialog(QDialog& dialog) override { return dialog.exec(); }
+};
+
+CPrompts* g_override = nullptr;
+
+} // namespace
+
+CPrompts& Prompts() {
+    static CQtPrompts real;
+    return g_override ? *g_override : real;
+}
+
+void SetPrompts(CPrompts* prompts) { g_override = prompts; }

@@ -1,0 +1,80 @@
+#include "document/RolvetDoc.h"
+
+#include "common/Strings.h"
+#include "document/VertexStore.h"
+
+#include <QFileInfo>
+
+CRolvetDoc::CRolvetDoc(QObject* parent)
+    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {}
+
+void CRolvetDoc::SetSelectedIndex(int index) {
+    if (m_nSelectedIndex != index) {
+        m_nSelectedIndex = index;
+        emit selectionChanged(index);
+    }
+}
+
+void CRolvetDoc::SetModifiedFlag(bool modified) {
+    if (m_bModified != modified) {
+        m_bModified = modified;
+        emit modifiedChanged(modified);
+    }
+}
+
+void CRolvetDoc::SetTitle(const QString& title) {
+    if (m_strTitle != title) {
+        m_strTitle = title;
+        emit titleChanged(title);
+    }
+}
+
+void CRolvetDoc::SetPathName(const QString& path) {
+    m_strPathName = path;
+    SetTitle(QFileInfo(path).fileName());
+}
+
+bool CRolvetDoc::OnNewDocument() {
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    m_nDivisionCount = rolvet::kDefaultDivisionCount;
+    m_nRoadWidth = rolvet::kDefaultRoadWidth;
+    TheVertexStore().Clear();
+    return true;
+}
+
+rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
+    const bool wasModified = IsModified();
+    rolvet::TrackData track;
+    rolvet::TrackError error = rolvet::LoadTrackFile(path.toStdString(), track);
+    if (error.kind == rolvet::TrackErrorKind::CannotOpen) {
+        SetModifiedFlag(wasModified);
+        return error;
+    }
+    if (error) {
+        // The file was opened but not read: fall back to a fresh untitled track.
+        SetTitle(QString::fromUtf8(rolvet::str::kUntitled));
+        OnNewDocument();
+        UpdateAllViews();
+        return error;
+    }
+    m_nDivisionCount = track.divisionCount;
+    m_nRoadWidth = track.roadWidth;
+    TheVertexStore().Assign(std::move(track.vertices));
+    SetModifiedFlag(false);
+    SetPathName(path);
+    UpdateAllViews();
+    return {};
+}
+
+rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
+    rolvet::TrackError error = rolvet::SaveTrackFile(path.toStdString(), m_nDivisionCount,
+                                                     m_nRoadWidth, TheVertexStore().All());
+    if (!error) {
+        SetModifiedFlag(false);
+        SetPathName(path);
+    }
+    return error;
+}
+
+void CRolvetDoc::UpdateAllViews() { emit viewsNeedUpdate(); }
