@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 class CRolvetDoc : public QObject {
     Q_OBJECT
 
@@ -47,6 +49,14 @@ public:
 
     // Tells every view to redraw.
     void UpdateAllViews();
+
+    // Command handlers of the document; parent owns the dialogs and messages they show.
+    void OnFileExport(QWidget* parent);         // 32772 書き出し (src/export/RolvetDocExport.cpp)
+    void OnSetUp(QWidget* parent);              // 32775 設定 (src/document/RolvetDocCommands.cpp)
+    void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (src/document/RolvetDocCommands.cpp)
+    void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (src/document/RolvetDocCommands.cpp)
+    // Enable rule of 32786: 0 <= selected index < vertex count.
+    bool CanEditSelectedVertex() const;         // (src/document/RolvetDocCommands.cpp)
 
 signals:
     void viewsNeedUpdate();
