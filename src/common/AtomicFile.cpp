@@ -57,7 +57,10 @@ FileStatus CAtomicFile::Open() {
         return FileStatus::FromErrno(EISDIR);
     }
     const auto folder = m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + m_target.filename().string() + ".XXXXXX")).string();
+    std::string name(".");
+    name += m_target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (folder / name).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         return FileStatus::FromErrno(errno);
