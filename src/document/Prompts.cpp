@@ -15,7 +15,7 @@ public:
         box.exec();
     }
     void ShowInformation(QWidget* parent, const QString& text) override {
-        QMessageBox box(QMessageBox::Information, QString::fromUtf8(rolvet::str::kAppTitle), text,
+        QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(rolvet::str::kAppTitle), text,
                         QMessageBox::Ok, parent);
         box.exec();
     }

@@ -22,7 +22,7 @@ public:
     virtual ~CPrompts() = default;
     // A modal message with the warning icon, caption "Rolvet" and an OK button.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
-    // A modal message with an information icon and an OK button.
+    // A modal message without an icon, with an OK button.
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
     // A Yes / No / Cancel question; returns Yes, No or Cancel.
     virtual QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& text) = 0;
