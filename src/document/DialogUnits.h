@@ -1,0 +1,37 @@
+// Lays out dialogs from dialog units, the font-relative units in which the dialog tables are given.
+//
+// One horizontal dialog unit is a quarter of the dialog font's average character width, one
+// vertical unit an eighth of the font's height. The average width is measured over the 52 Latin
+// letters, like the classic desktop dialog manager does, and both results are rounded to whole
+// pixels. Sizes scale with the font, so a dialog keeps its proportions whatever font is used.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+
+class QWidget;
+
+class CDialogUnits {
+public:
+    explicit CDialogUnits(const QFont& font);
+
+    // Base units of the font: average character width and character height, in pixels.
+    int BaseX() const { return m_nBaseX; }
+    int BaseY() const { return m_nBaseY; }
+
+    int ToPixelsX(int du) const;
+    int ToPixelsY(int du) const;
+    // The rectangle at dialog-unit position (x, y) with size cx by cy.
+    QRect ToPixels(int x, int y, int cx, int cy) const;
+
+    // Places widget at the given dialog-unit rectangle of its parent.
+    void Place(QWidget* widget, int x, int y, int cx, int cy) const;
+
+private:
+    int m_nBaseX = 0;
+    int m_nBaseY = 0;
+};
+
+// The dialog font at the given point size: a Japanese sans-serif face available on Linux, the
+// closest match to the desktop's dialog faces (a Gothic face for Japanese text).
+QFont DialogFont(int pointSize);

@@ -1,0 +1,53 @@
+// The document's track commands: settings, vertex list and the selected vertex's coordinates.
+// Each dialog only collects values; the command applies them.
+#include "document/Prompts.h"
+#include "document/RolvetDoc.h"
+#include "document/SetUpDialog.h"
+#include "document/VertexDialog.h"
+#include "document/VertexStore.h"
+#include "document/XYZDialog.h"
+
+void CRolvetDoc::OnSetUp(QWidget* parent) {
+    CSetUpDialog dialog(m_nRoadWidth, m_nDivisionCount, parent);
+    if (Prompts().RunDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    m_nRoadWidth = dialog.RoadWidth();
+    m_nDivisionCount = dialog.DivisionCount();
+    // Marked even when nothing changed. The plan does not show either setting: no redraw.
+    SetModifiedFlag(true);
+}
+
+void CRolvetDoc::OnShowVertices(QWidget* parent) {
+    const std::string text = rolvet::VertexListText(TheVertexStore().All());
+    CVertexDialog dialog(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
+                         parent);
+    // Whatever the user typed stays in the dialog: the track is never changed here.
+    Prompts().RunDialog(dialog);
+}
+
+bool CRolvetDoc::CanEditSelectedVertex() const {
+    return TheVertexStore().IsValidIndex(m_nSelectedIndex);
+}
+
+void CRolvetDoc::OnEditSelectedVertex(QWidget* parent) {
+    // Checked again here so the command never runs with an index outside the store.
+    if (!CanEditSelectedVertex()) {
+        return;
+    }
+    const CVector3D& current = TheVertexStore().At(m_nSelectedIndex);
+    CXYZDialog dialog(current.x, current.y, current.z, parent);
+    if (Prompts().RunDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    // The dialog is modal, so the store cannot have changed; look the vertex up again anyway.
+    CVector3D* vertex = TheVertexStore().Find(m_nSelectedIndex);
+    if (vertex == nullptr) {
+        return;
+    }
+    vertex->x = dialog.X();
+    vertex->y = dialog.Y();
+    vertex->z = dialog.Z();
+    SetModifiedFlag(true);
+    UpdateAllViews();
+}

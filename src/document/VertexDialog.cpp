@@ -1,0 +1,87 @@
+#include "document/VertexDialog.h"
+
+#include "common/Strings.h"
+#include "document/DialogUnits.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <charconv>
+
+namespace rolvet {
+
+namespace {
+
+// Appends value as "%f" would print it in the C locale.
+void AppendFixed6(std::string& out, double value) {
+    char buffer[400]; // the longest double in fixed notation has 309 integer digits
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    if (ec == std::errc()) {
+        out.append(buffer, end);
+    }
+}
+
+} // namespace
+
+std::string VertexListText(std::span<const CVector3D> vertices) {
+    std::string text;
+    text.reserve(vertices.size() * 40);
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const CVector3D& v = vertices[i];
+        text += '(';
+        AppendFixed6(text, static_cast<double>(v.x));
+        text += ',';
+        AppendFixed6(text, static_cast<double>(v.y));
+        text += ',';
+        AppendFixed6(text, static_cast<double>(v.z));
+        text += ')';
+        text += i + 1 < vertices.size() ? ",\r\n" : "\r\n";
+    }
+    return text;
+}
+
+} // namespace rolvet
+
+CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
+    : QDialog(parent), m_strText(text) {
+    setWindowTitle(QString::fromUtf8(rolvet::str::kVertexCaption));
+    setFont(DialogFont(9));
+    const CDialogUnits du(font());
+
+    // Controls in tab order.
+    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
+    ok->setObjectName(QStringLiteral("button1"));
+    ok->setDefault(true);
+    du.Place(ok, 205, 162, 50, 14);
+
+    auto* cancel = new QPushButton(QString::fromUtf8(rolvet::str::kCancel), this);
+    cancel->setObjectName(QStringLiteral("button2"));
+    du.Place(cancel, 259, 162, 50, 14);
+
+    // A multi-line edit without scroll bars that scrolls both ways to follow the cursor; Tab
+    // moves on to the next control as in any other dialog field.
+    m_pEdit = new QPlainTextEdit(this);
+    m_pEdit->setObjectName(QStringLiteral("edit1003"));
+    m_pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_pEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pEdit->setTabChangesFocus(true);
+    m_pEdit->setPlainText(m_strText);
+    du.Place(m_pEdit, 7, 7, 302, 149);
+
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, m_pEdit);
+    setFixedSize(du.ToPixelsX(316), du.ToPixelsY(183));
+
+    connect(ok, &QPushButton::clicked, this, &CVertexDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &CVertexDialog::reject);
+
+    ok->setFocus();
+}
+
+void CVertexDialog::accept() {
+    m_strText = m_pEdit->toPlainText();
+    m_strText.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    QDialog::accept();
+}

@@ -1,0 +1,38 @@
+// The vertex list dialog "頂点": shows the track's control points as editable text. Nothing typed
+// there is read back into the track.
+//
+// Object names: "edit1003" (the text), "button1" (OK), "button2" (キャンセル).
+#pragma once
+
+#include "document/Vector3D.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <span>
+#include <string>
+
+class QPlainTextEdit;
+
+class CVertexDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CVertexDialog(const QString& text, QWidget* parent = nullptr);
+
+    // The text as given, or as edited once OK was chosen (lines ended by "\r\n").
+    const QString& Text() const { return m_strText; }
+
+    void accept() override;
+
+private:
+    QString m_strText;
+    QPlainTextEdit* m_pEdit = nullptr; // 1003
+};
+
+namespace rolvet {
+// The vertex list: "(x,y,z)" per vertex with six decimals in store order, ",\r\n" after every
+// vertex but the last and "\r\n" after the last; empty for no vertices. Always a decimal point,
+// whatever the process locale.
+std::string VertexListText(std::span<const CVector3D> vertices);
+} // namespace rolvet

@@ -1,0 +1,119 @@
+#include "document/XYZDialog.h"
+
+#include "common/Strings.h"
+#include "document/DialogUnits.h"
+#include "document/Prompts.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
+
+namespace rolvet {
+
+namespace {
+
+// The C locale, so that a decimal point is read whatever the process locale says.
+locale_t CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+}
+
+} // namespace
+
+QString FormatCoordinate(float value) {
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                         std::chars_format::general, 6);
+    if (ec != std::errc()) {
+        return {};
+    }
+    return QString::fromLatin1(buffer, end - buffer);
+}
+
+std::optional<float> ScanCoordinate(const QString& text) {
+    // Only the first 399 characters take part, as with a 400-character read buffer.
+    const std::string s = text.left(399).toStdString();
+    const char* begin = s.c_str();
+    char* end = nullptr;
+    const double d = strtod_l(begin, &end, CLocale());
+    if (end == begin) {
+        return std::nullopt;
+    }
+    const float f = static_cast<float>(d);
+    if (!std::isfinite(f)) {
+        return std::nullopt;
+    }
+    return f;
+}
+
+} // namespace rolvet
+
+CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
+    : QDialog(parent), m_fX(x), m_fY(y), m_fZ(z) {
+    setWindowTitle(QString::fromUtf8(rolvet::str::kXYZCaption));
+    setFont(DialogFont(8));
+    const CDialogUnits du(font());
+
+    // Controls in tab order.
+    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
+    ok->setObjectName(QStringLiteral("button1"));
+    ok->setDefault(true);
+    du.Place(ok, 78, 101, 50, 14);
+
+    auto* cancel = new QPushButton(QString::fromUtf8(rolvet::str::kCancel), this);
+    cancel->setObjectName(QStringLiteral("button2"));
+    du.Place(cancel, 132, 101, 50, 14);
+
+    const char* labels[3] = {rolvet::str::kXLabel, rolvet::str::kYLabel, rolvet::str::kZLabel};
+    const char* labelNames[3] = {"labelX", "labelY", "labelZ"};
+    const char* editNames[3] = {"edit1005", "edit1006", "edit1007"};
+    const float values[3] = {x, y, z};
+    QWidget* previous = cancel;
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QString::fromUtf8(labels[i]), this);
+        label->setObjectName(QString::fromLatin1(labelNames[i]));
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        du.Place(label, 7, 24 + 25 * i, 44, 15);
+
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(editNames[i]));
+        edit->setText(rolvet::FormatCoordinate(values[i]));
+        du.Place(edit, 65, 20 + 25 * i, 104, 16);
+        m_pEdits[i] = edit;
+
+        setTabOrder(previous, edit);
+        previous = edit;
+    }
+    setTabOrder(ok, cancel);
+    setFixedSize(du.ToPixelsX(205), du.ToPixelsY(122));
+
+    connect(ok, &QPushButton::clicked, this, &CXYZDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &CXYZDialog::reject);
+
+    ok->setFocus();
+}
+
+void CXYZDialog::accept() {
+    float read[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::optional<float> value = rolvet::ScanCoordinate(m_pEdits[i]->text());
+        if (!value) {
+            Prompts().ShowMessage(this, QString::fromUtf8(rolvet::str::kEnterNumber));
+            m_pEdits[i]->setFocus();
+            m_pEdits[i]->selectAll();
+            return;
+        }
+        read[i] = *value;
+    }
+    m_fX = read[0];
+    m_fY = read[1];
+    m_fZ = read[2];
+    QDialog::accept();
+}
