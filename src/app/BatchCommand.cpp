@@ -1,19 +1,78 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
+#include "document/TrackFile.h"
+#include "export/RoadExport.h"
+#include "export/RoadRibbon.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
 void PrintHelp() {
-    std::printf("%s %s\n\n"
-                "Usage:\n"
-                "  rolvet [TRACK.rolvet]   start the editor, optionally on a track file\n"
-                "  rolvet --help           show this help\n"
-                "  rolvet --version        show the version\n",
-                rolvet::str::kProductName, rolvet::str::kVersion);
+    std::printf(
+        "%s %s\n\n"
+        "Usage:\n"
+        "  rolvet [TRACK.rolvet]                  start the editor, optionally on a track file\n"
+        "  rolvet --export TRACK.rolvet OUT.mqo   write the road model of TRACK to OUT and copy\n"
+        "                                         Road.png beside it, without opening a window\n"
+        "  rolvet --help                          show this help\n"
+        "  rolvet --version                       show the version\n"
+        "\n"
+        "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
+        "the editor's message on standard error when the track cannot be read or the\n"
+        "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
+        "in .mqo).\n",
+        rolvet::str::kProductName, rolvet::str::kVersion);
+}
+
+int UsageError(const char* what) {
+    std::fprintf(stderr, "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo\n", what);
+    return kExitUsage;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return kExitFailure;
+}
+
+// rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
+int RunExport(int argc, char** argv, int at) {
+    if (argc != 4 || at != 1) {
+        return UsageError("--export takes exactly two arguments: a track file and a .mqo file");
+    }
+    const std::string trackPath = argv[2];
+    const std::string modelPath = argv[3];
+    if (!rolvet::HasMqoExtension(modelPath)) {
+        return UsageError("the output file must have the extension .mqo");
+    }
+
+    rolvet::TrackData track;
+    if (const rolvet::TrackError error = rolvet::LoadTrackFile(trackPath, track)) {
+        return Fail(rolvet::TrackErrorMessage(error));
+    }
+
+    const rolvet::RoadExportResult check =
+        rolvet::CheckRoadExport(track.vertices.size(), track.divisionCount);
+    if (check.status != rolvet::RoadExportStatus::Ok) {
+        return Fail(check.message);
+    }
+
+    rolvet::RoadExportRequest request;
+    request.modelPath = modelPath;
+    request.points = track.vertices;
+    request.divisions = track.divisionCount;
+    request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
+    const rolvet::RoadExportResult result = rolvet::ExportRoad(request);
+    if (!result.message.empty()) {
+        return Fail(result.message);
+    }
+    return result.status == rolvet::RoadExportStatus::Ok ? 0 : kExitFailure;
 }
 
 } // namespace
@@ -27,6 +86,11 @@ std::optional<int> RunBatchCommand(int argc, char** argv) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("%s %s\n", rolvet::str::kProductName, rolvet::str::kVersion);
             return 0;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--export") == 0) {
+            return RunExport(argc, argv, i);
         }
     }
     return std::nullopt;

@@ -63,6 +63,9 @@ inline constexpr const char* kCopyFailed = "%sのコピーに失敗しました�
 inline constexpr const char* kWriteFailed = "%sの書き出しに失敗しました。";
 inline constexpr const char* kMqoFilter = "Metasequoiaファイル(*.mqo)";
 inline constexpr const char* kTextureName = "Road.png";
+inline constexpr const char* kTooManyVertices =
+    "頂点数と分割数が大きすぎるため書き出せません。"; // the model format counts in 32 bits
+inline constexpr const char* kExporting = "書き出しています...";
 
 // Dialogs.
 inline constexpr const char* kSetUpCaption = "設定";

@@ -1,0 +1,79 @@
+// The Metasequoia text model of the road: one material with the road texture and one object
+// whose vertices and faces form the ribbon. Lines end with CR LF on every platform and numbers
+// never depend on the process locale.
+#pragma once
+
+#include "document/Vector3D.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace rolvet {
+
+// Where the text goes. Write returns false when the bytes could not be taken.
+class CByteSink {
+public:
+    virtual ~CByteSink() = default;
+    virtual bool Write(const char* data, std::size_t size) = 0;
+};
+
+// Collects everything in memory (tests, comparisons).
+class CStringSink final : public CByteSink {
+public:
+    bool Write(const char* data, std::size_t size) override {
+        m_text.append(data, size);
+        return true;
+    }
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+// Writes to an open stdio stream.
+class CStdioSink final : public CByteSink {
+public:
+    explicit CStdioSink(std::FILE* file) : m_file(file) {}
+    bool Write(const char* data, std::size_t size) override {
+        return std::fwrite(data, 1, size, m_file) == size;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+// Told how far the export is (done out of total work units); returns false to cancel.
+using ExportProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+enum class WriteOutcome { Written, Failed, Cancelled };
+
+// Writes the number as printf("%f") does in the C locale: fixed point, six decimals, correctly
+// rounded (ties to even), "-" for a set sign bit, "inf"/"nan" for non-finite values.
+// out needs room for kMaxFixedLength characters; returns the end of what was written.
+inline constexpr std::size_t kMaxFixedLength = 64;
+char* FormatFixed6(char* out, float value);
+
+// Writes the object chunk of the ribbon over the closed loop points. Returns Failed when the
+// sink refuses bytes or the vertex count does not fit the format, Cancelled when progress
+// asked to stop. Memory use does not grow with the track: the text streams out in blocks.
+WriteOutcome WriteRoadObject(CByteSink& sink, std::span<const CVector3D> points, int divisions,
+                             float halfWidth, const ExportProgress& progress = {});
+
+// Writes the whole model: header, scene, material, the object chunk and "Eof".
+WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points, int divisions,
+                              float halfWidth, const ExportProgress& progress = {});
+
+// Writes the model of points to path through a temporary file that replaces path only when
+// complete; a failed or cancelled write leaves any existing file as it was. A path that names
+// something other than a regular file (a device, a folder) is refused and left alone.
+WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,
+                          float halfWidth, const ExportProgress& progress = {});
+
+// The model of the track in the process-wide vertex store; true when the file was written.
+bool WriteMqoFile(const std::string& path, int divisions, float halfWidth);
+
+} // namespace rolvet

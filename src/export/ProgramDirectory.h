@@ -1,0 +1,18 @@
+// The folder of the running program and the folder part of a path.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rolvet {
+
+// The directory of the running executable with a trailing '/'; empty when it cannot be found.
+std::string GetProgramDirectory();
+
+// The directory part of path with a trailing '/': everything before the last '/' or '\'. When
+// that part already ends with a separator it is kept as it is; a separator at the very start
+// gives "/". Nothing when path holds no separator.
+std::optional<std::string> GetDirectoryPart(std::string_view path);
+
+} // namespace rolvet

@@ -1,0 +1,56 @@
+// The road export shared by the editor and the command line: checks, the model file and the
+// texture copy, with the texts the user is shown.
+#pragma once
+
+#include "common/AtomicFile.h"
+#include "document/Vector3D.h"
+#include "export/MqoWriter.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace rolvet {
+
+enum class RoadExportStatus {
+    Ok,
+    TooFewVertices, // fewer than four control points
+    TooLarge,       // the vertex count does not fit the model format
+    WriteFailed,    // the model could not be created or written; no texture copied
+    Cancelled,      // stopped through the progress callback; no file left behind
+    CopyFailed,     // the model is written but the texture could not be copied
+};
+
+struct RoadExportResult {
+    RoadExportStatus status = RoadExportStatus::Ok;
+    std::string message; // what the user is told (UTF-8); empty when nothing is said
+};
+
+struct RoadExportRequest {
+    std::string modelPath;             // the ".mqo" file to write
+    std::span<const CVector3D> points; // the closed centre line
+    int divisions = 0;
+    float halfWidth = 0.0f;
+    std::string textureSource; // empty: FindTextureSource()
+    ExportProgress progress;   // may be empty
+};
+
+// Whether a track can be exported at all (checked before a file name is asked for).
+RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions);
+
+// Writes the model, then copies the texture beside it, replacing an existing one.
+RoadExportResult ExportRoad(const RoadExportRequest& request);
+
+// True when the file name's extension is "mqo" in any letter case.
+bool HasMqoExtension(std::string_view path);
+
+// Where the texture is taken from: "Data/Road.png" in the program's folder, or, when that is
+// missing, the copy installed with the program.
+std::string FindTextureSource();
+
+// Copies source over destination through a temporary file: an existing destination is replaced
+// only by a complete copy.
+FileStatus CopyFileReplacing(const std::string& source, const std::string& destination);
+
+} // namespace rolvet

@@ -1,0 +1,78 @@
+// The document's export command: asks for a ".mqo" path, writes the road model and copies the
+// texture beside it.
+#include "common/Strings.h"
+#include "document/Prompts.h"
+#include "document/RolvetDoc.h"
+#include "document/VertexStore.h"
+#include "export/RoadExport.h"
+#include "export/RoadRibbon.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+
+#include <vector>
+
+namespace {
+
+// The progress dialog appears only when an export runs longer than this.
+constexpr int kProgressDelayMs = 500;
+constexpr int kProgressSteps = 1000;
+
+} // namespace
+
+void CRolvetDoc::OnFileExport(QWidget* parent) {
+    FileDialogRequest request;
+    request.save = true;
+    request.filters = {QString::fromUtf8(rolvet::str::kMqoFilter)};
+    request.defaultSuffix = QStringLiteral("mqo");
+
+    const rolvet::RoadExportResult check =
+        rolvet::CheckRoadExport(TheVertexStore().All().size(), m_nDivisionCount);
+    if (check.status != rolvet::RoadExportStatus::Ok) {
+        Prompts().ShowMessage(parent, QString::fromStdString(check.message));
+        return;
+    }
+
+    const QString path = Prompts().AskFileName(parent, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::string modelPath = path.toStdString();
+    if (!rolvet::HasMqoExtension(modelPath)) {
+        return; // another extension is refused without a word
+    }
+
+    // The points as they are now; the export never changes the track.
+    const auto all = TheVertexStore().All();
+    const std::vector<CVector3D> points(all.begin(), all.end());
+
+    QProgressDialog progress(QString::fromUtf8(rolvet::str::kExporting),
+                             QString::fromUtf8(rolvet::str::kCancel), 0, kProgressSteps, parent);
+    progress.setWindowTitle(QString::fromUtf8(rolvet::str::kAppTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+
+    rolvet::RoadExportRequest exportRequest;
+    exportRequest.modelPath = modelPath;
+    exportRequest.points = points;
+    exportRequest.divisions = m_nDivisionCount;
+    exportRequest.halfWidth = rolvet::HalfRoadWidth(m_nRoadWidth);
+    exportRequest.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+        if (total > 0) {
+            progress.setValue(static_cast<int>(done * kProgressSteps / total));
+        }
+        return !progress.wasCanceled();
+    };
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const rolvet::RoadExportResult result = rolvet::ExportRoad(exportRequest);
+    QApplication::restoreOverrideCursor();
+    progress.close();
+
+    if (!result.message.empty()) {
+        Prompts().ShowMessage(parent, QString::fromStdString(result.message));
+    }
+}
