@@ -344,6 +344,8 @@ private slots:
         QCOMPARE(*rolvet::ScanCoordinate("12abc"), 12.0f);
         QCOMPARE(*rolvet::ScanCoordinate("3.4028235e38"), FLT_MAX); // rounds down to the largest
         QCOMPARE(*rolvet::ScanCoordinate("0.1"), 0.1f);
+        // A "0x" without hexadecimal digits is the number 0 followed by ignored text.
+        QCOMPARE(*rolvet::ScanCoordinate("0xg"), 0.0f);
 
         // No number at all, or none that is finite in single precision.
         const char* rejected[] = {"",     "abc",   "   ",          "-",     "+.",      "e5",
