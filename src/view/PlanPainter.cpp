@@ -1,0 +1,220 @@
+#include "view/PlanPainter.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+
+#include <cstdlib>
+#include <utility>
+
+namespace rolvet::plan {
+
+namespace {
+
+QPen CosmeticPen(QRgb colour, Qt::PenStyle style = Qt::SolidLine) {
+    // One pixel wide whatever the transformation; flat caps leave the far end pixel out, as a
+    // window-system line-to does.
+    QPen pen(QColor::fromRgb(colour), 1, style, Qt::FlatCap, Qt::MiterJoin);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+QPoint ToQPoint(Pixel p) {
+    return {p.x, p.y};
+}
+
+// Axes, the dotted square and the four labels: everything drawn before the track.
+void PaintReference(QPainter& painter, const PlanScene& scene) {
+    const Centre c = CentreOf(scene.width, scene.height);
+    const int width = scene.width;
+    const int height = scene.height;
+
+    painter.setPen(CosmeticPen(kAxisColour));
+    painter.drawLine(c.cx, 0, c.cx, height);
+    painter.drawLine(0, c.cy, width, c.cy);
+
+    // The square is dotted over an opaque background: the gaps are painted in the background
+    // colour, also where the square crosses an axis.
+    const SquareCorners sq = ReferenceSquare(scene.scale, c);
+    const QPoint corners[5] = {ToQPoint(sq.topLeft), ToQPoint(sq.topRight),
+                               ToQPoint(sq.bottomRight), ToQPoint(sq.bottomLeft),
+                               ToQPoint(sq.topLeft)};
+    painter.setPen(CosmeticPen(kGreyColour, Qt::DotLine));
+    painter.setBackground(QColor::fromRgb(kBackgroundColour));
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.drawPolyline(corners, 5);
+
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setPen(QColor::fromRgb(kGreyColour));
+    QFont font = scene.font;
+    font.setStyleStrategy(QFont::NoAntialias);
+    painter.setFont(font);
+    // Each label is placed by the top-left corner of its text.
+    const int ascent = painter.fontMetrics().ascent();
+    const auto label = [&](int x, int y, const char* text) {
+        painter.drawText(x, y + ascent, QString::fromLatin1(text));
+    };
+    label(0, c.cy - 7, "-X");
+    label(width - 20, c.cy - 7, "+X");
+    label(c.cx - 8, 0, "-Z");
+    label(c.cx - 8, height - 15, "+Z");
+}
+
+void BeginPlan(QPainter& painter) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+QRect MarkerRect(Pixel p) {
+    return {p.x - 2, p.y - 2, 5, 5};
+}
+
+// The 32-bit pixels of an image that a painter is drawing into.
+struct Raster {
+    quint32* bits = nullptr;
+    qsizetype stride = 0; // pixels per line
+    int width = 0;
+    int height = 0;
+
+    bool Contains(Pixel p) const { return p.x >= 0 && p.y >= 0 && p.x < width && p.y < height; }
+
+    void Fill(Pixel p, quint32 colour) const {
+        const int left = std::max(p.x - 2, 0);
+        const int right = std::min(p.x + 2, width - 1);
+        const int top = std::max(p.y - 2, 0);
+        const int bottom = std::min(p.y + 2, height - 1);
+        for (int y = top; y <= bottom; ++y) {
+            quint32* row = bits + y * stride;
+            for (int x = left; x <= right; ++x) {
+                row[x] = colour;
+            }
+        }
+    }
+
+    // A line between two points inside the image, with exactly the pixels that QPainter's raster
+    // engine sets for an aliased, solid, one-pixel, flat-capped line: the major axis covers the
+    // half-open range from the smaller to the larger end coordinate, and the minor coordinate
+    // advances in 16.16 fixed point by the truncated slope, starting half a step in when it
+    // grows. The drawing tests compare this with QPainter on many random lines.
+    void Line(Pixel a, Pixel b, quint32 colour) const {
+        const int dx = b.x - a.x;
+        const int dy = b.y - a.y;
+        if (std::abs(dx) >= std::abs(dy)) {
+            if (dx == 0) {
+                return;
+            }
+            if (a.x > b.x) {
+                std::swap(a, b);
+            }
+            const long long step = (static_cast<long long>(b.y - a.y) * 65536) / (b.x - a.x);
+            long long y = static_cast<long long>(a.y) * 65536 + (step > 0 ? step / 2 : 0);
+            for (int x = a.x; x < b.x; ++x) {
+                bits[(y >> 16) * stride + x] = colour;
+                y += step;
+            }
+        } else {
+            if (a.y > b.y) {
+                std::swap(a, b);
+            }
+            const long long step = (static_cast<long long>(b.x - a.x) * 65536) / (b.y - a.y);
+            long long x = static_cast<long long>(a.x) * 65536 + (step > 0 ? step / 2 : 0);
+            for (int y = a.y; y < b.y; ++y) {
+                bits[y * stride + (x >> 16)] = colour;
+                x += step;
+            }
+        }
+    }
+};
+
+// The image that painter writes into, when its pixels can be written directly with the same
+// result as painting: a 32-bit image, no clip, no transformation, full opacity, plain overdraw.
+QImage* DirectTarget(QPainter& painter) {
+    QImage* image = dynamic_cast<QImage*>(painter.device());
+    if (image == nullptr || image->isNull()) {
+        return nullptr;
+    }
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        return nullptr;
+    }
+    if (painter.hasClipping() || !painter.combinedTransform().isIdentity() ||
+        painter.opacity() != 1.0 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
+        image->devicePixelRatio() != 1.0) {
+        return nullptr;
+    }
+    return image;
+}
+
+// Whether vertex i is drawn red: only a selection inside the store marks anything.
+bool IsSelected(const PlanScene& scene, std::size_t i) {
+    return scene.selected >= 0 && static_cast<std::size_t>(scene.selected) == i;
+}
+
+} // namespace
+
+void PaintPlanStraight(QPainter& painter, const PlanScene& scene) {
+    painter.save();
+    BeginPlan(painter);
+    PaintReference(painter, scene);
+
+    const Centre c = CentreOf(scene.width, scene.height);
+    const QBrush selectedBrush{QColor::fromRgb(kSelectedColour)};
+    const QBrush markerBrush{QColor::fromRgb(kMarkerColour)};
+    painter.setPen(CosmeticPen(kLineColour));
+    Pixel previous;
+    for (std::size_t i = 0; i < scene.vertices.size(); ++i) {
+        const CVector3D& v = scene.vertices[i];
+        const Pixel p = WorldToPixel(v.x, v.z, scene.scale, c);
+        // Each marker is filled before the line that ends at its vertex, so lines lie on top.
+        painter.fillRect(MarkerRect(p), IsSelected(scene, i) ? selectedBrush : markerBrush);
+        // A line to the point it starts from draws nothing (QPainter alone would set a pixel).
+        if (i > 0 && p != previous) {
+            painter.drawLine(ToQPoint(previous), ToQPoint(p));
+        }
+        previous = p;
+    }
+    painter.restore();
+}
+
+void PaintPlan(QPainter& painter, const PlanScene& scene) {
+    QImage* image = DirectTarget(painter);
+    if (image == nullptr) {
+        PaintPlanStraight(painter, scene);
+        return;
+    }
+    painter.save();
+    BeginPlan(painter);
+    PaintReference(painter, scene);
+
+    // The painter has made the image's pixels its own when it began; write into that same
+    // memory, so painter calls and direct writes land in one buffer, in program order.
+    Raster raster;
+    raster.bits = reinterpret_cast<quint32*>(const_cast<uchar*>(image->constBits()));
+    raster.stride = image->bytesPerLine() / 4;
+    raster.width = image->width();
+    raster.height = image->height();
+
+    const Centre c = CentreOf(scene.width, scene.height);
+    painter.setPen(CosmeticPen(kLineColour));
+    Pixel previous;
+    for (std::size_t i = 0; i < scene.vertices.size(); ++i) {
+        const CVector3D& v = scene.vertices[i];
+        const Pixel p = WorldToPixel(v.x, v.z, scene.scale, c);
+        raster.Fill(p, IsSelected(scene, i) ? kSelectedColour : kMarkerColour);
+        if (i > 0 && p != previous) {
+            if (raster.Contains(previous) && raster.Contains(p)) {
+                raster.Line(previous, p, kLineColour);
+            } else {
+                // Lines that leave the image are rare; QPainter clips them.
+                painter.drawLine(ToQPoint(previous), ToQPoint(p));
+            }
+        }
+        previous = p;
+    }
+    painter.restore();
+}
+
+} // namespace rolvet::plan

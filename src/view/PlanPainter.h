@@ -1,0 +1,43 @@
+// Painting of the plan: axes, the dotted reference square, the axis labels, the polyline through
+// the control points and one marker per point.
+#pragma once
+
+#include "document/Vector3D.h"
+#include "view/PlanTransform.h"
+
+#include <QFont>
+#include <QRgb>
+
+#include <span>
+
+class QPainter;
+
+namespace rolvet::plan {
+
+inline constexpr QRgb kAxisColour = qRgb(0, 0, 0);
+inline constexpr QRgb kGreyColour = qRgb(128, 128, 128); // reference square and labels
+inline constexpr QRgb kLineColour = qRgb(128, 192, 255);
+inline constexpr QRgb kMarkerColour = qRgb(0, 0, 255);
+inline constexpr QRgb kSelectedColour = qRgb(255, 0, 0);
+inline constexpr QRgb kBackgroundColour = qRgb(255, 255, 255);
+
+// Everything one paint needs; read afresh for every paint.
+struct PlanScene {
+    int width = 0; // client size; the centre follows it
+    int height = 0;
+    float scale = 4.0f; // world units per pixel
+    std::span<const CVector3D> vertices;
+    int selected = -1; // marked red when 0 <= selected < vertex count
+    QFont font;        // for the axis labels
+};
+
+// Paints the plan over whatever the painter's device holds (the caller erases the background).
+// When the painter draws straight into a 32-bit image without clipping or transformation, the
+// track is written into the image's pixels directly, which is several times faster for large
+// tracks; the picture is the same pixel for pixel as PaintPlanStraight's.
+void PaintPlan(QPainter& painter, const PlanScene& scene);
+
+// The same picture drawn with one QPainter fill and one line call per vertex, for any device.
+void PaintPlanStraight(QPainter& painter, const PlanScene& scene);
+
+} // namespace rolvet::plan

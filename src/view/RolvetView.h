@@ -1,0 +1,54 @@
+// The plan view: shows the track from above and edits it with the mouse.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QPointer>
+#include <QWidget>
+
+class CRolvetDoc;
+class QPainter;
+
+class CRolvetView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CRolvetView(QWidget* parent = nullptr);
+
+    // The view's document; nullptr leaves the plan empty (background only) and the mouse inert.
+    void SetDocument(CRolvetDoc* doc);
+    CRolvetDoc* GetDocument() const { return m_pDocument; }
+
+    // Paints the plan for the current client size over what the painter's device holds.
+    void OnDraw(QPainter& painter);
+
+    // Zoom in world units per pixel, and the index of the vertex being dragged (-1: none). Both
+    // belong to the view and carry over from one track to the next.
+    float Scale() const { return m_fScale; }
+    int DragIndex() const { return m_nDragIndex; }
+
+    // The mouse handlers, reached through Qt's mouse and wheel events.
+    void OnLButtonDown(QPoint point);
+    void OnMouseMove(QPoint point);
+    void OnLButtonUp();
+    void OnRButtonDown(QPoint point);
+    void OnMouseWheel(int zDelta);
+
+public slots:
+    // The document changed: repaint the whole plan.
+    void OnUpdate();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    QPointer<CRolvetDoc> m_pDocument;
+    float m_fScale = 4.0f;
+    int m_nDragIndex = -1;
+    QImage m_frame; // the plan is composed here, then shown in one piece
+};
