@@ -1,0 +1,33 @@
+#include "app/AboutDlg.h"
+
+#include "app/Icons.h"
+#include "common/Strings.h"
+#include "document/DialogUnits.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("CAboutDlg"));
+    setWindowTitle(QString::fromUtf8(rolvet::str::kAboutCaption));
+    setFont(DialogFont(9));
+    const CDialogUnits du(font());
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
+    icon->setPixmap(AppIcon().pixmap(32, 32));
+    icon->setGeometry(du.ToPixelsX(14), du.ToPixelsY(14), 32, 32);
+
+    auto* text = new QLabel(QString::fromUtf8(rolvet::str::kAboutText), this);
+    text->setObjectName(QStringLiteral("text"));
+    du.Place(text, 42, 14, 140, 8);
+
+    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
+    ok->setObjectName(QStringLiteral("IDOK"));
+    ok->setDefault(true);
+    du.Place(ok, 134, 44, 50, 14);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    setFixedSize(du.ToPixelsX(191), du.ToPixelsY(65));
+    ok->setFocus();
+}

@@ -1,0 +1,11 @@
+// The About box: the application icon, the name and version, and OK.
+#pragma once
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

@@ -1,0 +1,22 @@
+// The list of the four most recently used track files, kept in the user's settings.
+#pragma once
+
+#include <QStringList>
+
+class CRecentFileList {
+public:
+    static constexpr int kSize = 4;
+
+    // Reads the list from the settings group "Recent File List", keys File1..File4.
+    void Load();
+    // Writes it back.
+    void Save() const;
+
+    // Puts path at the top, removing an older entry of the same file.
+    void Add(const QString& path);
+    void Remove(const QString& path);
+    const QStringList& Entries() const { return m_entries; }
+
+private:
+    QStringList m_entries;
+};

@@ -1,0 +1,387 @@
+// The main window, its commands and enabling, and the New / Open / Save flows.
+#include "ScriptedPrompts.h"
+#include "TestUtil.h"
+#include "app/CommandLine.h"
+#include "app/Commands.h"
+#include "app/MainFrame.h"
+#include "app/RolvetApp.h"
+#include "common/Strings.h"
+#include "document/VertexStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+using testutil::ReadAll;
+using testutil::WriteAll;
+
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+QString SaveQuestion(const QString& name) { return U("%1 への変更を保存しますか?").arg(name); }
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString Track(const QString& name, int div = 4, std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
+        const QString path = m_dir.filePath(name);
+        rolvet::SaveTrackFile(path.toStdString(), div, 100, v);
+        return path;
+    }
+
+    static void ClearSettings() {
+        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication)).clear();
+    }
+
+    static void Trigger(CRolvetApp& app, int id) { app.MainFrame()->Action(id)->trigger(); }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() {
+        ClearSettings();
+        TheVertexStore().Clear();
+    }
+
+    void menusFollowTheCommandTable() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        CMainFrame* frame = app.MainFrame();
+        QStringList titles;
+        QStringList layout;
+        for (QAction* top : frame->menuBar()->actions()) {
+            titles << top->text();
+            QStringList items;
+            for (QAction* a : top->menu()->actions()) {
+                if (a->isVisible()) {
+                    items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                }
+            }
+            layout << items.join(QLatin1Char('|'));
+        }
+        QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"), U("表示(&V)"), U("ヘルプ(&H)")}));
+        QCOMPARE(layout.at(0), U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
+                                 "名前を付けて保存(&A)...|-|書き出し(&E)|-|最近使ったファイル|-|"
+                                 "アプリケーションの終了(&X)"));
+        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
+        QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
+        QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)"));
+        QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
+
+        QStringList toolbar;
+        for (QAction* a : frame->ToolBar()->actions()) {
+            toolbar << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+        }
+        QCOMPARE(toolbar.join(QLatin1Char(' ')),
+                 QStringLiteral("ID_FILE_NEW ID_FILE_OPEN ID_FILE_SAVE - ID_EDIT_CUT ID_EDIT_COPY "
+                                "ID_EDIT_PASTE - ID_SETUP ID_XYZ - ID_APP_ABOUT"));
+        for (QAction* a : frame->ToolBar()->actions()) {
+            QVERIFY(a->isSeparator() || !a->icon().isNull());
+        }
+        QCOMPARE(frame->Action(cmd::ID_XYZ)->toolTip(), U("頂点座標"));
+        QCOMPARE(frame->Action(cmd::ID_FILE_NEW)->statusTip(), U("新規にファイルを作成"));
+        QCOMPARE(frame->windowTitle(), U("無題 - Welmo Rolvet 0.3"));
+        QCOMPARE(frame->statusBar()->currentMessage(), U("レディ"));
+        QStringList indicators;
+        for (QLabel* label : frame->Indicators()) {
+            indicators << label->text();
+        }
+        QCOMPARE(indicators, QStringList({"CAP", "NUM", "SCRL"}));
+    }
+
+    void acceleratorsReachTheirCommands() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        CMainFrame* frame = app.MainFrame();
+        auto keys = [&](int id) { return frame->Action(id)->shortcuts(); };
+        QCOMPARE(keys(cmd::ID_FILE_NEW), QList<QKeySequence>({QKeySequence("Ctrl+N")}));
+        QCOMPARE(keys(cmd::ID_FILE_OPEN), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
+        QCOMPARE(keys(cmd::ID_FILE_SAVE), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
+        QCOMPARE(keys(cmd::ID_EDIT_UNDO), QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(keys(cmd::ID_EDIT_CUT), QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(keys(cmd::ID_EDIT_COPY), QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+        QCOMPARE(keys(cmd::ID_EDIT_PASTE), QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        QCOMPARE(keys(cmd::ID_NEXT_PANE), QList<QKeySequence>({QKeySequence("F6")}));
+        QCOMPARE(keys(cmd::ID_PREV_PANE), QList<QKeySequence>({QKeySequence("Shift+F6")}));
+    }
+
+    void enablingFollowsTheDocument() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({Track("three.rolvet")}));
+        CMainFrame* frame = app.MainFrame();
+        for (int id : {cmd::ID_EDIT_UNDO, cmd::ID_EDIT_CUT, cmd::ID_EDIT_COPY, cmd::ID_EDIT_PASTE,
+                       cmd::ID_NEXT_PANE, cmd::ID_PREV_PANE, cmd::ID_FILE_MRU_FILE1}) {
+            QVERIFY2(!frame->Action(id)->isEnabled(), cmd::ObjectName(id));
+        }
+        for (int id : {cmd::ID_FILE_NEW, cmd::ID_FILE_SAVE, cmd::ID_FILE_EXPORT, cmd::ID_SETUP,
+                       cmd::ID_SHOW_VERTICES, cmd::ID_UNREGISTER, cmd::ID_APP_ABOUT}) {
+            QVERIFY2(frame->Action(id)->isEnabled(), cmd::ObjectName(id));
+        }
+        app.Document().SetSelectedIndex(-1);
+        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
+        app.Document().SetSelectedIndex(2);
+        QVERIFY(frame->Action(cmd::ID_XYZ)->isEnabled());
+        Trigger(app, cmd::ID_FILE_NEW); // not modified: no question
+        QVERIFY(prompts.questions.isEmpty());
+        QCOMPARE(app.Document().SelectedIndex(), 2);
+        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
+        // The command does nothing while its rule says no, even when triggered directly.
+        frame->Action(cmd::ID_XYZ)->setEnabled(true);
+        frame->Action(cmd::ID_XYZ)->trigger();
+        QVERIFY(prompts.dialogsRun.isEmpty());
+
+        // Toolbar and status bar toggles show their state with a check mark.
+        frame->show();
+        QVERIFY(frame->Action(cmd::ID_VIEW_TOOLBAR)->isChecked());
+        Trigger(app, cmd::ID_VIEW_TOOLBAR);
+        QVERIFY(!frame->ToolBar()->isVisible());
+        QVERIFY(!frame->Action(cmd::ID_VIEW_TOOLBAR)->isChecked());
+        Trigger(app, cmd::ID_VIEW_STATUS_BAR);
+        QVERIFY(!frame->statusBar()->isVisible());
+        QVERIFY(!frame->Action(cmd::ID_VIEW_STATUS_BAR)->isChecked());
+        Trigger(app, cmd::ID_VIEW_TOOLBAR);
+        QVERIFY(frame->Action(cmd::ID_VIEW_TOOLBAR)->isChecked());
+    }
+
+    void newAsksToSaveAModifiedTrack() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString path = Track("keep.rolvet");
+        QVERIFY(app.InitInstance({path}));
+        CRolvetDoc& doc = app.Document();
+
+        doc.SetModifiedFlag(true);
+        prompts.answers = {QMessageBox::Cancel};
+        Trigger(app, cmd::ID_FILE_NEW);
+        QCOMPARE(prompts.questions, QStringList({SaveQuestion("keep.rolvet")}));
+        QCOMPARE(TheVertexStore().Count(), 3);
+        QCOMPARE(doc.Title(), QString("keep.rolvet"));
+
+        prompts.answers = {QMessageBox::No};
+        Trigger(app, cmd::ID_FILE_NEW);
+        QCOMPARE(TheVertexStore().Count(), 0);
+        QCOMPARE(doc.Title(), U("無題"));
+        QCOMPARE(app.MainFrame()->windowTitle(), U("無題 - Welmo Rolvet 0.3"));
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(ReadAll(path).size(), 48); // No: the file was not touched
+
+        // Yes on an untitled track runs Save As; cancelling that dialog cancels New.
+        TheVertexStore().Append({5, 0, 5});
+        doc.SetModifiedFlag(true);
+        prompts.answers = {QMessageBox::Yes};
+        prompts.fileAnswers = {QString()};
+        Trigger(app, cmd::ID_FILE_NEW);
+        QCOMPARE(prompts.questions.last(), SaveQuestion(U("無題")));
+        QCOMPARE(prompts.fileRequests.last().proposedPath, U("無題.rolvet"));
+        QCOMPARE(prompts.fileRequests.last().caption, U("名前を付けて保存"));
+        QCOMPARE(prompts.fileRequests.last().defaultSuffix, QString("rolvet"));
+        QVERIFY(prompts.fileRequests.last().save);
+        QCOMPARE(TheVertexStore().Count(), 1);
+
+        // Yes with a name saves, then New goes on.
+        const QString saved = m_dir.filePath("saved.rolvet");
+        prompts.answers = {QMessageBox::Yes};
+        prompts.fileAnswers = {saved};
+        Trigger(app, cmd::ID_FILE_NEW);
+        QCOMPARE(ReadAll(saved).size(), 24);
+        QCOMPARE(TheVertexStore().Count(), 0);
+        QCOMPARE(app.RecentFiles().Entries().first(), saved);
+    }
+
+    void failedSaveCancelsTheAction() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        TheVertexStore().Append({5, 0, 5});
+        app.Document().SetModifiedFlag(true);
+        const QString folder = m_dir.filePath("folder.rolvet");
+        QVERIFY(QDir().mkpath(folder));
+        prompts.answers = {QMessageBox::Yes};
+        prompts.fileAnswers = {folder};
+        QVERIFY(!app.MainFrame()->close());
+        QCOMPARE(prompts.messages, QStringList({folder + U(" へのアクセスは拒否されました。")}));
+        QCOMPARE(TheVertexStore().Count(), 1);
+        QVERIFY(app.Document().IsModified());
+        QCOMPARE(app.Document().Title(), U("無題"));
+        prompts.answers = {QMessageBox::No};
+        QVERIFY(app.MainFrame()->close());
+    }
+
+    void openFailuresLeaveWhatTheySay() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString good = Track("good.rolvet", 7);
+        QVERIFY(app.InitInstance({good}));
+        CRolvetDoc& doc = app.Document();
+        doc.SetModifiedFlag(true);
+
+        // A file that cannot be opened: the track, title and modified flag stay.
+        const QString missing = m_dir.filePath("missing.rolvet");
+        prompts.answers = {QMessageBox::No};
+        prompts.fileAnswers = {missing};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(prompts.fileRequests.last().filters,
+                 QStringList({"Rolvet Files (*.rolvet)", U("すべてのファイル (*.*)")}));
+        QCOMPARE(prompts.fileRequests.last().caption, U("開く"));
+        QCOMPARE(prompts.messages.last(), missing + U(" が見つかりませんでした。"));
+        QCOMPARE(doc.Title(), QString("good.rolvet"));
+        QCOMPARE(doc.DivisionCount(), 7);
+        QVERIFY(doc.IsModified());
+
+        // A truncated file: message, then a fresh untitled track.
+        const QString bad = m_dir.filePath("bad.rolvet");
+        QVERIFY(WriteAll(bad, QByteArray(8, '\0')));
+        prompts.answers = {QMessageBox::No};
+        QVERIFY(!app.OpenDocumentFile(bad));
+        QCOMPARE(prompts.messages.last(), U("予期しないファイル形式です。"));
+        QCOMPARE(doc.Title(), U("無題"));
+        QCOMPARE(doc.DivisionCount(), 4);
+        QCOMPARE(TheVertexStore().Count(), 0);
+        QVERIFY(!doc.IsModified());
+    }
+
+    void sameFileIsNotReadAgain() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString path = Track("same.rolvet");
+        QVERIFY(app.InitInstance({path}));
+        TheVertexStore().Append({9, 9, 9});
+        app.Document().SetModifiedFlag(true);
+        // A quoted, relative or linked name of the same file counts as the same file.
+        const QString link = m_dir.filePath("link.rolvet");
+        QVERIFY(QFile::link(path, link));
+        QVERIFY(app.OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
+        QVERIFY(app.OpenDocumentFile(QDir::current().relativeFilePath(path)));
+        QVERIFY(prompts.questions.isEmpty());
+        QCOMPARE(TheVertexStore().Count(), 4);
+        QVERIFY(app.Document().IsModified());
+    }
+
+    void recentFilesPersistAndDropFailedEntries() {
+        const QString a = Track("a.rolvet"), b = Track("b.rolvet");
+        {
+            CScriptedPrompts prompts;
+            CRolvetApp app;
+            QVERIFY(app.InitInstance({}));
+            QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isEnabled());
+            QVERIFY(app.OpenDocumentFile(a));
+            QVERIFY(app.OpenDocumentFile(b));
+            QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isVisible());
+        }
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        QCOMPARE(app.RecentFiles().Entries(), QStringList({b, a}));
+        QMenu* file = app.MainFrame()->FileMenu();
+        QAction* first = file->findChild<QAction*>("ID_FILE_MRU_FILE1", Qt::FindDirectChildrenOnly);
+        QVERIFY(first);
+        QVERIFY(first->text().startsWith("&1 "));
+        QVERIFY(first->text().endsWith("b.rolvet"));
+
+        // An entry whose file vanished: message, entry removed, the track as it was.
+        TheVertexStore().Append({1, 1, 1});
+        app.Document().SetModifiedFlag(true);
+        QVERIFY(QFile::remove(a));
+        prompts.answers = {QMessageBox::No};
+        file->findChild<QAction*>("ID_FILE_MRU_FILE2", Qt::FindDirectChildrenOnly)->trigger();
+        QCOMPARE(prompts.messages, QStringList({a + U(" が見つかりませんでした。")}));
+        QCOMPARE(app.RecentFiles().Entries(), QStringList({b}));
+        QVERIFY(app.Document().IsModified());
+        QCOMPARE(TheVertexStore().Count(), 1);
+        QSettings settings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication));
+        QCOMPARE(settings.value("Recent File List/File1").toString(), b);
+        QVERIFY(!settings.contains("Recent File List/File2"));
+    }
+
+    void saveGoesToSaveAsForReadOnlyOrVanishedFiles() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString path = Track("ro.rolvet");
+        QVERIFY(app.InitInstance({path}));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        prompts.fileAnswers = {QString()};
+        QVERIFY(!app.OnFileSave());
+        QCOMPARE(prompts.fileRequests.size(), 1);
+        QCOMPARE(prompts.fileRequests.last().proposedPath, path);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(app.OnFileSave());
+        QCOMPARE(prompts.fileRequests.size(), 1);
+        QVERIFY(QFile::remove(path));
+        prompts.fileAnswers = {QString()};
+        QVERIFY(!app.OnFileSave());
+        QCOMPARE(prompts.fileRequests.size(), 2);
+    }
+
+    void droppedFilesOpenOneAfterAnother() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        const QString one = Track("one.rolvet", 1), two = Track("two.rolvet", 2);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)});
+        app.MainFrame()->show(); // drops reach visible windows that accepted the drag
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(app.MainFrame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(app.MainFrame(), &drop);
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(';')));
+        QCOMPARE(app.Document().Title(), QString("two.rolvet"));
+        QCOMPARE(app.Document().DivisionCount(), 2);
+        QCOMPARE(app.RecentFiles().Entries(), QStringList({two, one}));
+    }
+
+    void startUpWithAnUnreadableTrackEnds() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString missing = m_dir.filePath("nowhere.rolvet");
+        QVERIFY(!app.InitInstance({missing}));
+        QVERIFY(app.ExitCode() != 0);
+        QCOMPARE(prompts.messages, QStringList({missing + U(" が見つかりませんでした。")}));
+    }
+
+    void unregisterShowsItsMessageEveryTime() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        Trigger(app, cmd::ID_UNREGISTER);
+        Trigger(app, cmd::ID_UNREGISTER);
+        QCOMPARE(prompts.messages, QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
+        Trigger(app, cmd::ID_APP_ABOUT);
+        QCOMPARE(prompts.dialogsRun, QStringList({"CAboutDlg"}));
+        Trigger(app, cmd::ID_HELP_CONTENTS); // no help file beside the test: nothing happens
+        QCOMPARE(prompts.messages.size(), 2);
+    }
+
+    void commandLineSwitches() {
+        auto parse = [](QStringList args) { return ParseCommandLine(args); };
+        QCOMPARE(int(parse({"--REGISTER"}).action), int(CommandLineInfo::Action::Register));
+        QCOMPARE(int(parse({"-RegServerPerUser"}).action), int(CommandLineInfo::Action::Register));
+        QCOMPARE(int(parse({"-unregserver"}).action), int(CommandLineInfo::Action::Unregister));
+        QCOMPARE(int(parse({"--UnregisterPerUser"}).action), int(CommandLineInfo::Action::Unregister));
+        const CommandLineInfo info = parse({"-dde", "--Embedding", "track.rolvet", "-pt"});
+        QCOMPARE(int(info.action), int(CommandLineInfo::Action::Run));
+        QCOMPARE(info.fileName, QString("track.rolvet"));
+        QCOMPARE(info.ignored, QStringList({"-dde", "--Embedding", "-pt"}));
+        QCOMPARE(parse({"/home/u/t.rolvet"}).fileName, QString("/home/u/t.rolvet"));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
