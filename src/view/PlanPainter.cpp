@@ -80,6 +80,18 @@ struct Raster {
     bool Contains(Pixel p) const { return p.x >= 0 && p.y >= 0 && p.x < width && p.y < height; }
 
     void Fill(Pixel p, quint32 colour) const {
+        if (p.x >= 2 && p.y >= 2 && p.x < width - 2 && p.y < height - 2) {
+            // The common case, the whole marker inside the image: five runs of five pixels.
+            quint32* row = bits + (p.y - 2) * stride + (p.x - 2);
+            for (int y = 0; y < 5; ++y, row += stride) {
+                row[0] = colour;
+                row[1] = colour;
+                row[2] = colour;
+                row[3] = colour;
+                row[4] = colour;
+            }
+            return;
+        }
         const int left = std::max(p.x - 2, 0);
         const int right = std::min(p.x + 2, width - 1);
         const int top = std::max(p.y - 2, 0);
