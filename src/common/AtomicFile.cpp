@@ -53,8 +53,14 @@ CAtomicFile::~CAtomicFile() { Abandon(); }
 
 FileStatus CAtomicFile::Open() {
     struct stat st {};
-    if (::stat(m_target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        return FileStatus::FromErrno(EISDIR);
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return FileStatus::FromErrno(EISDIR);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            // Renaming over a device or pipe would replace the node itself, not write to it.
+            return FileStatus::FromErrno(EACCES);
+        }
     }
     const auto folder = m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
     std::string name(".");

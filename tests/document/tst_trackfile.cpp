@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <bit>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -189,6 +190,13 @@ private slots:
         QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), folder + " へのアクセスは拒否されました。");
         err = SaveTrackFile(folder.toStdString(), 4, 100, {});
         QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), folder + " へのアクセスは拒否されました。");
+
+        // A device or pipe is never replaced by a regular file.
+        const QString fifo = dir.filePath("pipe.rolvet");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        err = SaveTrackFile(fifo.toStdString(), 4, 100, {});
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), fifo + " へのアクセスは拒否されました。");
+        QVERIFY(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
 
         const QString badPath = dir.filePath("notafolder");
         QVERIFY(WriteAll(badPath, "x"));
