@@ -7,6 +7,7 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/TrackFile.h"
+#include "export/ProgramDirectory.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -249,7 +250,7 @@ void CRolvetApp::OnAppAbout() {
 }
 
 void CRolvetApp::OnHelpContents() {
-    const QString help = QCoreApplication::applicationDirPath() + QLatin1Char('/') + Utf8(rolvet::str::kHelpFileName);
+    const QString help = QString::fromStdString(rolvet::GetProgramDirectory()) + Utf8(rolvet::str::kHelpFileName);
     if (QFileInfo::exists(help)) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
     }

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,6 +32,16 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 QString SaveQuestion(const QString& name) { return U("%1 への変更を保存しますか?").arg(name); }
 
 } // namespace
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -365,7 +376,19 @@ private slots:
         QCOMPARE(prompts.messages, QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
         Trigger(app, cmd::ID_APP_ABOUT);
         QCOMPARE(prompts.dialogsRun, QStringList({"CAboutDlg"}));
-        Trigger(app, cmd::ID_HELP_CONTENTS); // no help file beside the test: nothing happens
+        // Help contents opens Rolvet.chm beside the program with the desktop's handler, and
+        // silently does nothing when the file is missing.
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        const QString help = QCoreApplication::applicationDirPath() + "/Rolvet.chm";
+        QFile::remove(help);
+        Trigger(app, cmd::ID_HELP_CONTENTS);
+        QVERIFY(catcher.urls.isEmpty());
+        QVERIFY(WriteAll(help, "help"));
+        Trigger(app, cmd::ID_HELP_CONTENTS);
+        QFile::remove(help);
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(help)}));
         QCOMPARE(prompts.messages.size(), 2);
     }
 
