@@ -66,10 +66,7 @@ int CRolvetApp::Run(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(Utf8(rolvet::str::kAppTitle));
     QApplication::setApplicationVersion(Utf8(rolvet::str::kVersion));
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslations);
-    }
+    LoadQtTranslations();
     CRolvetApp app;
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
@@ -81,6 +78,15 @@ int CRolvetApp::Run(int argc, char** argv) {
         app.MainFrame()->centralWidget()->installEventFilter(&probe);
     }
     return QApplication::exec();
+}
+
+bool CRolvetApp::LoadQtTranslations() {
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 bool CRolvetApp::InitInstance(const QStringList& arguments) {

@@ -19,6 +19,8 @@ public:
 
     // Starts the editor and runs it until the main window closes; returns the exit status.
     static int Run(int argc, char** argv);
+    // Installs Qt's own Japanese texts (standard buttons read はい / いいえ / キャンセル).
+    static bool LoadQtTranslations();
 
     // Start-up after the QApplication exists: settings, file-type registration, the command line
     // (arguments without the program name) and the main window. Returns false when the process

@@ -1,6 +1,7 @@
 // The main window, its commands and enabling, and the New / Open / Save flows.
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
+#include "app/AboutDlg.h"
 #include "app/CommandLine.h"
 #include "app/Commands.h"
 #include "app/MainFrame.h"
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -390,6 +392,20 @@ private slots:
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(help)}));
         QCOMPARE(prompts.messages.size(), 2);
+    }
+
+    void aboutBoxAndJapaneseButtons() {
+        CAboutDlg about;
+        QCOMPARE(about.windowTitle(), U("バージョン情報 Welmo Rolvet"));
+        QVERIFY(about.findChild<QLabel*>("text"));
+        QCOMPARE(about.findChild<QLabel*>("text")->text(), QString("Welmo Rolvet, Version 0.3"));
+        QVERIFY(!about.findChild<QLabel*>("icon")->pixmap().isNull());
+
+        QVERIFY(CRolvetApp::LoadQtTranslations());
+        QMessageBox box(QMessageBox::Warning, "Rolvet", "?", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QVERIFY(box.button(QMessageBox::Yes)->text().contains(U("はい")));
+        QVERIFY(box.button(QMessageBox::No)->text().contains(U("いいえ")));
+        QVERIFY(box.button(QMessageBox::Cancel)->text().contains(U("キャンセル")));
     }
 
     void commandLineSwitches() {
