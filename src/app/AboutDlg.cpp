@@ -22,11 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     text->setObjectName(QStringLiteral("text"));
     du.Place(text, 42, 14, 140, 8);
 
-    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
-    ok->setObjectName(QStringLiteral("IDOK"));
-    ok->setDefault(true);
-    du.Place(ok, 134, 44, 50, 14);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    QPushButton* ok = AddOkButton(this, du, 134, 44);
 
     setFixedSize(du.ToPixelsX(191), du.ToPixelsY(65));
     ok->setFocus();

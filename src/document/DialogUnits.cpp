@@ -1,6 +1,10 @@
 #include "document/DialogUnits.h"
 
+#include "common/Strings.h"
+
+#include <QDialog>
 #include <QFontMetricsF>
+#include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 
@@ -50,4 +54,29 @@ QFont DialogFont(int pointSize) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(pointSize);
     return font;
+}
+
+namespace {
+
+QPushButton* AddButton(QDialog* dialog, const CDialogUnits& du, const char* text, const char* name, int x,
+                       int y) {
+    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
+    button->setObjectName(QLatin1String(name));
+    du.Place(button, x, y, 50, 14);
+    return button;
+}
+
+} // namespace
+
+QPushButton* AddOkButton(QDialog* dialog, const CDialogUnits& du, int x, int y) {
+    QPushButton* ok = AddButton(dialog, du, rolvet::str::kOk, "button1", x, y);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    return ok;
+}
+
+QPushButton* AddCancelButton(QDialog* dialog, const CDialogUnits& du, int x, int y) {
+    QPushButton* cancel = AddButton(dialog, du, rolvet::str::kCancel, "button2", x, y);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return cancel;
 }

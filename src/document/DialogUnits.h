@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QRect>
 
+class QDialog;
+class QPushButton;
 class QWidget;
 
 class CDialogUnits {
@@ -35,3 +37,9 @@ private:
 // The dialog font at the given point size: a Japanese sans-serif face available on Linux, the
 // closest match to the desktop's dialog faces (a Gothic face for Japanese text).
 QFont DialogFont(int pointSize);
+
+// The default OK button (objectName "button1"), 50 by 14 dialog units at (x, y); it accepts the
+// dialog.
+QPushButton* AddOkButton(QDialog* dialog, const CDialogUnits& du, int x, int y);
+// The Cancel button (objectName "button2"), 50 by 14 dialog units at (x, y); it rejects the dialog.
+QPushButton* AddCancelButton(QDialog* dialog, const CDialogUnits& du, int x, int y);

@@ -105,14 +105,9 @@ CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
     m_pWidthSlider = MakeSlider(this, "slider1001", 10, 2000, 100);
     du.Place(m_pWidthSlider, 7, 115, 302, 20);
 
-    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
-    ok->setObjectName(QStringLiteral("button1"));
-    ok->setDefault(true);
-    du.Place(ok, 205, 162, 50, 14);
+    QPushButton* ok = AddOkButton(this, du, 205, 162);
 
-    auto* cancel = new QPushButton(QString::fromUtf8(rolvet::str::kCancel), this);
-    cancel->setObjectName(QStringLiteral("button2"));
-    du.Place(cancel, 259, 162, 50, 14);
+    QPushButton* cancel = AddCancelButton(this, du, 259, 162);
 
     setTabOrder(m_pDivisionEdit, m_pDivisionSlider);
     setTabOrder(m_pDivisionSlider, m_pWidthEdit);
@@ -121,8 +116,6 @@ CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(316), du.ToPixelsY(183));
 
-    connect(ok, &QPushButton::clicked, this, &CSetUpDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CSetUpDialog::reject);
 
     // Opening: the values go into the edits as they are, the sliders clamp them to their range.
     m_pDivisionEdit->setText(rolvet::FormatInt(m_nDivisionCount));

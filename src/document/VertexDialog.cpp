@@ -50,14 +50,9 @@ CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
     const CDialogUnits du(font());
 
     // Controls in tab order.
-    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
-    ok->setObjectName(QStringLiteral("button1"));
-    ok->setDefault(true);
-    du.Place(ok, 205, 162, 50, 14);
+    QPushButton* ok = AddOkButton(this, du, 205, 162);
 
-    auto* cancel = new QPushButton(QString::fromUtf8(rolvet::str::kCancel), this);
-    cancel->setObjectName(QStringLiteral("button2"));
-    du.Place(cancel, 259, 162, 50, 14);
+    QPushButton* cancel = AddCancelButton(this, du, 259, 162);
 
     // A multi-line edit without scroll bars that scrolls both ways to follow the cursor; Tab
     // moves on to the next control as in any other dialog field.
@@ -74,8 +69,6 @@ CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
     setTabOrder(cancel, m_pEdit);
     setFixedSize(du.ToPixelsX(316), du.ToPixelsY(183));
 
-    connect(ok, &QPushButton::clicked, this, &CVertexDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CVertexDialog::reject);
 
     ok->setFocus();
 }

@@ -62,14 +62,9 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     const CDialogUnits du(font());
 
     // Controls in tab order.
-    auto* ok = new QPushButton(QString::fromUtf8(rolvet::str::kOk), this);
-    ok->setObjectName(QStringLiteral("button1"));
-    ok->setDefault(true);
-    du.Place(ok, 78, 101, 50, 14);
+    QPushButton* ok = AddOkButton(this, du, 78, 101);
 
-    auto* cancel = new QPushButton(QString::fromUtf8(rolvet::str::kCancel), this);
-    cancel->setObjectName(QStringLiteral("button2"));
-    du.Place(cancel, 132, 101, 50, 14);
+    QPushButton* cancel = AddCancelButton(this, du, 132, 101);
 
     const char* labels[3] = {rolvet::str::kXLabel, rolvet::str::kYLabel, rolvet::str::kZLabel};
     const char* labelNames[3] = {"labelX", "labelY", "labelZ"};
@@ -94,8 +89,6 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(205), du.ToPixelsY(122));
 
-    connect(ok, &QPushButton::clicked, this, &CXYZDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CXYZDialog::reject);
 
     ok->setFocus();
 }
