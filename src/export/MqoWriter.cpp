@@ -335,13 +335,6 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
 
 WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,
                           float halfWidth, const ExportProgress& progress) {
-    // Only regular files are replaced: renaming over a device or a link's device target would
-    // destroy it.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        return WriteOutcome::Failed;
-    }
     if (!RoadCountsFor(points.size(), divisions)) {
         return WriteOutcome::Failed;
     }

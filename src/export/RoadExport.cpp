@@ -89,16 +89,9 @@ FileStatus CopyFileReplacing(const std::string& source, const std::string& desti
     if (in < 0) {
         return FileStatus::FromErrno(errno);
     }
-    FileStatus status;
-    std::error_code ec;
-    const auto target = std::filesystem::status(destination, ec);
-    if (!ec && std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
-        status = FileStatus::FromErrno(std::filesystem::is_directory(target) ? EISDIR : EACCES);
-    }
+    // Opening refuses a folder, device or pipe in place of the destination.
     CAtomicFile out(destination);
-    if (status.ok) {
-        status = out.Open();
-    }
+    FileStatus status = out.Open();
     char buffer[1 << 15];
     while (status.ok) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
