@@ -7,7 +7,6 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
 #include <system_error>
 #include <vector>
