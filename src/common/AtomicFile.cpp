@@ -147,10 +147,15 @@ FileStatus CAtomicFile::Commit() {
     }
     FileStatus status = FlushBuffer();
     if (status.ok) {
+        // The new file takes the place of the old one with its permissions and, where we may
+        // give it away (as root), its owner.
         struct stat st {};
-        const mode_t mode = ::stat(m_target.c_str(), &st) == 0 ? (st.st_mode & 07777)
-                                                                : (0666 & ~CurrentUmask());
-        ::fchmod(m_fd, mode);
+        const bool replacing = ::stat(m_target.c_str(), &st) == 0;
+        ::fchmod(m_fd, replacing ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
+        if (replacing && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+            ::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+            // Not allowed to keep the owner: the file stays ours, as any newly written file.
+        }
         if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) {
             status = FileStatus::FromErrno(errno);
         }

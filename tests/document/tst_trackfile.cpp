@@ -261,7 +261,13 @@ private slots:
         CAtomicFile::SetWriteFunctionForTesting(nullptr);
         QVERIFY(!SaveTrackFile(path.toStdString(), 5, 6, newTrack));
         QCOMPARE(ReadAll(path).size(), qsizetype(total));
-        // Replacing keeps the permissions of the file it replaces.
+        // Replacing keeps the owner (we run as root in CI) and the permissions of the old file.
+        if (::geteuid() == 0) {
+            QCOMPARE(::chown(path.toLocal8Bit().constData(), 1234, 5678), 0);
+            QVERIFY(!SaveTrackFile(path.toStdString(), 5, 6, newTrack));
+            QCOMPARE(QFileInfo(path).ownerId(), 1234u);
+            QCOMPARE(QFileInfo(path).groupId(), 5678u);
+        }
         QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                              QFileDevice::ReadGroup | QFileDevice::ReadOther),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
