@@ -4,6 +4,7 @@
 #include "app/AboutDlg.h"
 #include "app/CommandLine.h"
 #include "app/Commands.h"
+#include "app/DesktopIntegration.h"
 #include "app/MainFrame.h"
 #include "app/RolvetApp.h"
 #include "common/Strings.h"
@@ -373,7 +374,17 @@ private slots:
         CScriptedPrompts prompts;
         CRolvetApp app;
         QVERIFY(app.InitInstance({}));
+        // Start-up registered the file type; the command removes exactly those files.
+        const QStringList files = rolvet::desktop::RegistrationFiles();
+        QVERIFY(!files.isEmpty());
+        for (const QString& f : files) {
+            QVERIFY2(QFileInfo::exists(f), qPrintable(f));
+            QVERIFY2(f.contains("/.qttest/"), qPrintable(f)); // the test-mode folder, never the real one
+        }
         Trigger(app, cmd::ID_UNREGISTER);
+        for (const QString& f : files) {
+            QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
+        }
         Trigger(app, cmd::ID_UNREGISTER);
         QCOMPARE(prompts.messages, QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
         Trigger(app, cmd::ID_APP_ABOUT);
