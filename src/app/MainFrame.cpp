@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -120,10 +121,14 @@ void CMainFrame::CreateStatusBar() {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
-        label->setEnabled(false); // the lock-key state is not readable portably: shown dimmed
         bar->addPermanentWidget(label);
         m_indicators.append(label);
     }
+    // The lock keys change outside the program too, so their panes follow a light poll.
+    auto* lockTimer = new QTimer(this);
+    connect(lockTimer, &QTimer::timeout, this, [this] { ShowLockKeys(ReadLockKeys()); });
+    lockTimer->start(250);
+    ShowLockKeys(ReadLockKeys());
     // The message pane shows the idle text whenever no prompt is shown.
     connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& message) {
         if (message.isEmpty()) {
@@ -149,6 +154,16 @@ void CMainFrame::UpdateCommandUI() {
         Action(cmd::ID_VIEW_TOOLBAR)->setChecked(m_toolBar->isVisibleTo(this));
     }
     Action(cmd::ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisibleTo(this));
+}
+
+void CMainFrame::ShowLockKeys(const std::optional<LockKeyState>& state) {
+    const char* texts[] = {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum, rolvet::str::kIndicatorScroll};
+    const bool on[] = {state && state->caps, state && state->num, state && state->scroll};
+    for (int i = 0; i < m_indicators.size(); ++i) {
+        QLabel* label = m_indicators.at(i);
+        label->setEnabled(state.has_value());
+        label->setText(!state || on[i] ? Utf8(texts[i]) : QString());
+    }
 }
 
 void CMainFrame::UpdateTitle() {

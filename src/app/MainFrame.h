@@ -1,8 +1,11 @@
 // The main window: menu, toolbar, status bar and the plan view as its client.
 #pragma once
 
+#include "app/LockKeys.h"
+
 #include <QHash>
 #include <QMainWindow>
+#include <optional>
 
 class CRolvetApp;
 class CRolvetDoc;
@@ -31,6 +34,9 @@ public:
     void UpdateTitle();
     // Replaces the recent-file entries of the File menu.
     void RebuildRecentFileMenu();
+    // Shows each lock key's pane text while that lock is on and leaves it blank while it is off;
+    // with no state known the texts are shown dimmed.
+    void ShowLockKeys(const std::optional<LockKeyState>& state);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

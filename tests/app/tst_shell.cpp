@@ -115,6 +115,16 @@ private slots:
             indicators << label->text();
         }
         QCOMPARE(indicators, QStringList({"CAP", "NUM", "SCRL"}));
+        // Without X11 the lock state is unknown: the texts stay, dimmed. A known state shows the
+        // text of each lock that is on and leaves the others blank.
+        QVERIFY(!frame->Indicators().first()->isEnabled());
+        frame->ShowLockKeys(LockKeyState{true, false, true});
+        indicators.clear();
+        for (QLabel* label : frame->Indicators()) {
+            indicators << label->text();
+            QVERIFY(label->isEnabled());
+        }
+        QCOMPARE(indicators, QStringList({"CAP", "", "SCRL"}));
     }
 
     void acceleratorsReachTheirCommands() {
