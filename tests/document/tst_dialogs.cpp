@@ -1,5 +1,6 @@
 // The track commands and their dialogs: settings, vertex list and the selected vertex's
 // coordinates, driven through test prompts instead of a modal loop.
+#include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
@@ -31,40 +32,6 @@ namespace {
 const QString kEnterNumber = QString::fromUtf8("数字を入力してください。");
 
 // Shows each dialog without a modal loop, lets the test drive it, then reports its result.
-class CTestPrompts final : public CPrompts {
-public:
-    std::function<void(QDialog&)> drive;
-    std::function<void()> onMessage;
-    QStringList messages;
-    QList<QWidget*> messageParents;
-    int dialogsRun = 0;
-
-    void ShowMessage(QWidget* parent, const QString& text) override {
-        messages << text;
-        messageParents << parent;
-        if (onMessage) {
-            onMessage();
-        }
-    }
-    void ShowInformation(QWidget* parent, const QString& text) override {
-        ShowMessage(parent, text);
-    }
-    QMessageBox::StandardButton AskYesNoCancel(QWidget*, const QString& text) override {
-        messages << text;
-        return QMessageBox::Cancel;
-    }
-    QString AskFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    int RunDialog(QDialog& dialog) override {
-        ++dialogsRun;
-        dialog.show();
-        if (drive) {
-            drive(dialog);
-        }
-        const int result = dialog.result();
-        dialog.hide();
-        return result;
-    }
-};
 
 template <class T> T* Child(QWidget& parent, const char* name) {
     return parent.findChild<T*>(QString::fromLatin1(name));
@@ -123,15 +90,13 @@ class TestDialogs : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    CTestPrompts m_prompts;
+    CScriptedPrompts m_prompts;
 
 private slots:
     void init() {
         TheVertexStore().Clear();
-        m_prompts = CTestPrompts();
-        SetPrompts(&m_prompts);
+        m_prompts.Reset();
     }
-    void cleanup() { SetPrompts(nullptr); }
 
     void settingsKeepAnOutOfRangeCountUntilTheSliderMoves() {
         const QString path = m_dir.filePath("zero.rolvet");
@@ -150,7 +115,7 @@ private slots:
             QTest::mouseClick(Child<QPushButton>(d, "button1"), Qt::LeftButton);
         };
         doc.OnSetUp(nullptr);
-        QCOMPARE(m_prompts.dialogsRun, 1);
+        QCOMPARE(m_prompts.dialogsRun.size(), 1);
         QCOMPARE(doc.DivisionCount(), 0);
         QCOMPARE(doc.RoadWidth(), 100);
         QVERIFY(doc.IsModified());
@@ -250,7 +215,7 @@ private slots:
             QCOMPARE(doc.RoadWidth(), 100);
             QVERIFY(!doc.IsModified());
         }
-        QCOMPARE(m_prompts.dialogsRun, 3);
+        QCOMPARE(m_prompts.dialogsRun.size(), 3);
     }
 
     void vertexListIsTheStoreAsText() {
@@ -293,7 +258,7 @@ private slots:
             QCOMPARE(static_cast<CVertexDialog&>(d).Text(), QString("(9,9,9)\r\n"));
         };
         doc.OnShowVertices(nullptr);
-        QCOMPARE(m_prompts.dialogsRun, 1);
+        QCOMPARE(m_prompts.dialogsRun.size(), 1);
         QCOMPARE(TheVertexStore().Count(), 2);
         QCOMPARE(TheVertexStore().At(0).x, 1.0f);
         QVERIFY(!doc.IsModified());
@@ -305,7 +270,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_Escape);
         };
         doc.OnShowVertices(nullptr);
-        QCOMPARE(m_prompts.dialogsRun, 2);
+        QCOMPARE(m_prompts.dialogsRun.size(), 2);
         QVERIFY(!doc.IsModified());
     }
 
@@ -520,7 +485,7 @@ private slots:
         QVERIFY(!doc.CanEditSelectedVertex());
         m_prompts.drive = [](QDialog& d) { d.accept(); };
         doc.OnEditSelectedVertex(nullptr);
-        QCOMPARE(m_prompts.dialogsRun, 0);
+        QCOMPARE(m_prompts.dialogsRun.size(), 0);
         QVERIFY(!doc.IsModified());
         QCOMPARE(TheVertexStore().Count(), 0);
     }

@@ -1,5 +1,6 @@
 // The editor's export command and "rolvet --export": dialogs, messages, files, and the same
 // bytes from both.
+#include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
@@ -24,23 +25,6 @@ using testutil::WriteAll;
 
 namespace {
 
-class CFakePrompts final : public CPrompts {
-public:
-    QStringList messages;
-    QList<FileDialogRequest> requests;
-    QString answer; // the path the file dialog returns; empty = cancelled
-
-    void ShowMessage(QWidget*, const QString& text) override { messages << text; }
-    void ShowInformation(QWidget*, const QString& text) override { messages << text; }
-    QMessageBox::StandardButton AskYesNoCancel(QWidget*, const QString&) override {
-        return QMessageBox::Cancel;
-    }
-    QString AskFileName(QWidget*, const FileDialogRequest& request) override {
-        requests << request;
-        return answer;
-    }
-    int RunDialog(QDialog&) override { return 0; }
-};
 
 QString Tr(const char* text) {
     return QString::fromUtf8(text);
@@ -95,20 +79,18 @@ class TestExportCommand : public QObject {
 
 private slots:
     void init() {
-        SetPrompts(&m_prompts);
-        m_prompts = CFakePrompts();
+        m_prompts.Reset();
         TheVertexStore().Assign({{0, 0, 0}, {1000, 0, 0}, {1000, 0, 1000}, {0, 0, 1000}});
         m_doc.SetDivisionCount(1);
         m_doc.SetRoadWidth(100);
         m_doc.SetModifiedFlag(false);
     }
-    void cleanup() { SetPrompts(nullptr); }
 
     void needsFourVertices() {
         TheVertexStore().RemoveLast();
         m_doc.OnFileExport(nullptr);
         QCOMPARE(m_prompts.messages, QStringList{Tr(rolvet::str::kNeedFourVertices)});
-        QVERIFY(m_prompts.requests.isEmpty()); // the dialog is not shown
+        QVERIFY(m_prompts.fileRequests.isEmpty()); // the dialog is not shown
 
         // A road too large for the format's counts is refused before a file is chosen.
         TheVertexStore().Append({0, 0, 1000});
@@ -116,15 +98,15 @@ private slots:
         m_doc.SetDivisionCount(std::numeric_limits<int>::max());
         m_doc.OnFileExport(nullptr);
         QCOMPARE(m_prompts.messages, QStringList{Tr(rolvet::str::kTooManyVertices)});
-        QVERIFY(m_prompts.requests.isEmpty());
+        QVERIFY(m_prompts.fileRequests.isEmpty());
     }
 
     void dialogAndExtensions() {
         QTemporaryDir dir;
         // Cancelled dialog: nothing at all.
         m_doc.OnFileExport(nullptr);
-        QCOMPARE(m_prompts.requests.size(), 1);
-        const FileDialogRequest& request = m_prompts.requests.first();
+        QCOMPARE(m_prompts.fileRequests.size(), 1);
+        const FileDialogRequest& request = m_prompts.fileRequests.first();
         QVERIFY(request.save);
         QCOMPARE(request.filters, QStringList{Tr("Metasequoiaファイル(*.mqo)")});
         QCOMPARE(request.defaultSuffix, QStringLiteral("mqo"));
@@ -132,17 +114,17 @@ private slots:
         QVERIFY(m_prompts.messages.isEmpty());
 
         // Another extension is refused silently.
-        m_prompts.answer = dir.filePath(QStringLiteral("road.txt"));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.txt"));
         m_doc.OnFileExport(nullptr);
         QVERIFY(m_prompts.messages.isEmpty());
         QCOMPARE(Entries(dir.path()), QStringList());
 
         // MQO in capitals is written, and the texture replaces an existing one.
         QVERIFY(WriteAll(dir.filePath(QStringLiteral("Road.png")), "old"));
-        m_prompts.answer = dir.filePath(QStringLiteral("ROAD.MQO"));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("ROAD.MQO"));
         m_doc.OnFileExport(nullptr);
         QVERIFY(m_prompts.messages.isEmpty());
-        QCOMPARE(ReadAll(m_prompts.answer),
+        QCOMPARE(ReadAll(m_prompts.fileAnswer),
                  ReadAll(QStringLiteral(ROLVET_TEST_DATA_DIR "/square.mqo")));
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Road.png"))), Texture());
         QCOMPARE(Entries(dir.path()), QStringList({"ROAD.MQO", "Road.png"}));
@@ -154,13 +136,13 @@ private slots:
     void failureMessages() {
         QTemporaryDir dir;
         // A folder in place of the model: the write failure is reported, no texture copied.
-        m_prompts.answer = dir.filePath(QStringLiteral("road.mqo"));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.mqo"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("road.mqo")));
         m_doc.OnFileExport(nullptr);
         QCOMPARE(m_prompts.messages,
-                 QStringList{m_prompts.answer + Tr("の書き出しに失敗しました。")});
+                 QStringList{m_prompts.fileAnswer + Tr("の書き出しに失敗しました。")});
         QCOMPARE(Entries(dir.path()), QStringList({"road.mqo"}));
-        QVERIFY(QDir(m_prompts.answer).removeRecursively());
+        QVERIFY(QDir(m_prompts.fileAnswer).removeRecursively());
 
         // The texture cannot be copied: the model is kept and the destination is named.
         m_prompts.messages.clear();
@@ -168,7 +150,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Road.png")));
         m_doc.OnFileExport(nullptr);
         QCOMPARE(m_prompts.messages, QStringList{texture + Tr("のコピーに失敗しました。")});
-        QCOMPARE(ReadAll(m_prompts.answer),
+        QCOMPARE(ReadAll(m_prompts.fileAnswer),
                  ReadAll(QStringLiteral(ROLVET_TEST_DATA_DIR "/square.mqo")));
     }
 
@@ -178,7 +160,7 @@ private slots:
         QWidget window;
         window.show();
         m_doc.SetDivisionCount(2'000'000); // 8 million samples: far longer than a moment
-        m_prompts.answer = dir.filePath(QStringLiteral("long.mqo"));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("long.mqo"));
         QString label;
         QTimer poll;
         poll.setInterval(20);
@@ -212,7 +194,7 @@ private slots:
         QVERIFY(!rolvet::SaveTrackFile(track.toStdString(), 16, 101, points));
 
         QVERIFY(!m_doc.OnOpenDocument(track));
-        m_prompts.answer = dir.filePath(QStringLiteral("editor/winding.mqo"));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("editor/winding.mqo"));
         m_doc.OnFileExport(nullptr);
         QVERIFY(m_prompts.messages.isEmpty());
 
@@ -222,7 +204,7 @@ private slots:
         QCOMPARE(cli.out, QByteArray());
         QCOMPARE(cli.err, QByteArray());
 
-        const QByteArray editorBytes = ReadAll(m_prompts.answer);
+        const QByteArray editorBytes = ReadAll(m_prompts.fileAnswer);
         QVERIFY(editorBytes.contains("\tvertex 1472 {\r\n"));
         QCOMPARE(ReadAll(cliModel), editorBytes);
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("cli/Road.png"))), Texture());
@@ -301,7 +283,7 @@ private slots:
     }
 
 private:
-    CFakePrompts m_prompts;
+    CScriptedPrompts m_prompts;
     CRolvetDoc m_doc;
 };
 
