@@ -7,6 +7,7 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/TrackFile.h"
+#include "document/WaitCursor.h"
 #include "export/ProgramDirectory.h"
 
 #include <QApplication>
@@ -24,15 +25,6 @@ namespace {
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 QStringList TrackFilters() { return {Utf8(rolvet::str::kFilterName), Utf8(rolvet::str::kAllFilesFilter)}; }
-
-// Shows the wait cursor for the lifetime of the object.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
 
 // Ends the program once the plan has been painted for the first time; used to measure the time
 // from launch to the first painted window (ROLVET_EXIT_AFTER_FIRST_PAINT=1).

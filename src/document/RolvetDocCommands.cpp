@@ -5,7 +5,10 @@
 #include "document/SetUpDialog.h"
 #include "document/VertexDialog.h"
 #include "document/VertexStore.h"
+#include "document/WaitCursor.h"
 #include "document/XYZDialog.h"
+
+#include <optional>
 
 void CRolvetDoc::OnSetUp(QWidget* parent) {
     CSetUpDialog dialog(m_nRoadWidth, m_nDivisionCount, parent);
@@ -19,9 +22,11 @@ void CRolvetDoc::OnSetUp(QWidget* parent) {
 }
 
 void CRolvetDoc::OnShowVertices(QWidget* parent) {
+    std::optional<CWaitCursor> wait(std::in_place); // a long track takes a moment to list
     const std::string text = rolvet::VertexListText(TheVertexStore().All());
     CVertexDialog dialog(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
                          parent);
+    wait.reset();
     // Whatever the user typed stays in the dialog: the track is never changed here.
     Prompts().RunDialog(dialog);
 }
