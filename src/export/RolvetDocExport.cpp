@@ -4,10 +4,10 @@
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/VertexStore.h"
+#include "document/WaitCursor.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
 
-#include <QApplication>
 #include <QProgressDialog>
 
 #include <vector>
@@ -67,9 +67,11 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
         return !progress.wasCanceled();
     };
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const rolvet::RoadExportResult result = rolvet::ExportRoad(exportRequest);
-    QApplication::restoreOverrideCursor();
+    rolvet::RoadExportResult result;
+    {
+        CWaitCursor wait;
+        result = rolvet::ExportRoad(exportRequest);
+    }
     progress.close();
 
     if (!result.message.empty()) {
