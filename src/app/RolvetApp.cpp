@@ -54,7 +54,31 @@ CRolvetApp::CRolvetApp() = default;
 
 CRolvetApp::~CRolvetApp() = default;
 
+std::optional<int> CRolvetApp::RunRegistrationSwitch(const CommandLineInfo& info) {
+    switch (info.action) {
+    case CommandLineInfo::Action::Register:
+        return RegisterFileType(QCoreApplication::applicationFilePath()) ? 0 : 1;
+    case CommandLineInfo::Action::Unregister:
+        UnregisterFileType();
+        return 0;
+    case CommandLineInfo::Action::Run: break;
+    }
+    return std::nullopt;
+}
+
 int CRolvetApp::Run(int argc, char** argv) {
+    {
+        // Registering and unregistering need no window, so they also work without a display.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) {
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        }
+        const CommandLineInfo info = ParseCommandLine(arguments);
+        if (info.action != CommandLineInfo::Action::Run) {
+            QCoreApplication core(argc, argv);
+            return RunRegistrationSwitch(info).value_or(0);
+        }
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(Utf8(rolvet::str::kAppTitle));
     QApplication::setApplicationVersion(Utf8(rolvet::str::kVersion));
@@ -84,17 +108,12 @@ bool CRolvetApp::LoadQtTranslations() {
 bool CRolvetApp::InitInstance(const QStringList& arguments) {
     m_recent.Load();
     const CommandLineInfo info = ParseCommandLine(arguments);
-    const QString executable = QCoreApplication::applicationFilePath();
-    if (info.action == CommandLineInfo::Action::Register) {
-        m_exitCode = RegisterFileType(executable) ? 0 : 1;
+    if (const auto status = RunRegistrationSwitch(info)) {
+        m_exitCode = *status;
         return false;
     }
-    if (info.action == CommandLineInfo::Action::Unregister) {
-        UnregisterFileType();
-        m_exitCode = 0;
-        return false;
-    }
-    RegisterFileType(executable); // refreshed at every start; a failure never stops start-up
+    // Refreshed at every start; a failure never stops start-up.
+    RegisterFileType(QCoreApplication::applicationFilePath());
 
     m_frame = std::make_unique<CMainFrame>(*this, m_doc);
     if (info.fileName.isEmpty()) {

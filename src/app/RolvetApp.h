@@ -1,12 +1,14 @@
 // The application object: start-up, the New / Open / Save flows and the application commands.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/RecentFileList.h"
 #include "document/RolvetDoc.h"
 
 #include <QObject>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class CMainFrame;
 
@@ -19,6 +21,9 @@ public:
 
     // Starts the editor and runs it until the main window closes; returns the exit status.
     static int Run(int argc, char** argv);
+    // Carries out --register / --unregister (any spelling the command line accepts) and returns
+    // the exit status; nothing when the command line asks for the editor.
+    static std::optional<int> RunRegistrationSwitch(const CommandLineInfo& info);
     // Installs Qt's own Japanese texts (standard buttons read はい / いいえ / キャンセル).
     static bool LoadQtTranslations();
 

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -427,6 +428,30 @@ private slots:
         QVERIFY(box.button(QMessageBox::Yes)->text().contains(U("はい")));
         QVERIFY(box.button(QMessageBox::No)->text().contains(U("いいえ")));
         QVERIFY(box.button(QMessageBox::Cancel)->text().contains(U("キャンセル")));
+    }
+
+    void registrationSwitchesNeedNoDisplay() {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            env.remove(name);
+        }
+        env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.filePath("share"));
+        env.insert("PATH", home.path()); // no desktop database tools: only our own files change
+        auto run = [&](const QString& option) {
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.start(ROLVET_EXECUTABLE, {option});
+            return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+                       ? process.exitCode()
+                       : -1;
+        };
+        const QString entry = home.filePath("share/applications/rolvet.desktop");
+        QCOMPARE(run("--Register"), 0);
+        QVERIFY(ReadAll(entry).contains(QFileInfo(ROLVET_EXECUTABLE).canonicalFilePath().toUtf8()));
+        QCOMPARE(run("-UNREGSERVER"), 0);
+        QVERIFY(!QFileInfo::exists(entry));
     }
 
     void commandLineSwitches() {
