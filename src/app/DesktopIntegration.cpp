@@ -57,6 +57,22 @@ void RunTool(const QString& tool, const QStringList& arguments) {
     }
 }
 
+// The desktop's database tools, each over its folder below the data home.
+void RefreshMimeDatabase(const QDir& home) {
+    RunTool(QStringLiteral("update-mime-database"), {home.filePath(QStringLiteral("mime"))});
+}
+
+void RefreshDesktopDatabase(const QDir& home) {
+    RunTool(QStringLiteral("update-desktop-database"),
+            {home.filePath(QStringLiteral("applications"))});
+}
+
+void RefreshIconCache(const QDir& home) {
+    RunTool(QStringLiteral("gtk-update-icon-cache"),
+            {QStringLiteral("-f"), QStringLiteral("-t"), QStringLiteral("-q"),
+             home.filePath(kIconThemePath)});
+}
+
 struct RegistrationFile {
     QString relativePath;
     enum class Kind { MimePackage, DesktopEntry, AppIcon, DocumentIcon } kind;
@@ -271,20 +287,17 @@ bool RegisterFileType(const QString& executablePath) {
     const QString package = home.filePath(kMimePackagePath);
     if (mimeWritten ||
         (QFileInfo::exists(package) && OlderThan(home.filePath(kGeneratedMimeTypePath), package))) {
-        RunTool(QStringLiteral("update-mime-database"), {home.filePath(QStringLiteral("mime"))});
+        RefreshMimeDatabase(home);
     }
     const QString entry = home.filePath(kDesktopEntryPath);
     const QString desktopCache = home.filePath(kDesktopCachePath);
     if (desktopWritten || (QFileInfo::exists(desktopCache) && OlderThan(desktopCache, entry))) {
-        RunTool(QStringLiteral("update-desktop-database"),
-                {home.filePath(QStringLiteral("applications"))});
+        RefreshDesktopDatabase(home);
     }
     // A per-user icon theme folder normally has no cache; one that does must be rebuilt or
     // it hides the new icons. Creating a cache nobody else keeps up to date would be worse.
     if (iconWritten && QFileInfo::exists(home.filePath(kIconCachePath))) {
-        RunTool(QStringLiteral("gtk-update-icon-cache"),
-                {QStringLiteral("-f"), QStringLiteral("-t"), QStringLiteral("-q"),
-                 home.filePath(kIconThemePath)});
+        RefreshIconCache(home);
     }
     return ok;
 }
@@ -312,15 +325,12 @@ void UnregisterFileType() {
     }
     // The generated type outlives our package until the database is rebuilt.
     if (mimeRemoved || QFileInfo::exists(home.filePath(kGeneratedMimeTypePath))) {
-        RunTool(QStringLiteral("update-mime-database"), {home.filePath(QStringLiteral("mime"))});
+        RefreshMimeDatabase(home);
     }
     if (desktopRemoved && QFileInfo::exists(home.filePath(kDesktopCachePath))) {
-        RunTool(QStringLiteral("update-desktop-database"),
-                {home.filePath(QStringLiteral("applications"))});
+        RefreshDesktopDatabase(home);
     }
     if (iconRemoved && QFileInfo::exists(home.filePath(kIconCachePath))) {
-        RunTool(QStringLiteral("gtk-update-icon-cache"),
-                {QStringLiteral("-f"), QStringLiteral("-t"), QStringLiteral("-q"),
-                 home.filePath(kIconThemePath)});
+        RefreshIconCache(home);
     }
 }

@@ -1,5 +1,7 @@
 #include "app/Icons.h"
 
+#include "app/Commands.h"
+
 // The toolbar always uses our own drawings rather than the desktop's icon theme: the nine
 // images were drawn as one set (two of them, settings and vertex coordinates, have no
 // theme counterpart, and a mix of styles reads badly), they look the same on every
@@ -29,24 +31,24 @@ QIcon FromSizes(QString (*resource)(int)) {
 
 const char* ToolbarImageName(int commandId) {
     switch (commandId) {
-    case 57600:
-        return "new"; // ID_FILE_NEW
-    case 57601:
-        return "open"; // ID_FILE_OPEN
-    case 57603:
-        return "save"; // ID_FILE_SAVE
-    case 57635:
-        return "cut"; // ID_EDIT_CUT
-    case 57634:
-        return "copy"; // ID_EDIT_COPY
-    case 57637:
-        return "paste"; // ID_EDIT_PASTE
-    case 32775:
-        return "settings"; // settings dialog
-    case 32786:
-        return "vertex"; // coordinates of the selected vertex
-    case 57664:
-        return "about"; // ID_APP_ABOUT
+    case cmd::ID_FILE_NEW:
+        return "new";
+    case cmd::ID_FILE_OPEN:
+        return "open";
+    case cmd::ID_FILE_SAVE:
+        return "save";
+    case cmd::ID_EDIT_CUT:
+        return "cut";
+    case cmd::ID_EDIT_COPY:
+        return "copy";
+    case cmd::ID_EDIT_PASTE:
+        return "paste";
+    case cmd::ID_SETUP:
+        return "settings";
+    case cmd::ID_XYZ:
+        return "vertex";
+    case cmd::ID_APP_ABOUT:
+        return "about";
     default:
         return nullptr;
     }
