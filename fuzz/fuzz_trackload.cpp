@@ -1,6 +1,6 @@
 // libFuzzer target for the track loader: any input must load or fail cleanly, never allocate
 // more vertices than the input holds, and a loaded track must write back as the input's prefix.
-#include "document/TrackFile.h"
+#include "track/TrackFile.h"
 
 #include <cstddef>
 #include <cstdint>

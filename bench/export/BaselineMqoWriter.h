@@ -2,7 +2,7 @@
 // the streaming writer: both must produce the same bytes (in the C locale).
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <cstdio>
 #include <span>

@@ -1,6 +1,6 @@
 // Track file load and save on a 1,000,000-vertex track, beside field-at-a-time baselines.
-#include "document/TrackFile.h"
-#include "document/VertexStore.h"
+#include "track/TrackFile.h"
+#include "track/VertexStore.h"
 
 #include <benchmark/benchmark.h>
 

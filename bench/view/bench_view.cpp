@@ -2,7 +2,7 @@
 // with one QPainter fill and one line call per vertex, and the linear search for the vertex under
 // the cursor. Before measuring, both paintings must agree pixel for pixel.
 #include "document/RolvetDoc.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "view/PlanPainter.h"
 #include "view/PlanTransform.h"
 #include "view/RolvetView.h"

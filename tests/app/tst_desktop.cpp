@@ -224,7 +224,7 @@ private slots:
 
         // The type: what the installed package says, which names the glob and the icon.
         const QByteArray mime = ReadAll(Home("mime/packages/rolvet.xml"));
-        QCOMPARE(mime, ReadAll(kSourceDir + "/src/app/desktop/rolvet.xml"));
+        QCOMPARE(mime, ReadAll(kSourceDir + "/src/ui/app/desktop/rolvet.xml"));
         QVERIFY(mime.contains("<mime-type type=\"application/x-rolvet\">"));
         QVERIFY(mime.contains("<glob pattern=\"*.rolvet\"/>"));
         QVERIFY(mime.contains("<comment>Rolvet.Document</comment>"));
@@ -234,7 +234,7 @@ private slots:
         const auto entry = ReadDesktopEntry(Home("applications/rolvet.desktop"));
         QCOMPARE(entry.value("Exec"), exe + " %f");
         QCOMPARE(entry.value("TryExec"), exe);
-        auto installed = ReadDesktopEntry(kSourceDir + "/src/app/desktop/rolvet.desktop");
+        auto installed = ReadDesktopEntry(kSourceDir + "/src/ui/app/desktop/rolvet.desktop");
         installed.insert("Exec", exe + " %f");
         installed.insert("TryExec", exe);
         QCOMPARE(entry, installed);

@@ -8,7 +8,7 @@
 #include "app/MainFrame.h"
 #include "app/RolvetApp.h"
 #include "common/Strings.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
 #include "document/VertexDialog.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "document/XYZDialog.h"
 
 #include <QLabel>

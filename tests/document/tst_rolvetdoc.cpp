@@ -2,7 +2,7 @@
 #include "TestUtil.h"
 #include "common/Strings.h"
 #include "document/RolvetDoc.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

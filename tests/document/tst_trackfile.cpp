@@ -2,8 +2,8 @@
 #include "TestUtil.h"
 #include "common/AtomicFile.h"
 #include "common/Strings.h"
-#include "document/TrackFile.h"
-#include "document/VertexStore.h"
+#include "track/TrackFile.h"
+#include "track/VertexStore.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
-#include "document/TrackFile.h"
-#include "document/VertexStore.h"
+#include "track/TrackFile.h"
+#include "track/VertexStore.h"
 #include "export/RoadExport.h"
 
 #include <QApplication>

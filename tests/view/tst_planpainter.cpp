@@ -1,6 +1,6 @@
 // The plan's picture: the reference drawing, markers, the polyline, the paint order, and the
 // direct-to-image painter checked pixel for pixel against plain QPainter calls.
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 #include "view/PlanPainter.h"
 
 #include <QImage>

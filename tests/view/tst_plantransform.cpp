@@ -1,5 +1,5 @@
 // The plan transform, the reference square and the search for the vertex under the cursor.
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 #include "view/PlanTransform.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 // The plan view as a widget: what it shows, and the mouse editing and zoom state machine.
 #include "document/RolvetDoc.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "view/PlanPainter.h"
 #include "view/RolvetView.h"
 

@@ -2,7 +2,7 @@
 // the control points and one marker per point.
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 #include "view/PlanTransform.h"
 
 #include <QFont>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/FileError.h"
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "document/RolvetDoc.h"
 
 #include "common/Strings.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 
 #include <QFileInfo>
 

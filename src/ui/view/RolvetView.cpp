@@ -1,7 +1,7 @@
 #include "view/RolvetView.h"
 
 #include "document/RolvetDoc.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "view/PlanPainter.h"
 #include "view/PlanTransform.h"
 

@@ -1,7 +1,7 @@
 // The one process-wide, ordered store of the track's control points.
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <cstddef>
 #include <span>

@@ -6,7 +6,7 @@
 #include "app/MainFrame.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
-#include "document/TrackFile.h"
+#include "track/TrackFile.h"
 #include "document/WaitCursor.h"
 #include "export/ProgramDirectory.h"
 

@@ -2,7 +2,7 @@
 // search for the vertex under the cursor. Pure functions, no widget needed.
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <span>
 

@@ -1,7 +1,7 @@
 #include "export/MqoWriter.h"
 
 #include "common/AtomicFile.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "export/RoadRibbon.h"
 
 #include <bit>

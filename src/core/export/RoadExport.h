@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/AtomicFile.h"
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 #include "export/MqoWriter.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The road ribbon: four vertices across the road at every sample of the closed centre line.
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "document/TrackFile.h"
+#include "track/TrackFile.h"
 
 #include "common/AtomicFile.h"
 #include "common/Strings.h"

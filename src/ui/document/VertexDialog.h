@@ -4,7 +4,7 @@
 // Object names: "edit1003" (the text), "button1" (OK), "button2" (キャンセル).
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <QDialog>
 #include <QString>

@@ -2,7 +2,7 @@
 // title. The control points themselves live in the process-wide vertex store.
 #pragma once
 
-#include "document/TrackFile.h"
+#include "track/TrackFile.h"
 
 #include <QObject>
 #include <QString>
@@ -51,12 +51,12 @@ public:
     void UpdateAllViews();
 
     // Command handlers of the document; parent owns the dialogs and messages they show.
-    void OnFileExport(QWidget* parent);         // 32772 書き出し (src/export/RolvetDocExport.cpp)
-    void OnSetUp(QWidget* parent);              // 32775 設定 (src/document/RolvetDocCommands.cpp)
-    void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (src/document/RolvetDocCommands.cpp)
-    void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (src/document/RolvetDocCommands.cpp)
+    void OnFileExport(QWidget* parent);         // 32772 書き出し (RolvetDocExport.cpp)
+    void OnSetUp(QWidget* parent);              // 32775 設定 (RolvetDocCommands.cpp)
+    void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (RolvetDocCommands.cpp)
+    void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (RolvetDocCommands.cpp)
     // Enable rule of 32786: 0 <= selected index < vertex count.
-    bool CanEditSelectedVertex() const;         // (src/document/RolvetDocCommands.cpp)
+    bool CanEditSelectedVertex() const;         // (RolvetDocCommands.cpp)
 
 signals:
     void viewsNeedUpdate();

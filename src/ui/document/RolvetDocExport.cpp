@@ -3,7 +3,7 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"

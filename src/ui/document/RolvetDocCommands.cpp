@@ -4,7 +4,7 @@
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
 #include "document/VertexDialog.h"
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 #include "document/WaitCursor.h"
 #include "document/XYZDialog.h"
 

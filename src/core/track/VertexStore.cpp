@@ -1,4 +1,4 @@
-#include "document/VertexStore.h"
+#include "track/VertexStore.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
-#include "document/TrackFile.h"
+#include "track/TrackFile.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
 

@@ -3,7 +3,7 @@
 // never depend on the process locale.
 #pragma once
 
-#include "document/Vector3D.h"
+#include "track/Vector3D.h"
 
 #include <cstddef>
 #include <cstdint>
