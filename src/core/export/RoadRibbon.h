@@ -41,6 +41,8 @@ public:
 
     // The sample at step i (0 <= i < StepCount()) of segment k (0 <= k < SegmentCount()).
     RoadSample Sample(std::size_t k, int i) const;
+    // The same sample; centre receives its point C on the centre line.
+    RoadSample Sample(std::size_t k, int i, CVector3D& centre) const;
 
 private:
     std::span<const CVector3D> m_points;

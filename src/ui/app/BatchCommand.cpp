@@ -1,9 +1,10 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
-#include "track/TrackFile.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
+#include "export/TrackModel.h"
+#include "track/TrackFile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,13 +22,17 @@ void PrintHelp() {
         "  rolvet [TRACK.rolvet]                  start the editor, optionally on a track file\n"
         "  rolvet --export TRACK.rolvet OUT.mqo   write the road model of TRACK to OUT and copy\n"
         "                                         Road.png beside it, without opening a window\n"
+        "  rolvet --info TRACK.rolvet             print the track's readouts (lap length,\n"
+        "                                         tightest radius, heights, grade, folds)\n"
+        "                                         as one JSON object\n"
         "  rolvet --help                          show this help\n"
         "  rolvet --version                       show the version\n"
         "\n"
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
-        "in .mqo).\n",
+        "in .mqo). --info exits with 1 and prints the editor's message on standard\n"
+        "error when the track cannot be read.\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
@@ -75,6 +80,28 @@ int RunExport(int argc, char** argv, int at) {
     return result.status == rolvet::RoadExportStatus::Ok ? 0 : kExitFailure;
 }
 
+// rolvet --info TRACK: the readouts of the preview window as one JSON object on stdout.
+int RunInfo(int argc, char** argv, int at) {
+    if (argc != 3 || at != 1) {
+        std::fprintf(stderr, "rolvet: --info takes exactly one argument: a track file\n"
+                             "Usage: rolvet --info TRACK.rolvet\n");
+        return kExitUsage;
+    }
+    rolvet::TrackData track;
+    if (const rolvet::TrackError error = rolvet::LoadTrackFile(argv[2], track)) {
+        return Fail(rolvet::TrackErrorMessage(error));
+    }
+    rolvet::CTrackModel model;
+    model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
+    if (model.State() == rolvet::TrackModelState::TooLarge) {
+        return Fail(rolvet::str::kTrackTooLarge);
+    }
+    const std::string json =
+        rolvet::TrackInfoJson(track.vertices.size(), track.divisionCount, track.roadWidth, model);
+    std::printf("%s\n", json.c_str());
+    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+}
+
 } // namespace
 
 std::optional<int> RunBatchCommand(int argc, char** argv) {
@@ -91,6 +118,9 @@ std::optional<int> RunBatchCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--export") == 0) {
             return RunExport(argc, argv, i);
+        }
+        if (std::strcmp(argv[i], "--info") == 0) {
+            return RunInfo(argc, argv, i);
         }
     }
     return std::nullopt;
