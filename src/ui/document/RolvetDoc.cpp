@@ -20,6 +20,9 @@ void CRolvetDoc::SetModifiedFlag(bool modified) {
         m_bModified = modified;
         emit modifiedChanged(modified);
     }
+    if (modified) {
+        emit trackEdited();
+    }
 }
 
 void CRolvetDoc::SetTitle(const QString& title) {
@@ -40,6 +43,7 @@ bool CRolvetDoc::OnNewDocument() {
     m_nDivisionCount = rolvet::kDefaultDivisionCount;
     m_nRoadWidth = rolvet::kDefaultRoadWidth;
     TheVertexStore().Clear();
+    emit trackReplaced();
     return true;
 }
 
@@ -62,6 +66,7 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     m_nRoadWidth = track.roadWidth;
     TheVertexStore().Assign(std::move(track.vertices));
     SetModifiedFlag(false);
+    emit trackReplaced();
     SetPathName(path);
     UpdateAllViews();
     return {};

@@ -60,6 +60,11 @@ public:
 
 signals:
     void viewsNeedUpdate();
+    // Every edit of the track or its settings marks the document modified, and each such mark
+    // is announced here, so views that follow the track (the 3D preview) see every edit at once.
+    void trackEdited();
+    // New or Open replaced the whole track.
+    void trackReplaced();
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
     void selectionChanged(int index);

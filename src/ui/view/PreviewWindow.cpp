@@ -1,0 +1,177 @@
+#include "view/PreviewWindow.h"
+
+#include "common/Strings.h"
+#include "document/RolvetDoc.h"
+#include "view/PreviewView.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSettings>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+QSettings OpenSettings() {
+    return QSettings(Utf8(rolvet::str::kSettingsOrganization),
+                     Utf8(rolvet::str::kSettingsApplication));
+}
+
+constexpr const char* kGeometryKey = "Preview/Geometry";
+constexpr const char* kOpenKey = "Preview/Open";
+
+QString Number(double value, int decimals) {
+    return QString::number(value, 'f', decimals);
+}
+
+} // namespace
+
+CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_doc(doc) {
+    setObjectName(QStringLiteral("PreviewWindow"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("PreviewMessage"));
+    m_message->setAlignment(Qt::AlignCenter);
+    m_message->setWordWrap(true);
+    m_message->setMargin(16);
+    m_message->hide();
+    layout->addWidget(m_message, 1);
+
+    if (OpenGLAvailable()) {
+        m_view = new CPreviewView(this);
+        layout->addWidget(m_view, 1);
+        connect(m_view, &CPreviewView::readoutsChanged, this, &CPreviewWindow::UpdateReadouts);
+        connect(m_view, &CPreviewView::openGLFailed, this,
+                [this] { ShowMessage(Utf8(rolvet::str::kPreviewNoOpenGL)); });
+        m_view->SetDocument(&m_doc);
+    } else {
+        ShowMessage(Utf8(rolvet::str::kPreviewNoOpenGL));
+    }
+
+    m_status = new QStatusBar(this);
+    m_status->setSizeGripEnabled(true);
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(m_status);
+        label->setObjectName(QStringLiteral("Readout%1").arg(i));
+        m_status->addWidget(label);
+        m_readouts.append(label);
+    }
+    layout->addWidget(m_status);
+
+    connect(&m_doc, &CRolvetDoc::titleChanged, this, &CPreviewWindow::UpdateTitle);
+    UpdateTitle();
+    UpdateReadouts();
+    resize(640, 480);
+}
+
+bool CPreviewWindow::OpenGLAvailable() {
+    QOpenGLContext context;
+    if (!context.create()) {
+        return false;
+    }
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface)) {
+        return false;
+    }
+    const QSurfaceFormat format = context.format();
+    const bool recent = format.majorVersion() > 2 ||
+                        (format.majorVersion() == 2 && format.minorVersion() >= 1);
+    context.doneCurrent();
+    return recent && !context.isOpenGLES();
+}
+
+void CPreviewWindow::ShowMessage(const QString& text) {
+    if (m_view) {
+        m_view->hide();
+    }
+    m_message->setText(text);
+    m_message->show();
+}
+
+void CPreviewWindow::UpdateTitle() {
+    setWindowTitle(Utf8(rolvet::str::kPreviewTitle).arg(m_doc.Title()));
+}
+
+void CPreviewWindow::UpdateReadouts() {
+    for (QLabel* label : std::as_const(m_readouts)) {
+        label->clear();
+        label->setStyleSheet(QString());
+    }
+    if (!m_view) {
+        return;
+    }
+    const rolvet::CTrackModel& model = m_view->Model();
+    if (model.State() == rolvet::TrackModelState::NoRoad) {
+        m_readouts[0]->setText(Utf8(rolvet::str::kPreviewNoRoad));
+        return;
+    }
+    if (model.State() == rolvet::TrackModelState::TooLarge) {
+        m_readouts[0]->setText(Utf8(rolvet::str::kTrackTooLarge));
+        return;
+    }
+    const rolvet::TrackReadouts r = model.Readouts();
+    const QString none = QStringLiteral("-");
+    m_readouts[0]->setText(Utf8(rolvet::str::kReadoutLength).arg(r.length ? Number(*r.length, 1) : none));
+    if (r.minRadius && r.minRadiusSample) {
+        // The tightest circle lies between the control points of its sample's segment.
+        const std::int64_t segment = *r.minRadiusSample / model.Divisions();
+        const std::int64_t points = model.SampleCount() / model.Divisions();
+        m_readouts[1]->setText(Utf8(rolvet::str::kReadoutMinRadius)
+                                   .arg(Number(*r.minRadius, 1))
+                                   .arg(segment)
+                                   .arg((segment + 1) % points));
+    } else {
+        m_readouts[1]->setText(Utf8(rolvet::str::kReadoutNoRadius));
+    }
+    m_readouts[2]->setText(Utf8(rolvet::str::kReadoutHeight)
+                               .arg(r.heightMin ? Number(*r.heightMin, 1) : none,
+                                    r.heightMax ? Number(*r.heightMax, 1) : none));
+    m_readouts[3]->setText(
+        Utf8(rolvet::str::kReadoutGrade).arg(r.maxGrade ? Number(*r.maxGrade * 100.0, 1) : none));
+    const std::int64_t folds = r.folds.value_or(0);
+    m_readouts[4]->setText(Utf8(rolvet::str::kReadoutFolds).arg(folds));
+    if (folds > 0) {
+        m_readouts[4]->setStyleSheet(QStringLiteral("color: #d0104c; font-weight: bold;"));
+    }
+}
+
+void CPreviewWindow::RestoreGeometry() {
+    const QByteArray geometry = OpenSettings().value(QLatin1String(kGeometryKey)).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        if (QWidget* main = parentWidget()) {
+            move(main->frameGeometry().topRight() + QPoint(8, 0));
+        }
+    }
+}
+
+bool CPreviewWindow::WasOpen() {
+    return OpenSettings().value(QLatin1String(kOpenKey), false).toBool();
+}
+
+void CPreviewWindow::SaveState(bool open) const {
+    QSettings settings = OpenSettings();
+    settings.setValue(QLatin1String(kGeometryKey), saveGeometry());
+    settings.setValue(QLatin1String(kOpenKey), open);
+}
+
+void CPreviewWindow::CloseWithMainWindow() {
+    m_closingWithMain = true;
+    close();
+    m_closingWithMain = false;
+}
+
+void CPreviewWindow::closeEvent(QCloseEvent* event) {
+    SaveState(m_closingWithMain);
+    event->accept();
+    emit closed();
+}
