@@ -33,12 +33,7 @@ CRoadRibbon::CRoadRibbon(std::span<const CVector3D> points, int divisions, float
     }
 }
 
-RoadSample CRoadRibbon::Sample(std::size_t k, int i) const {
-    CVector3D centre;
-    return Sample(k, i, centre);
-}
-
-RoadSample CRoadRibbon::Sample(std::size_t k, int i, CVector3D& centre) const {
+RoadFrame CRoadRibbon::Frame(std::size_t k, int i) const {
     const std::size_t n = m_points.size();
     const CVector3D& p0 = m_points[(n + k - 1) % n];
     const CVector3D& p1 = m_points[k];
@@ -47,7 +42,6 @@ RoadSample CRoadRibbon::Sample(std::size_t k, int i, CVector3D& centre) const {
 
     const float t = static_cast<float>(i) / m_fd;
     const CVector3D c = CatmullRom(p0, p1, p2, p3, t);
-    centre = c;
     const CVector3D cm = CatmullRom(p0, p1, p2, p3, t - m_eps);
     const CVector3D cp = CatmullRom(p0, p1, p2, p3, t + m_eps);
 
@@ -63,7 +57,7 @@ RoadSample CRoadRibbon::Sample(std::size_t k, int i, CVector3D& centre) const {
     const CVector3D side(-d.z, d.y, d.x);
     const CVector3D outer = side * m_halfWidth;
     const CVector3D inner = outer * 0.9f;
-    return {c + inner, c - inner, c + outer, c - outer};
+    return {c, d, side, {c + inner, c - inner, c + outer, c - outer}};
 }
 
 } // namespace rolvet

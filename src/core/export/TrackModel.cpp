@@ -76,7 +76,22 @@ std::int64_t CTrackModel::Wrap(std::int64_t j) const {
     return ((j % s) + s) % s;
 }
 
-SampleRange CTrackModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth) {
+CVector3D CTrackModel::Edge(std::int64_t j, int e) const {
+    // Ring j holds A, B in the road part and E, A, B, G in the kerb part.
+    const std::vector<float>& values = e < 2 ? m_mesh.road.positions : m_mesh.kerb.positions;
+    const std::size_t vertex =
+        e < 2 ? static_cast<std::size_t>(j) * kRoadVerticesPerRing + static_cast<std::size_t>(e)
+              : static_cast<std::size_t>(j) * kKerbVerticesPerRing + (e == 2 ? 0u : 3u);
+    return {values[3 * vertex], values[3 * vertex + 1], values[3 * vertex + 2]};
+}
+
+void CTrackModel::SettleTexture() {
+    if (m_state == TrackModelState::Ok) {
+        UpdateRoadMeshTexture(m_mesh, m_halfWidth);
+    }
+}
+
+ModelChange CTrackModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth) {
     const std::size_t n = points.size();
     const bool sameShape =
         m_built && n == m_points.size() && divisions == m_divisions &&
@@ -112,12 +127,10 @@ SampleRange CTrackModel::Update(std::span<const CVector3D> points, int divisions
         return {0, SampleCount(), true};
     }
     const std::size_t firstSegment = (first + n - 2) % n;
-    for (std::size_t s = 0; s < segments; ++s) {
-        SampleSegment((firstSegment + s) % n);
-    }
     const std::int64_t d = m_divisions;
     const std::int64_t firstSample = static_cast<std::int64_t>(firstSegment) * d;
     const std::int64_t sampleCount = static_cast<std::int64_t>(segments) * d;
+    UpdateRoadMeshGeometry(m_mesh, m_points, m_divisions, m_halfWidth, firstSample, sampleCount);
     // A fold compares a sample with the next one, so the sample before the range changes too.
     for (std::int64_t j = -1; j < sampleCount; ++j) {
         UpdateFold(Wrap(firstSample + j));
@@ -133,8 +146,7 @@ SampleRange CTrackModel::Update(std::span<const CVector3D> points, int divisions
 
 void CTrackModel::RebuildAll() {
     m_built = true;
-    m_centres.clear();
-    m_edges.clear();
+    m_mesh = RoadMesh{};
     m_folded.clear();
     m_tree.clear();
     m_leaves = 0;
@@ -149,13 +161,8 @@ void CTrackModel::RebuildAll() {
         return;
     }
     m_state = TrackModelState::Ok;
-    const auto size = static_cast<std::size_t>(samples);
-    m_centres.resize(size);
-    m_edges.resize(size);
-    m_folded.resize(size);
-    for (std::size_t k = 0; k < n; ++k) {
-        SampleSegment(k);
-    }
+    BuildRoadMesh(m_points, m_divisions, m_halfWidth, m_mesh);
+    m_folded.resize(static_cast<std::size_t>(samples));
     for (std::int64_t j = 0; j < samples; ++j) {
         UpdateFold(j);
     }
@@ -169,26 +176,17 @@ void CTrackModel::RebuildAll() {
     }
 }
 
-void CTrackModel::SampleSegment(std::size_t k) {
-    const CRoadRibbon ribbon(m_points, m_divisions, m_halfWidth);
-    const std::size_t base = k * static_cast<std::size_t>(m_divisions);
-    for (int i = 0; i < m_divisions; ++i) {
-        const std::size_t j = base + static_cast<std::size_t>(i);
-        m_edges[j] = ribbon.Sample(k, i, m_centres[j]);
-    }
-}
-
 void CTrackModel::UpdateFold(std::int64_t j) {
-    const auto a = static_cast<std::size_t>(j);
-    const auto b = static_cast<std::size_t>(Wrap(j + 1));
-    const D3 centre = Minus(m_centres[b], m_centres[a]);
+    const std::int64_t next = Wrap(j + 1);
+    const auto& c = m_mesh.centre;
+    const D3 centre = Minus(c[static_cast<std::size_t>(next)], c[static_cast<std::size_t>(j)]);
     bool folded = false;
-    for (std::size_t e = 0; e < 4; ++e) {
-        if (Dot(Minus(m_edges[b][e], m_edges[a][e]), centre) <= 0.0) {
+    for (int e = 0; e < 4; ++e) {
+        if (Dot(Minus(Edge(next, e), Edge(j, e)), centre) <= 0.0) {
             folded = true;
         }
     }
-    m_folded[a] = folded ? 1 : 0;
+    m_folded[static_cast<std::size_t>(j)] = folded ? 1 : 0;
 }
 
 CTrackModel::Summary CTrackModel::Summarise(std::size_t k) const {
@@ -196,9 +194,9 @@ CTrackModel::Summary CTrackModel::Summarise(std::size_t k) const {
     const auto d = static_cast<std::int64_t>(m_divisions);
     const std::int64_t begin = static_cast<std::int64_t>(k) * d;
     for (std::int64_t j = begin; j < begin + d; ++j) {
-        const CVector3D& prev = m_centres[static_cast<std::size_t>(Wrap(j - 1))];
-        const CVector3D& c = m_centres[static_cast<std::size_t>(j)];
-        const CVector3D& next = m_centres[static_cast<std::size_t>(Wrap(j + 1))];
+        const CVector3D& prev = m_mesh.centre[static_cast<std::size_t>(Wrap(j - 1))];
+        const CVector3D& c = m_mesh.centre[static_cast<std::size_t>(j)];
+        const CVector3D& next = m_mesh.centre[static_cast<std::size_t>(Wrap(j + 1))];
         const D3 u = Minus(c, prev);
         const D3 v = Minus(next, c);
         sum.length += Norm(v);

@@ -2,6 +2,7 @@
 // needs: lap length, the tightest radius, the height range, the steepest grade and the folds.
 #pragma once
 
+#include "export/RoadMesh.h"
 #include "export/RoadRibbon.h"
 #include "track/Vector3D.h"
 
@@ -14,9 +15,9 @@
 
 namespace rolvet {
 
-// The largest road (in samples, n·d) that is sampled for the preview and measured. Larger
-// tracks are left alone instead of allocating memory in proportion to an untrusted division
-// count.
+// The largest road (in samples, n·d) that is sampled for the preview and measured (the mesh
+// takes about 300 bytes a sample). Larger tracks are left alone instead of allocating memory
+// in proportion to an untrusted division count.
 inline constexpr std::int64_t kMaxModelSamples = std::int64_t{1} << 21;
 
 // Every field but samples is empty when the road has no samples (fewer than four control
@@ -39,8 +40,9 @@ enum class TrackModelState {
 };
 
 // Samples whose data changed in an update: count samples from first on, wrapping past the last
-// sample to sample 0. all is set when every sample was rebuilt (or the road went away).
-struct SampleRange {
+// sample to sample 0 (ring S of the mesh follows sample 0). all is set when every sample was
+// rebuilt (or the road went away).
+struct ModelChange {
     std::int64_t first = 0;
     std::int64_t count = 0;
     bool all = false;
@@ -51,16 +53,22 @@ public:
     // Brings the model in line with the track. When the point count, division count and width
     // are unchanged and only a few control points moved, only the samples those points shape
     // are rebuilt: moving point k changes segments k-2 .. k+1, that is 4·d samples.
-    SampleRange Update(std::span<const CVector3D> points, int divisions, float halfWidth);
+    // The texture coordinates along the road are left as they were by such a partial update;
+    // SettleTexture lays them along the new lap once the edits pause.
+    ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth);
+    void SettleTexture();
 
     TrackModelState State() const { return m_state; }
-    std::int64_t SampleCount() const { return static_cast<std::int64_t>(m_centres.size()); }
+    std::int64_t SampleCount() const { return m_state == TrackModelState::Ok ? m_mesh.samples : 0; }
     int Divisions() const { return m_divisions; }
 
-    // Per sample j: the centre point C, the four vertices of the export, and whether at least
-    // one of the four road edges runs backwards from j to j+1 (j+1 wrapping to 0).
-    const std::vector<CVector3D>& Centres() const { return m_centres; }
-    const std::vector<RoadSample>& Edges() const { return m_edges; }
+    // The road mesh of the engine export; empty unless State() is Ok.
+    const RoadMesh& Mesh() const { return m_mesh; }
+    // Per sample j: the centre point C, vertex e (0 A, 1 B, 2 E, 3 G) of the export's four, and
+    // whether at least one of the four road edges runs backwards from j to j+1 (j+1 wrapping
+    // to 0).
+    const std::vector<CVector3D>& Centres() const { return m_mesh.centre; }
+    CVector3D Edge(std::int64_t j, int e) const;
     const std::vector<std::uint8_t>& Folded() const { return m_folded; }
 
     TrackReadouts Readouts() const;
@@ -81,7 +89,6 @@ private:
     static Summary Combine(const Summary& a, const Summary& b);
 
     void RebuildAll();
-    void SampleSegment(std::size_t k);
     void UpdateFold(std::int64_t j);
     Summary Summarise(std::size_t k) const;
     void SetSummary(std::size_t k);
@@ -93,8 +100,7 @@ private:
     bool m_built = false;
     TrackModelState m_state = TrackModelState::NoRoad;
 
-    std::vector<CVector3D> m_centres;
-    std::vector<RoadSample> m_edges;
+    RoadMesh m_mesh;
     std::vector<std::uint8_t> m_folded;
     // Per-segment summaries in a binary tree (leaves from m_leaves on), so a change of a few
     // segments updates the whole-lap readouts in logarithmic time.

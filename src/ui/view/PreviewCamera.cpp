@@ -6,7 +6,9 @@
 
 namespace {
 
-float Radians(float degrees) { return degrees * std::numbers::pi_v<float> / 180.0f; }
+float Radians(float degrees) {
+    return degrees * std::numbers::pi_v<float> / 180.0f;
+}
 
 } // namespace
 
@@ -29,9 +31,8 @@ void CPreviewCamera::Pan(float dx, float dy, int viewHeight) {
     const QMatrix4x4 view = ViewMatrix();
     const QVector3D right(view(0, 0), view(0, 1), view(0, 2));
     const QVector3D up(view(1, 0), view(1, 1), view(1, 2));
-    const float worldPerPixel =
-        2.0f * m_distance * std::tan(Radians(kFieldOfView * 0.5f)) /
-        static_cast<float>(std::max(viewHeight, 1));
+    const float worldPerPixel = 2.0f * m_distance * std::tan(Radians(kFieldOfView * 0.5f)) /
+                                static_cast<float>(std::max(viewHeight, 1));
     m_target += (-dx * right + dy * up) * worldPerPixel;
 }
 

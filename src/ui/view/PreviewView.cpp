@@ -2,6 +2,7 @@
 
 #include "document/RolvetDoc.h"
 #include "export/RoadExport.h"
+#include "export/RoadMesh.h"
 #include "track/VertexStore.h"
 
 #include <QImage>
@@ -15,54 +16,46 @@
 #include <algorithm>
 #include <cmath>
 
-using rolvet::preview::kVerticesPerSample;
-using rolvet::preview::Vertex;
+using rolvet::kKerbVerticesPerRing;
+using rolvet::kRoadVerticesPerRing;
+using Bands = rolvet::RoadTextureBands;
 
 namespace {
 
 // GLSL 1.20 runs on every OpenGL 2.1 or later context, Mesa's software renderer included.
 const char* const kRoadVertexShader = R"(#version 120
 attribute vec3 position;
-attribute float along;
-attribute float flags;
+attribute vec3 normal;
+attribute vec2 uv;
+attribute float fold;
 uniform mat4 mvp;
-uniform float kerb;
-varying vec3 worldPos;
-varying float vAlong;
-varying float vAcross;
+varying vec3 vNormal;
+varying vec2 vUv;
 varying float vFold;
 void main() {
-    vFold = step(3.5, flags);
-    float role = flags - 4.0 * vFold; // 0 A, 1 B (inner lines), 2 E, 3 G (outer edges)
-    vAcross = kerb > 0.5 ? step(1.5, role) : role;
-    vAlong = along;
-    worldPos = position;
+    vNormal = normal;
+    vUv = uv;
+    vFold = fold;
     gl_Position = mvp * vec4(position, 1.0);
 }
 )";
 
-// The road surface takes the texture's band u, v 0.26..1 and the kerbs the band v 0..0.24,
-// as in the export; both repeat along the road and are clamped across it.
+// Each material takes its band of the road texture (the export cuts the same bands into two
+// images): u repeats along the road, v is clamped across it.
 const char* const kRoadFragmentShader = R"(#version 120
 uniform sampler2D roadTexture;
-uniform float kerb;
+uniform vec2 bandOrigin;
+uniform vec2 bandSize;
 uniform vec3 lightDirection;
 uniform vec3 foldColour;
-varying vec3 worldPos;
-varying float vAlong;
-varying float vAcross;
+varying vec3 vNormal;
+varying vec2 vUv;
 varying float vFold;
 void main() {
-    float a = fract(vAlong);
-    vec2 uv = kerb > 0.5 ? vec2(a, vAcross * 0.24)
-                         : vec2(0.26 + a * 0.74, 0.26 + vAcross * 0.74);
-    vec3 normal = normalize(cross(dFdx(worldPos), dFdy(worldPos)));
-    if (normal.y < 0.0) {
-        normal = -normal;
-    }
-    float light = 0.4 + 0.6 * max(dot(normal, lightDirection), 0.0);
+    vec2 uv = bandOrigin + vec2(fract(vUv.x), clamp(vUv.y, 0.0, 1.0)) * bandSize;
+    float light = 0.45 + 0.55 * max(dot(normalize(vNormal), lightDirection), 0.0);
     vec3 colour = texture2D(roadTexture, uv).rgb * light;
-    gl_FragColor = vec4(mix(colour, foldColour, 0.75 * vFold), 1.0);
+    gl_FragColor = vec4(mix(colour, foldColour, 0.75 * step(0.5, vFold)), 1.0);
 }
 )";
 
@@ -97,6 +90,28 @@ template <typename T> int Bytes(std::int64_t count) {
     return static_cast<int>(count * static_cast<std::int64_t>(sizeof(T)));
 }
 
+template <typename T> void Allocate(QOpenGLBuffer& buffer, const std::vector<T>& values) {
+    buffer.bind();
+    buffer.allocate(values.data(), Bytes<T>(static_cast<std::int64_t>(values.size())));
+}
+
+// Writes rings [first, first + count) of an array with `perRing` values a ring.
+template <typename T>
+void WriteRings(QOpenGLBuffer& buffer, const std::vector<T>& values, std::int64_t perRing,
+                std::int64_t first, std::int64_t count) {
+    const std::int64_t begin = first * perRing;
+    const std::int64_t size =
+        std::min(count * perRing, static_cast<std::int64_t>(values.size()) - begin);
+    if (size > 0) {
+        buffer.bind();
+        buffer.write(Bytes<T>(begin), &values[static_cast<std::size_t>(begin)], Bytes<T>(size));
+    }
+}
+
+QVector2D Vec2(double x, double y) {
+    return {static_cast<float>(x), static_cast<float>(y)};
+}
+
 QImage RoadTextureImage() {
     QImage image(QString::fromStdString(rolvet::FindTextureSource()));
     if (image.isNull()) {
@@ -125,6 +140,15 @@ CPreviewView::CPreviewView(QWidget* parent) : QOpenGLWidget(parent) {
     setObjectName(QStringLiteral("PreviewView"));
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(160, 120);
+    // Once the edits pause, the texture is laid along the new lap length in one go.
+    m_settleTimer = new QTimer(this);
+    m_settleTimer->setSingleShot(true);
+    m_settleTimer->setInterval(300);
+    connect(m_settleTimer, &QTimer::timeout, this, [this] {
+        m_model.SettleTexture();
+        m_uvsDirty = true;
+        update();
+    });
 }
 
 CPreviewView::~CPreviewView() {
@@ -151,27 +175,24 @@ void CPreviewView::SetDocument(CRolvetDoc* doc) {
 
 void CPreviewView::OnTrackChanged() {
     const int width = m_doc ? m_doc->RoadWidth() : 0;
-    const rolvet::SampleRange range =
+    const rolvet::ModelChange change =
         m_doc ? m_model.Update(TheVertexStore().All(), m_doc->DivisionCount(),
                                rolvet::HalfRoadWidth(width))
               : m_model.Update({}, 0, 0.0f);
-    if (range.all) {
-        m_mesh.Rebuild(m_model, width);
+    const std::int64_t samples = m_model.SampleCount();
+    if (change.all) {
         m_uploadAll = true;
         m_pending.clear();
-    } else if (range.count > 0) {
-        const auto spans = m_mesh.Update(m_model, range, width);
-        m_pending.insert(m_pending.end(), spans.begin(), spans.end());
-        // Once the edits pause, the texture is laid along the new lap length in one go.
-        QTimer::singleShot(300, this, [this, width] {
-            if (m_doc && m_doc->RoadWidth() == width && m_model.SampleCount() > 0 &&
-                m_mesh.SampleCount() == m_model.SampleCount() + 1) {
-                m_mesh.Rebuild(m_model, width);
-                m_uploadAll = true;
-                m_pending.clear();
-                update();
-            }
-        });
+        m_settleTimer->stop();
+    } else if (change.count > 0) {
+        // The changed samples, split where they wrap; ring S repeats sample 0.
+        const std::int64_t end = change.first + change.count;
+        m_pending.push_back({change.first, std::min(end, samples) - change.first});
+        if (end > samples) {
+            m_pending.push_back({0, end - samples});
+        }
+        m_pending.push_back({samples, 1});
+        m_settleTimer->start();
     }
     m_pointsDirty = true;
     if (!m_fitted) {
@@ -200,10 +221,9 @@ void CPreviewView::FitCamera() {
         lo = QVector3D(std::min(lo.x(), q.x()), std::min(lo.y(), q.y()), std::min(lo.z(), q.z()));
         hi = QVector3D(std::max(hi.x(), q.x()), std::max(hi.y(), q.y()), std::max(hi.z(), q.z()));
     };
-    for (const auto& sample : m_model.Edges()) {
-        for (const CVector3D& p : sample) {
-            extend(p);
-        }
+    const std::vector<float>& kerb = m_model.Mesh().kerb.positions; // holds all four edges
+    for (std::size_t i = 0; i + 2 < kerb.size(); i += 3) {
+        extend(CVector3D(kerb[i], kerb[i + 1], kerb[i + 2]));
     }
     if (!any) {
         for (const CVector3D& p : TheVertexStore().All()) {
@@ -223,8 +243,9 @@ void CPreviewView::initializeGL() {
     m_roadProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kRoadVertexShader);
     m_roadProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kRoadFragmentShader);
     m_roadProgram.bindAttributeLocation("position", 0);
-    m_roadProgram.bindAttributeLocation("along", 1);
-    m_roadProgram.bindAttributeLocation("flags", 2);
+    m_roadProgram.bindAttributeLocation("normal", 1);
+    m_roadProgram.bindAttributeLocation("uv", 2);
+    m_roadProgram.bindAttributeLocation("fold", 3);
     m_lineProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kLineVertexShader);
     m_lineProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kLineFragmentShader);
     m_lineProgram.bindAttributeLocation("position", 0);
@@ -232,12 +253,15 @@ void CPreviewView::initializeGL() {
     if (!m_glReady) {
         emit openGLFailed();
     }
-    for (QOpenGLBuffer* buffer : {&m_vertexBuffer, &m_indexBuffer, &m_centreBuffer, &m_pointBuffer}) {
+    for (QOpenGLBuffer* buffer :
+         {&m_road.positions, &m_road.normals, &m_road.uvs, &m_road.folds, &m_road.indices,
+          &m_kerb.positions, &m_kerb.normals, &m_kerb.uvs, &m_kerb.folds, &m_kerb.indices,
+          &m_centreBuffer, &m_pointBuffer}) {
         buffer->setUsagePattern(QOpenGLBuffer::DynamicDraw);
         m_glReady = buffer->create() && m_glReady;
     }
-    m_texture = std::make_unique<QOpenGLTexture>(RoadTextureImage(),
-                                                 QOpenGLTexture::DontGenerateMipMaps);
+    m_texture =
+        std::make_unique<QOpenGLTexture>(RoadTextureImage(), QOpenGLTexture::DontGenerateMipMaps);
     m_texture->setMinMagFilters(QOpenGLTexture::Linear, QOpenGLTexture::Linear);
     m_texture->setWrapMode(QOpenGLTexture::ClampToEdge);
     m_uploadAll = true;
@@ -250,8 +274,12 @@ void CPreviewView::ReleaseGL() {
     }
     makeCurrent();
     m_texture.reset();
-    m_vertexBuffer.destroy();
-    m_indexBuffer.destroy();
+    for (GpuPart* part : {&m_road, &m_kerb}) {
+        for (QOpenGLBuffer* buffer :
+             {&part->positions, &part->normals, &part->uvs, &part->folds, &part->indices}) {
+            buffer->destroy();
+        }
+    }
     m_centreBuffer.destroy();
     m_pointBuffer.destroy();
     m_roadProgram.removeAllShaders();
@@ -262,50 +290,96 @@ void CPreviewView::ReleaseGL() {
 
 void CPreviewView::resizeGL(int, int) {}
 
-void CPreviewView::UploadChanges() {
-    const auto vertices = m_mesh.Vertices();
-    const std::int64_t slotCount = m_mesh.SampleCount();
-    const auto& centres = m_model.Centres();
-    if (m_uploadAll) {
-        m_vertexBuffer.bind();
-        m_vertexBuffer.allocate(vertices.data(), Bytes<Vertex>(static_cast<std::int64_t>(vertices.size())));
-        if (slotCount != m_uploadedSlots) {
-            const std::vector<std::uint32_t> indices = rolvet::preview::StripIndices(slotCount);
-            m_indexBuffer.bind();
-            m_indexBuffer.allocate(indices.data(), Bytes<std::uint32_t>(static_cast<std::int64_t>(indices.size())));
-            m_uploadedSlots = slotCount;
-        }
-        m_centreBuffer.bind();
-        m_centreBuffer.allocate(centres.data(), Bytes<CVector3D>(static_cast<std::int64_t>(centres.size())));
-        m_uploadAll = false;
-        m_pending.clear();
-    } else if (!m_pending.empty()) {
-        m_vertexBuffer.bind();
-        for (const auto& span : m_pending) {
-            m_vertexBuffer.write(Bytes<Vertex>(span.first * kVerticesPerSample),
-                                 &vertices[static_cast<std::size_t>(span.first * kVerticesPerSample)],
-                                 Bytes<Vertex>(span.count * kVerticesPerSample));
-        }
-        m_centreBuffer.bind();
-        const auto samples = static_cast<std::int64_t>(centres.size());
-        for (const auto& span : m_pending) {
-            const std::int64_t count = std::min(span.count, samples - span.first);
-            if (count > 0) {
-                m_centreBuffer.write(Bytes<CVector3D>(span.first),
-                                     &centres[static_cast<std::size_t>(span.first)],
-                                     Bytes<CVector3D>(count));
+void CPreviewView::UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans) {
+    const auto& folded = m_model.Folded();
+    const auto samples = static_cast<std::int64_t>(folded.size());
+    part.foldValues.resize(static_cast<std::size_t>(samples > 0 ? samples + 1 : 0) *
+                           static_cast<std::size_t>(perRing));
+    for (const RingSpan& span : spans) {
+        for (std::int64_t ring = span.first; ring < span.first + span.count; ++ring) {
+            const float value = folded[static_cast<std::size_t>(ring % samples)] != 0 ? 1.0f : 0.0f;
+            for (int v = 0; v < perRing; ++v) {
+                part.foldValues[static_cast<std::size_t>(ring * perRing + v)] = value;
             }
         }
-        m_pending.clear();
     }
+}
+
+void CPreviewView::UploadPart(GpuPart& part, const rolvet::RoadMeshPart& mesh, int perRing,
+                              bool all) {
+    if (all) {
+        Allocate(part.positions, mesh.positions);
+        Allocate(part.normals, mesh.normals);
+        Allocate(part.uvs, mesh.uvs);
+        Allocate(part.folds, part.foldValues);
+        const auto indexCount = static_cast<int>(mesh.indices.size());
+        if (indexCount != part.indexCount) {
+            // The indices depend only on the sample count.
+            Allocate(part.indices, mesh.indices);
+            part.indexCount = indexCount;
+        }
+        return;
+    }
+    for (const RingSpan& span : m_pending) {
+        WriteRings(part.positions, mesh.positions, 3 * perRing, span.first, span.count);
+        WriteRings(part.normals, mesh.normals, 3 * perRing, span.first, span.count);
+        WriteRings(part.folds, part.foldValues, perRing, span.first, span.count);
+    }
+    if (m_uvsDirty) {
+        Allocate(part.uvs, mesh.uvs);
+    }
+}
+
+void CPreviewView::UploadChanges() {
+    const rolvet::RoadMesh& mesh = m_model.Mesh();
+    const std::int64_t samples = m_model.SampleCount();
+    if (m_uploadAll) {
+        const std::vector<RingSpan> everything{{0, samples > 0 ? samples + 1 : 0}};
+        UpdateFolds(m_road, kRoadVerticesPerRing, everything);
+        UpdateFolds(m_kerb, kKerbVerticesPerRing, everything);
+        UploadPart(m_road, mesh.road, kRoadVerticesPerRing, true);
+        UploadPart(m_kerb, mesh.kerb, kKerbVerticesPerRing, true);
+        Allocate(m_centreBuffer, mesh.centre);
+        m_uploadedSamples = samples;
+    } else if (!m_pending.empty() || m_uvsDirty) {
+        UpdateFolds(m_road, kRoadVerticesPerRing, m_pending);
+        UpdateFolds(m_kerb, kKerbVerticesPerRing, m_pending);
+        UploadPart(m_road, mesh.road, kRoadVerticesPerRing, false);
+        UploadPart(m_kerb, mesh.kerb, kKerbVerticesPerRing, false);
+        for (const RingSpan& span : m_pending) {
+            WriteRings(m_centreBuffer, mesh.centre, 1, span.first, span.count);
+        }
+    }
+    m_uploadAll = false;
+    m_uvsDirty = false;
+    m_pending.clear();
     if (m_pointsDirty) {
         const auto points = TheVertexStore().All();
         m_pointBuffer.bind();
-        m_pointBuffer.allocate(points.data(), Bytes<CVector3D>(static_cast<std::int64_t>(points.size())));
+        m_pointBuffer.allocate(points.data(),
+                               Bytes<CVector3D>(static_cast<std::int64_t>(points.size())));
         m_uploadedPoints = static_cast<int>(points.size());
         m_pointsDirty = false;
     }
     QOpenGLBuffer::release(QOpenGLBuffer::VertexBuffer);
+}
+
+void CPreviewView::DrawPart(GpuPart& part, const QVector2D& bandOrigin, const QVector2D& bandSize) {
+    m_roadProgram.setUniformValue("bandOrigin", bandOrigin);
+    m_roadProgram.setUniformValue("bandSize", bandSize);
+    QOpenGLBuffer* buffers[] = {&part.positions, &part.normals, &part.uvs, &part.folds};
+    const int sizes[] = {3, 3, 2, 1};
+    for (int a = 0; a < 4; ++a) {
+        buffers[a]->bind();
+        m_roadProgram.enableAttributeArray(a);
+        m_roadProgram.setAttributeBuffer(a, GL_FLOAT, 0, sizes[a]);
+    }
+    part.indices.bind();
+    glDrawElements(GL_TRIANGLES, part.indexCount, GL_UNSIGNED_INT, nullptr);
+    part.indices.release();
+    for (int a = 0; a < 4; ++a) {
+        m_roadProgram.disableAttributeArray(a);
+    }
 }
 
 void CPreviewView::DrawGrid(const QMatrix4x4& mvp) {
@@ -326,8 +400,9 @@ void CPreviewView::DrawGrid(const QMatrix4x4& mvp) {
     for (int i = 0; i <= 2 * lines; ++i) {
         const float x = x0 + static_cast<float>(i) * step;
         const float z = z0 + static_cast<float>(i) * step;
-        grid.insert(grid.end(), {{x, groundY, z0}, {x, groundY, z0 + span}, {x0, groundY, z},
-                                 {x0 + span, groundY, z}});
+        grid.insert(
+            grid.end(),
+            {{x, groundY, z0}, {x, groundY, z0 + span}, {x0, groundY, z}, {x0 + span, groundY, z}});
     }
     m_lineProgram.setUniformValue("mvp", mvp);
     m_lineProgram.setUniformValue("colour", kGridColour);
@@ -353,38 +428,21 @@ void CPreviewView::paintGL() {
     m_lineProgram.bind();
     DrawGrid(mvp);
 
-    const std::int64_t slotCount = m_uploadedSlots;
-    if (slotCount > 0) {
+    if (m_uploadedSamples > 0) {
         m_roadProgram.bind();
         m_roadProgram.setUniformValue("mvp", mvp);
         m_roadProgram.setUniformValue("roadTexture", 0);
         m_roadProgram.setUniformValue("lightDirection", QVector3D(0.3f, 1.0f, 0.2f).normalized());
         m_roadProgram.setUniformValue("foldColour", kFoldColour);
         m_texture->bind(0);
-        m_vertexBuffer.bind();
-        m_indexBuffer.bind();
-        m_roadProgram.enableAttributeArray(0);
-        m_roadProgram.enableAttributeArray(1);
-        m_roadProgram.enableAttributeArray(2);
-        m_roadProgram.setAttributeBuffer(0, GL_FLOAT, offsetof(Vertex, x), 3, sizeof(Vertex));
-        m_roadProgram.setAttributeBuffer(1, GL_FLOAT, offsetof(Vertex, along), 1, sizeof(Vertex));
-        m_roadProgram.setAttributeBuffer(2, GL_FLOAT, offsetof(Vertex, flags), 1, sizeof(Vertex));
         // The road sits a hair behind the centre line drawn on it.
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1.0f, 1.0f);
-        const auto strip = static_cast<GLsizei>(2 * slotCount);
-        for (int part = 0; part < 3; ++part) {
-            m_roadProgram.setUniformValue("kerb", part == 0 ? 0.0f : 1.0f);
-            const auto offset = static_cast<std::uintptr_t>(part) * 2 *
-                                static_cast<std::uintptr_t>(slotCount) * sizeof(std::uint32_t);
-            glDrawElements(GL_TRIANGLE_STRIP, strip, GL_UNSIGNED_INT,
-                           reinterpret_cast<const void*>(offset));
-        }
+        DrawPart(m_road, Vec2(Bands::kRoadU0, Bands::kRoadV0),
+                 Vec2(Bands::kRoadU1 - Bands::kRoadU0, Bands::kRoadV1 - Bands::kRoadV0));
+        DrawPart(m_kerb, Vec2(Bands::kKerbU0, Bands::kKerbV0),
+                 Vec2(Bands::kKerbU1 - Bands::kKerbU0, Bands::kKerbV1 - Bands::kKerbV0));
         glDisable(GL_POLYGON_OFFSET_FILL);
-        m_roadProgram.disableAttributeArray(0);
-        m_roadProgram.disableAttributeArray(1);
-        m_roadProgram.disableAttributeArray(2);
-        m_indexBuffer.release();
         m_texture->release();
 
         m_lineProgram.bind();
@@ -394,8 +452,9 @@ void CPreviewView::paintGL() {
         m_centreBuffer.bind();
         m_lineProgram.enableAttributeArray(0);
         m_lineProgram.setAttributeBuffer(0, GL_FLOAT, 0, 3, sizeof(CVector3D));
-        glDrawArrays(GL_LINE_LOOP, 0, static_cast<GLsizei>(slotCount - 1));
+        glDrawArrays(GL_LINE_LOOP, 0, static_cast<GLsizei>(m_uploadedSamples));
         m_lineProgram.disableAttributeArray(0);
+        QOpenGLBuffer::release(QOpenGLBuffer::VertexBuffer);
     }
 
     // The control points stay visible through the road, as handles do.

@@ -3,19 +3,20 @@
 
 #include "export/TrackModel.h"
 #include "view/PreviewCamera.h"
-#include "view/PreviewMesh.h"
 
 #include <QOpenGLBuffer>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLWidget>
 #include <QPointer>
+#include <QVector2D>
 
 #include <memory>
 #include <vector>
 
 class CRolvetDoc;
 class QOpenGLTexture;
+class QTimer;
 
 class CPreviewView : public QOpenGLWidget, protected QOpenGLFunctions {
     Q_OBJECT
@@ -55,31 +56,52 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // One material of the road mesh on the graphics card.
+    struct GpuPart {
+        QOpenGLBuffer positions{QOpenGLBuffer::VertexBuffer};
+        QOpenGLBuffer normals{QOpenGLBuffer::VertexBuffer};
+        QOpenGLBuffer uvs{QOpenGLBuffer::VertexBuffer};
+        QOpenGLBuffer folds{QOpenGLBuffer::VertexBuffer};
+        QOpenGLBuffer indices{QOpenGLBuffer::IndexBuffer};
+        std::vector<float> foldValues; // 1 on the vertices of folded samples
+        int indexCount = 0;
+    };
+    // A run of mesh rings [first, first + count) to upload.
+    struct RingSpan {
+        std::int64_t first = 0;
+        std::int64_t count = 0;
+    };
+
     void UploadChanges();
+    void UploadPart(GpuPart& part, const rolvet::RoadMeshPart& mesh, int perRing, bool all);
+    void UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans);
     void ReleaseGL();
     void DrawGrid(const QMatrix4x4& mvp);
+    // Draws one material with its band of the road texture (origin and size in the texture).
+    void DrawPart(GpuPart& part, const QVector2D& bandOrigin, const QVector2D& bandSize);
 
     QPointer<CRolvetDoc> m_doc;
     rolvet::CTrackModel m_model;
-    rolvet::preview::CPreviewMesh m_mesh;
     CPreviewCamera m_camera;
     bool m_fitted = false;
 
     // What the next paint uploads.
     bool m_uploadAll = true;
-    std::vector<rolvet::preview::SampleSpan> m_pending;
+    bool m_uvsDirty = false;
+    std::vector<RingSpan> m_pending;
     bool m_pointsDirty = true;
 
     bool m_glReady = false;
     QOpenGLShaderProgram m_roadProgram;
     QOpenGLShaderProgram m_lineProgram;
-    QOpenGLBuffer m_vertexBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer m_indexBuffer{QOpenGLBuffer::IndexBuffer};
+    GpuPart m_road;
+    GpuPart m_kerb;
     QOpenGLBuffer m_centreBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer m_pointBuffer{QOpenGLBuffer::VertexBuffer};
     std::unique_ptr<QOpenGLTexture> m_texture;
-    std::int64_t m_uploadedSlots = 0;
+    std::int64_t m_uploadedSamples = 0;
     int m_uploadedPoints = 0;
+    QTimer* m_settleTimer = nullptr;
 
     QPoint m_lastMouse;
     Qt::MouseButton m_dragButton = Qt::NoButton;

@@ -14,7 +14,9 @@
 
 namespace {
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 QSettings OpenSettings() {
     return QSettings(Utf8(rolvet::str::kSettingsOrganization),
@@ -84,8 +86,8 @@ bool CPreviewWindow::OpenGLAvailable() {
         return false;
     }
     const QSurfaceFormat format = context.format();
-    const bool recent = format.majorVersion() > 2 ||
-                        (format.majorVersion() == 2 && format.minorVersion() >= 1);
+    const bool recent =
+        format.majorVersion() > 2 || (format.majorVersion() == 2 && format.minorVersion() >= 1);
     context.doneCurrent();
     return recent && !context.isOpenGLES();
 }
@@ -121,7 +123,8 @@ void CPreviewWindow::UpdateReadouts() {
     }
     const rolvet::TrackReadouts r = model.Readouts();
     const QString none = QStringLiteral("-");
-    m_readouts[0]->setText(Utf8(rolvet::str::kReadoutLength).arg(r.length ? Number(*r.length, 1) : none));
+    m_readouts[0]->setText(
+        Utf8(rolvet::str::kReadoutLength).arg(r.length ? Number(*r.length, 1) : none));
     if (r.minRadius && r.minRadiusSample) {
         // The tightest circle lies between the control points of its sample's segment.
         const std::int64_t segment = *r.minRadiusSample / model.Divisions();
