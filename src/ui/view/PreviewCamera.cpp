@@ -12,14 +12,32 @@ float Radians(float degrees) {
 
 } // namespace
 
-void CPreviewCamera::Fit(const QVector3D& boxMin, const QVector3D& boxMax) {
+void CPreviewCamera::Fit(const QVector3D& boxMin, const QVector3D& boxMax, float aspect) {
     m_target = (boxMin + boxMax) * 0.5f;
     const float radius = std::max((boxMax - boxMin).length() * 0.5f, 1.0f);
     m_sceneRadius = radius;
-    // A sphere of that radius fills the narrower field of view with a margin.
-    m_distance = radius / std::sin(Radians(kFieldOfView * 0.5f)) * 1.05f;
     m_yaw = -90.0f;
     m_pitch = kStartPitch;
+    // Start where the bounding sphere surely fits, then move in until the box's corners fill
+    // 90 % of the narrower side of the view. The corners' extent on screen shrinks about in
+    // proportion to the distance, so a few rounds settle it.
+    m_distance = radius / std::sin(Radians(kFieldOfView * 0.5f));
+    for (int round = 0; round < 4; ++round) {
+        const QMatrix4x4 mvp = ProjectionMatrix(aspect) * ViewMatrix();
+        float extent = 0.0f;
+        for (int corner = 0; corner < 8; ++corner) {
+            const QVector3D p((corner & 1) ? boxMax.x() : boxMin.x(),
+                              (corner & 2) ? boxMax.y() : boxMin.y(),
+                              (corner & 4) ? boxMax.z() : boxMin.z());
+            const QVector3D ndc = mvp.map(p);
+            extent = std::max({extent, std::fabs(ndc.x()), std::fabs(ndc.y())});
+        }
+        if (!(extent > 0.0f) || !std::isfinite(extent)) {
+            break;
+        }
+        m_distance = std::clamp(m_distance * extent / 0.9f, radius * 0.05f,
+                                radius / std::sin(Radians(kFieldOfView * 0.5f)));
+    }
 }
 
 void CPreviewCamera::Orbit(float yawDegrees, float pitchDegrees) {

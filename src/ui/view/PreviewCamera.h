@@ -9,8 +9,9 @@ public:
     static constexpr float kFieldOfView = 45.0f; // vertical, degrees
     static constexpr float kStartPitch = 30.0f;  // degrees above the horizon
 
-    // Looks at the box from kStartPitch above the horizon, far enough to see all of it.
-    void Fit(const QVector3D& boxMin, const QVector3D& boxMax);
+    // Looks at the box from kStartPitch above the horizon, as close as the view of the given
+    // aspect (width / height) shows all of it.
+    void Fit(const QVector3D& boxMin, const QVector3D& boxMax, float aspect);
 
     // Turns about the target by the given degrees; the pitch stays between straight down and
     // just above the horizon's underside.

@@ -230,9 +230,10 @@ void CPreviewView::FitCamera() {
             extend(p);
         }
     }
-    m_camera.Fit(lo, hi);
+    m_camera.Fit(lo, hi, static_cast<float>(width()) / static_cast<float>(std::max(height(), 1)));
     // Until there is a road the camera keeps framing the points as they come.
     m_fitted = m_model.SampleCount() > 0;
+    m_cameraMoved = false;
     update();
 }
 
@@ -288,7 +289,12 @@ void CPreviewView::ReleaseGL() {
     doneCurrent();
 }
 
-void CPreviewView::resizeGL(int, int) {}
+void CPreviewView::resizeGL(int, int) {
+    // Until the user moves the camera, the track stays framed in the new shape.
+    if (!m_cameraMoved) {
+        FitCamera();
+    }
+}
 
 void CPreviewView::UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans) {
     const auto& folded = m_model.Folded();
@@ -495,6 +501,7 @@ void CPreviewView::mouseMoveEvent(QMouseEvent* event) {
     if (m_dragButton == Qt::NoButton || !(event->buttons() & m_dragButton)) {
         return;
     }
+    m_cameraMoved = true;
     if (m_panning) {
         m_camera.Pan(static_cast<float>(delta.x()), static_cast<float>(delta.y()), height());
     } else if (m_dragButton == Qt::LeftButton) {
@@ -521,6 +528,7 @@ void CPreviewView::wheelEvent(QWheelEvent* event) {
     // As in the plan, turning the wheel away from the user zooms out: a notch moves the camera
     // a ninth further away, and a notch back returns it.
     m_camera.Zoom(std::pow(0.9f, -static_cast<float>(delta) / 120.0f));
+    m_cameraMoved = true;
     update();
     event->accept();
 }

@@ -84,6 +84,7 @@ private:
     rolvet::CTrackModel m_model;
     CPreviewCamera m_camera;
     bool m_fitted = false;
+    bool m_cameraMoved = false; // by the user since the last fit
 
     // What the next paint uploads.
     bool m_uploadAll = true;

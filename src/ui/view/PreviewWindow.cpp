@@ -5,12 +5,16 @@
 #include "view/PreviewView.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace {
 
@@ -39,6 +43,15 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    m_status = new QStatusBar(this);
+    m_status->setSizeGripEnabled(true);
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(m_status);
+        label->setObjectName(QStringLiteral("Readout%1").arg(i));
+        m_status->addWidget(label);
+        m_readouts.append(label);
+    }
+
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("PreviewMessage"));
     m_message->setAlignment(Qt::AlignCenter);
@@ -58,14 +71,6 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
         ShowMessage(Utf8(rolvet::str::kPreviewNoOpenGL));
     }
 
-    m_status = new QStatusBar(this);
-    m_status->setSizeGripEnabled(true);
-    for (int i = 0; i < 5; ++i) {
-        auto* label = new QLabel(m_status);
-        label->setObjectName(QStringLiteral("Readout%1").arg(i));
-        m_status->addWidget(label);
-        m_readouts.append(label);
-    }
     layout->addWidget(m_status);
 
     connect(&m_doc, &CRolvetDoc::titleChanged, this, &CPreviewWindow::UpdateTitle);
@@ -75,8 +80,14 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
 }
 
 bool CPreviewWindow::OpenGLAvailable() {
+    // The offscreen platform can make a context where an X display is at hand, but it cannot
+    // show an OpenGL widget in a window (Qt 6.4 crashes flushing it), and "minimal" has none.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        return false;
+    }
     QOpenGLContext context;
-    if (!context.create()) {
+    if (!context.create() || context.isOpenGLES()) {
         return false;
     }
     QOffscreenSurface surface;
@@ -85,11 +96,14 @@ bool CPreviewWindow::OpenGLAvailable() {
     if (!surface.isValid() || !context.makeCurrent(&surface)) {
         return false;
     }
-    const QSurfaceFormat format = context.format();
-    const bool recent =
-        format.majorVersion() > 2 || (format.majorVersion() == 2 && format.minorVersion() >= 1);
+    // The version the driver reports ("4.5 (Compatibility Profile) Mesa ..."): some platforms
+    // leave the context's format at its default, so ask the driver itself.
+    const auto* version =
+        reinterpret_cast<const char*>(context.functions()->glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    const bool parsed = version != nullptr && std::sscanf(version, "%d.%d", &major, &minor) == 2;
     context.doneCurrent();
-    return recent && !context.isOpenGLES();
+    return parsed && (major > 2 || (major == 2 && minor >= 1));
 }
 
 void CPreviewWindow::ShowMessage(const QString& text) {
