@@ -1,6 +1,7 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
+#include "document/RoadTextures.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
 #include "export/TrackModel.h"
@@ -22,6 +23,8 @@ void PrintHelp() {
         "  rolvet [TRACK.rolvet]                  start the editor, optionally on a track file\n"
         "  rolvet --export TRACK.rolvet OUT.mqo   write the road model of TRACK to OUT and copy\n"
         "                                         Road.png beside it, without opening a window\n"
+        "  rolvet --export TRACK.rolvet OUT.glb   the same as one self-contained glTF binary file\n"
+        "  rolvet --export TRACK.rolvet OUT.obj   the same as Wavefront OBJ + OUT.mtl + images\n"
         "  rolvet --info TRACK.rolvet             print the track's readouts (lap length,\n"
         "                                         tightest radius, heights, grade, folds)\n"
         "                                         as one JSON object\n"
@@ -31,13 +34,14 @@ void PrintHelp() {
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
-        "in .mqo). --info exits with 1 and prints the editor's message on standard\n"
-        "error when the track cannot be read.\n",
+        "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
+        "standard error when the track cannot be read.\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
 int UsageError(const char* what) {
-    std::fprintf(stderr, "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo\n", what);
+    std::fprintf(stderr,
+                 "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo|OUT.glb|OUT.obj\n", what);
     return kExitUsage;
 }
 
@@ -49,12 +53,13 @@ int Fail(const std::string& message) {
 // rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
 int RunExport(int argc, char** argv, int at) {
     if (argc != 4 || at != 1) {
-        return UsageError("--export takes exactly two arguments: a track file and a .mqo file");
+        return UsageError("--export takes exactly two arguments: a track file and a model file");
     }
     const std::string trackPath = argv[2];
     const std::string modelPath = argv[3];
-    if (!rolvet::HasMqoExtension(modelPath)) {
-        return UsageError("the output file must have the extension .mqo");
+    const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
+    if (!format) {
+        return UsageError("the output file must have the extension .mqo, .glb or .obj");
     }
 
     rolvet::TrackData track;
@@ -69,10 +74,16 @@ int RunExport(int argc, char** argv, int at) {
     }
 
     rolvet::RoadExportRequest request;
+    request.format = *format;
     request.modelPath = modelPath;
+    request.roadWidth = track.roadWidth;
     request.points = track.vertices;
     request.divisions = track.divisionCount;
     request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
+    if (*format != rolvet::RoadFormat::Mqo) {
+        request.textureSource = rolvet::FindTextureSource();
+        request.textures = LoadRoadTextureImages(QString::fromStdString(request.textureSource));
+    }
     const rolvet::RoadExportResult result = rolvet::ExportRoad(request);
     if (!result.message.empty()) {
         return Fail(result.message);

@@ -1,5 +1,6 @@
 #include "view/PreviewView.h"
 
+#include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
 #include "export/RoadExport.h"
 #include "export/RoadMesh.h"
@@ -18,7 +19,6 @@
 
 using rolvet::kKerbVerticesPerRing;
 using rolvet::kRoadVerticesPerRing;
-using Bands = rolvet::RoadTextureBands;
 
 namespace {
 
@@ -40,21 +40,18 @@ void main() {
 }
 )";
 
-// Each material takes its band of the road texture (the export cuts the same bands into two
-// images): u repeats along the road, v is clamped across it.
+// Each material has its own image, cut from the road texture as the engine export cuts it:
+// u repeats along the road, v is clamped across it.
 const char* const kRoadFragmentShader = R"(#version 120
-uniform sampler2D roadTexture;
-uniform vec2 bandOrigin;
-uniform vec2 bandSize;
+uniform sampler2D bandTexture;
 uniform vec3 lightDirection;
 uniform vec3 foldColour;
 varying vec3 vNormal;
 varying vec2 vUv;
 varying float vFold;
 void main() {
-    vec2 uv = bandOrigin + vec2(fract(vUv.x), clamp(vUv.y, 0.0, 1.0)) * bandSize;
     float light = 0.45 + 0.55 * max(dot(normalize(vNormal), lightDirection), 0.0);
-    vec3 colour = texture2D(roadTexture, uv).rgb * light;
+    vec3 colour = texture2D(bandTexture, vUv).rgb * light;
     gl_FragColor = vec4(mix(colour, foldColour, 0.75 * step(0.5, vFold)), 1.0);
 }
 )";
@@ -108,18 +105,27 @@ void WriteRings(QOpenGLBuffer& buffer, const std::vector<T>& values, std::int64_
     }
 }
 
-QVector2D Vec2(double x, double y) {
-    return {static_cast<float>(x), static_cast<float>(y)};
+// The two band images of the road texture; without the texture the road is still drawn, in
+// the grey of asphalt and white kerbs.
+RoadTextureBandImages BandImages() {
+    RoadTextureBandImages bands =
+        CutRoadTextureBands(QImage(QString::fromStdString(rolvet::FindTextureSource())));
+    if (bands.road.isNull() || bands.kerb.isNull()) {
+        bands.road = QImage(2, 2, QImage::Format_RGBA8888);
+        bands.road.fill(QColor(70, 70, 70));
+        bands.kerb = QImage(2, 2, QImage::Format_RGBA8888);
+        bands.kerb.fill(QColor(230, 230, 230));
+    }
+    return bands;
 }
 
-QImage RoadTextureImage() {
-    QImage image(QString::fromStdString(rolvet::FindTextureSource()));
-    if (image.isNull()) {
-        // Without the texture the road is still drawn, in the grey of asphalt.
-        image = QImage(2, 2, QImage::Format_RGBA8888);
-        image.fill(QColor(120, 120, 120));
-    }
-    return image.convertToFormat(QImage::Format_RGBA8888);
+std::unique_ptr<QOpenGLTexture> BandTexture(const QImage& image) {
+    auto texture = std::make_unique<QOpenGLTexture>(image.convertToFormat(QImage::Format_RGBA8888),
+                                                    QOpenGLTexture::GenerateMipMaps);
+    texture->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
+    texture->setWrapMode(QOpenGLTexture::DirectionS, QOpenGLTexture::Repeat);
+    texture->setWrapMode(QOpenGLTexture::DirectionT, QOpenGLTexture::ClampToEdge);
+    return texture;
 }
 
 // A spacing of 1, 2 or 5 times a power of ten that puts about ten lines across the extent.
@@ -261,10 +267,9 @@ void CPreviewView::initializeGL() {
         buffer->setUsagePattern(QOpenGLBuffer::DynamicDraw);
         m_glReady = buffer->create() && m_glReady;
     }
-    m_texture =
-        std::make_unique<QOpenGLTexture>(RoadTextureImage(), QOpenGLTexture::DontGenerateMipMaps);
-    m_texture->setMinMagFilters(QOpenGLTexture::Linear, QOpenGLTexture::Linear);
-    m_texture->setWrapMode(QOpenGLTexture::ClampToEdge);
+    const RoadTextureBandImages bands = BandImages();
+    m_road.texture = BandTexture(bands.road);
+    m_kerb.texture = BandTexture(bands.kerb);
     m_uploadAll = true;
     m_pointsDirty = true;
 }
@@ -274,8 +279,8 @@ void CPreviewView::ReleaseGL() {
         return;
     }
     makeCurrent();
-    m_texture.reset();
     for (GpuPart* part : {&m_road, &m_kerb}) {
+        part->texture.reset();
         for (QOpenGLBuffer* buffer :
              {&part->positions, &part->normals, &part->uvs, &part->folds, &part->indices}) {
             buffer->destroy();
@@ -370,9 +375,8 @@ void CPreviewView::UploadChanges() {
     QOpenGLBuffer::release(QOpenGLBuffer::VertexBuffer);
 }
 
-void CPreviewView::DrawPart(GpuPart& part, const QVector2D& bandOrigin, const QVector2D& bandSize) {
-    m_roadProgram.setUniformValue("bandOrigin", bandOrigin);
-    m_roadProgram.setUniformValue("bandSize", bandSize);
+void CPreviewView::DrawPart(GpuPart& part) {
+    part.texture->bind(0);
     QOpenGLBuffer* buffers[] = {&part.positions, &part.normals, &part.uvs, &part.folds};
     const int sizes[] = {3, 3, 2, 1};
     for (int a = 0; a < 4; ++a) {
@@ -386,6 +390,7 @@ void CPreviewView::DrawPart(GpuPart& part, const QVector2D& bandOrigin, const QV
     for (int a = 0; a < 4; ++a) {
         m_roadProgram.disableAttributeArray(a);
     }
+    part.texture->release();
 }
 
 void CPreviewView::DrawGrid(const QMatrix4x4& mvp) {
@@ -437,19 +442,15 @@ void CPreviewView::paintGL() {
     if (m_uploadedSamples > 0) {
         m_roadProgram.bind();
         m_roadProgram.setUniformValue("mvp", mvp);
-        m_roadProgram.setUniformValue("roadTexture", 0);
+        m_roadProgram.setUniformValue("bandTexture", 0);
         m_roadProgram.setUniformValue("lightDirection", QVector3D(0.3f, 1.0f, 0.2f).normalized());
         m_roadProgram.setUniformValue("foldColour", kFoldColour);
-        m_texture->bind(0);
         // The road sits a hair behind the centre line drawn on it.
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1.0f, 1.0f);
-        DrawPart(m_road, Vec2(Bands::kRoadU0, Bands::kRoadV0),
-                 Vec2(Bands::kRoadU1 - Bands::kRoadU0, Bands::kRoadV1 - Bands::kRoadV0));
-        DrawPart(m_kerb, Vec2(Bands::kKerbU0, Bands::kKerbV0),
-                 Vec2(Bands::kKerbU1 - Bands::kKerbU0, Bands::kKerbV1 - Bands::kKerbV0));
+        DrawPart(m_road);
+        DrawPart(m_kerb);
         glDisable(GL_POLYGON_OFFSET_FILL);
-        m_texture->release();
 
         m_lineProgram.bind();
         m_lineProgram.setUniformValue("mvp", mvp);

@@ -9,7 +9,6 @@
 #include <QOpenGLShaderProgram>
 #include <QOpenGLWidget>
 #include <QPointer>
-#include <QVector2D>
 
 #include <memory>
 #include <vector>
@@ -63,7 +62,8 @@ private:
         QOpenGLBuffer uvs{QOpenGLBuffer::VertexBuffer};
         QOpenGLBuffer folds{QOpenGLBuffer::VertexBuffer};
         QOpenGLBuffer indices{QOpenGLBuffer::IndexBuffer};
-        std::vector<float> foldValues; // 1 on the vertices of folded samples
+        std::unique_ptr<QOpenGLTexture> texture; // the material's band of the road texture
+        std::vector<float> foldValues;           // 1 on the vertices of folded samples
         int indexCount = 0;
     };
     // A run of mesh rings [first, first + count) to upload.
@@ -77,8 +77,7 @@ private:
     void UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans);
     void ReleaseGL();
     void DrawGrid(const QMatrix4x4& mvp);
-    // Draws one material with its band of the road texture (origin and size in the texture).
-    void DrawPart(GpuPart& part, const QVector2D& bandOrigin, const QVector2D& bandSize);
+    void DrawPart(GpuPart& part);
 
     QPointer<CRolvetDoc> m_doc;
     rolvet::CTrackModel m_model;
@@ -99,7 +98,6 @@ private:
     GpuPart m_kerb;
     QOpenGLBuffer m_centreBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer m_pointBuffer{QOpenGLBuffer::VertexBuffer};
-    std::unique_ptr<QOpenGLTexture> m_texture;
     std::int64_t m_uploadedSamples = 0;
     int m_uploadedPoints = 0;
     QTimer* m_settleTimer = nullptr;
