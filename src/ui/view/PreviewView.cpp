@@ -123,6 +123,8 @@ std::unique_ptr<QOpenGLTexture> BandTexture(const QImage& image) {
     auto texture = std::make_unique<QOpenGLTexture>(image.convertToFormat(QImage::Format_RGBA8888),
                                                     QOpenGLTexture::GenerateMipMaps);
     texture->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
+    // The road is mostly seen at a slant: without anisotropic filtering its lines blur away.
+    texture->setMaximumAnisotropy(16.0f);
     texture->setWrapMode(QOpenGLTexture::DirectionS, QOpenGLTexture::Repeat);
     texture->setWrapMode(QOpenGLTexture::DirectionT, QOpenGLTexture::ClampToEdge);
     return texture;
