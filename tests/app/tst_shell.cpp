@@ -31,9 +31,13 @@ using testutil::WriteAll;
 
 namespace {
 
-QString U(const char* text) { return QString::fromUtf8(text); }
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
 
-QString SaveQuestion(const QString& name) { return U("%1 への変更を保存しますか?").arg(name); }
+QString SaveQuestion(const QString& name) {
+    return U("%1 への変更を保存しますか?").arg(name);
+}
 
 } // namespace
 
@@ -52,14 +56,16 @@ class TestShell : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString Track(const QString& name, int div = 4, std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
+    QString Track(const QString& name, int div = 4,
+                  std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
         const QString path = m_dir.filePath(name);
         rolvet::SaveTrackFile(path.toStdString(), div, 100, v);
         return path;
     }
 
     static void ClearSettings() {
-        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication)).clear();
+        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication))
+            .clear();
     }
 
     static void Trigger(CRolvetApp& app, int id) { app.MainFrame()->Action(id)->trigger(); }
@@ -88,11 +94,13 @@ private slots:
             }
             layout << items.join(QLatin1Char('|'));
         }
-        QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"), U("表示(&V)"), U("ヘルプ(&H)")}));
+        QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"),
+                                      U("表示(&V)"), U("ヘルプ(&H)")}));
         QCOMPARE(layout.at(0), U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
                                  "名前を付けて保存(&A)...|-|書き出し(&E)|-|最近使ったファイル|-|"
                                  "アプリケーションの終了(&X)"));
-        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
+        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|"
+                                 "貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
@@ -137,10 +145,14 @@ private slots:
         QCOMPARE(keys(cmd::ID_FILE_NEW), QList<QKeySequence>({QKeySequence("Ctrl+N")}));
         QCOMPARE(keys(cmd::ID_FILE_OPEN), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
         QCOMPARE(keys(cmd::ID_FILE_SAVE), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
-        QCOMPARE(keys(cmd::ID_EDIT_UNDO), QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
-        QCOMPARE(keys(cmd::ID_EDIT_CUT), QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
-        QCOMPARE(keys(cmd::ID_EDIT_COPY), QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
-        QCOMPARE(keys(cmd::ID_EDIT_PASTE), QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        QCOMPARE(keys(cmd::ID_EDIT_UNDO),
+                 QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(keys(cmd::ID_EDIT_CUT),
+                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(keys(cmd::ID_EDIT_COPY),
+                 QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+        QCOMPARE(keys(cmd::ID_EDIT_PASTE),
+                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
         QCOMPARE(keys(cmd::ID_NEXT_PANE), QList<QKeySequence>({QKeySequence("F6")}));
         QCOMPARE(keys(cmd::ID_PREV_PANE), QList<QKeySequence>({QKeySequence("Shift+F6")}));
     }
@@ -273,7 +285,7 @@ private slots:
         const QString bad = m_dir.filePath("bad.rolvet");
         QVERIFY(WriteAll(bad, QByteArray(8, '\0')));
         prompts.answers = {QMessageBox::No};
-        QVERIFY(!app.OpenDocumentFile(bad));
+        QVERIFY(!app.Files().OpenDocumentFile(bad));
         QCOMPARE(prompts.messages.last(), U("予期しないファイル形式です。"));
         QCOMPARE(doc.Title(), U("無題"));
         QCOMPARE(doc.DivisionCount(), 4);
@@ -291,8 +303,8 @@ private slots:
         // A quoted, relative or linked name of the same file counts as the same file.
         const QString link = m_dir.filePath("link.rolvet");
         QVERIFY(QFile::link(path, link));
-        QVERIFY(app.OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
-        QVERIFY(app.OpenDocumentFile(QDir::current().relativeFilePath(path)));
+        QVERIFY(app.Files().OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
+        QVERIFY(app.Files().OpenDocumentFile(QDir::current().relativeFilePath(path)));
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(TheVertexStore().Count(), 4);
         QVERIFY(app.Document().IsModified());
@@ -305,8 +317,8 @@ private slots:
             CRolvetApp app;
             QVERIFY(app.InitInstance({}));
             QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isEnabled());
-            QVERIFY(app.OpenDocumentFile(a));
-            QVERIFY(app.OpenDocumentFile(b));
+            QVERIFY(app.Files().OpenDocumentFile(a));
+            QVERIFY(app.Files().OpenDocumentFile(b));
             QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isVisible());
         }
         CScriptedPrompts prompts;
@@ -329,7 +341,8 @@ private slots:
         QCOMPARE(app.RecentFiles().Entries(), QStringList({b}));
         QVERIFY(app.Document().IsModified());
         QCOMPARE(TheVertexStore().Count(), 1);
-        QSettings settings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication));
+        QSettings settings(U(rolvet::str::kSettingsOrganization),
+                           U(rolvet::str::kSettingsApplication));
         QCOMPARE(settings.value("Recent File List/File1").toString(), b);
         QVERIFY(!settings.contains("Recent File List/File2"));
     }
@@ -341,15 +354,15 @@ private slots:
         QVERIFY(app.InitInstance({path}));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         prompts.fileAnswers = {QString()};
-        QVERIFY(!app.OnFileSave());
+        QVERIFY(!app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 1);
         QCOMPARE(prompts.fileRequests.last().proposedPath, path);
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QVERIFY(app.OnFileSave());
+        QVERIFY(app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 1);
         QVERIFY(QFile::remove(path));
         prompts.fileAnswers = {QString()};
-        QVERIFY(!app.OnFileSave());
+        QVERIFY(!app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 2);
     }
 
@@ -361,7 +374,8 @@ private slots:
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)});
         app.MainFrame()->show(); // drops reach visible windows that accepted the drag
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(app.MainFrame(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -390,14 +404,16 @@ private slots:
         QVERIFY(!files.isEmpty());
         for (const QString& f : files) {
             QVERIFY2(QFileInfo::exists(f), qPrintable(f));
-            QVERIFY2(f.contains("/.qttest/"), qPrintable(f)); // the test-mode folder, never the real one
+            QVERIFY2(f.contains("/.qttest/"),
+                     qPrintable(f)); // the test-mode folder, never the real one
         }
         Trigger(app, cmd::ID_UNREGISTER);
         for (const QString& f : files) {
             QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
         }
         Trigger(app, cmd::ID_UNREGISTER);
-        QCOMPARE(prompts.messages, QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
+        QCOMPARE(prompts.messages,
+                 QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
         Trigger(app, cmd::ID_APP_ABOUT);
         QCOMPARE(prompts.dialogsRun, QStringList({"CAboutDlg"}));
         // Help contents opens Rolvet.chm beside the program with the desktop's handler, and
@@ -424,7 +440,8 @@ private slots:
         QVERIFY(!about.findChild<QLabel*>("icon")->pixmap().isNull());
 
         QVERIFY(CRolvetApp::LoadQtTranslations());
-        QMessageBox box(QMessageBox::Warning, "Rolvet", "?", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QMessageBox box(QMessageBox::Warning, "Rolvet", "?",
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QVERIFY(box.button(QMessageBox::Yes)->text().contains(U("はい")));
         QVERIFY(box.button(QMessageBox::No)->text().contains(U("いいえ")));
         QVERIFY(box.button(QMessageBox::Cancel)->text().contains(U("キャンセル")));
@@ -459,7 +476,8 @@ private slots:
         QCOMPARE(int(parse({"--REGISTER"}).action), int(CommandLineInfo::Action::Register));
         QCOMPARE(int(parse({"-RegServerPerUser"}).action), int(CommandLineInfo::Action::Register));
         QCOMPARE(int(parse({"-unregserver"}).action), int(CommandLineInfo::Action::Unregister));
-        QCOMPARE(int(parse({"--UnregisterPerUser"}).action), int(CommandLineInfo::Action::Unregister));
+        QCOMPARE(int(parse({"--UnregisterPerUser"}).action),
+                 int(CommandLineInfo::Action::Unregister));
         const CommandLineInfo info = parse({"-dde", "--Embedding", "track.rolvet", "-pt"});
         QCOMPARE(int(info.action), int(CommandLineInfo::Action::Run));
         QCOMPARE(info.fileName, QString("track.rolvet"));
