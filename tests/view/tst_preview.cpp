@@ -120,6 +120,10 @@ private slots:
         QVERIFY(view->Model().Centres().at(0).x != before.x);
         QVERIFY(window.Readouts().at(0)->text() != length);
         QTest::mouseRelease(&plan, Qt::LeftButton, {}, QPoint(370, 170));
+        // Undo puts the point back, and the preview follows.
+        doc.OnEditUndo();
+        QCOMPARE(view->Model().Centres().at(0).x, 600.0f);
+        QCOMPARE(window.Readouts().at(0)->text(), length);
 
         // Settings through the dialog: a road 900 wide on a circle of radius 600 folds its
         // inner edges, and the folds show in the warning colour and the status line.

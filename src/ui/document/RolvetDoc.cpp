@@ -6,7 +6,11 @@
 #include <QFileInfo>
 
 CRolvetDoc::CRolvetDoc(QObject* parent)
-    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {}
+    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {
+    // The clean state of the history is the track as last saved or opened.
+    connect(&m_history, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { SetModifiedFlag(!clean); });
+}
 
 void CRolvetDoc::SetSelectedIndex(int index) {
     if (m_nSelectedIndex != index) {
@@ -39,10 +43,11 @@ void CRolvetDoc::SetPathName(const QString& path) {
 
 bool CRolvetDoc::OnNewDocument() {
     m_strPathName.clear();
-    SetModifiedFlag(false);
     m_nDivisionCount = rolvet::kDefaultDivisionCount;
     m_nRoadWidth = rolvet::kDefaultRoadWidth;
     TheVertexStore().Clear();
+    ClearHistory();
+    SetModifiedFlag(false);
     emit trackReplaced();
     return true;
 }
@@ -65,6 +70,7 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     m_nDivisionCount = track.divisionCount;
     m_nRoadWidth = track.roadWidth;
     TheVertexStore().Assign(std::move(track.vertices));
+    ClearHistory();
     SetModifiedFlag(false);
     emit trackReplaced();
     SetPathName(path);
@@ -73,9 +79,11 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
 }
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
+    emit pendingEditsNeeded(false);
     rolvet::TrackError error = rolvet::SaveTrackFile(path.toStdString(), m_nDivisionCount,
                                                      m_nRoadWidth, TheVertexStore().All());
     if (!error) {
+        m_history.setClean();
         SetModifiedFlag(false);
         SetPathName(path);
     }
