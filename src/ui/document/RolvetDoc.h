@@ -89,6 +89,8 @@ signals:
     void pendingEditsNeeded(bool endGestures);
     // New or Open replaced the track and emptied the history.
     void historyCleared();
+    // Whether there is something to undo or to redo may have changed.
+    void historyChanged();
     void viewsNeedUpdate();
     // Every edit of the track or its settings marks the document modified, and each such mark
     // is announced here, so views that follow the track (the 3D preview) see every edit at once.
