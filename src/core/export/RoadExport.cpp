@@ -44,7 +44,7 @@ RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions) {
 }
 
 bool HasMqoExtension(std::string_view path) {
-    const std::size_t separator = path.find_last_of("/\\");
+    const std::size_t separator = path.rfind('/');
     const std::string_view name =
         separator == std::string_view::npos ? path : path.substr(separator + 1);
     const std::size_t dot = name.rfind('.');
