@@ -31,9 +31,13 @@ using testutil::WriteAll;
 
 namespace {
 
-QString U(const char* text) { return QString::fromUtf8(text); }
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
 
-QString SaveQuestion(const QString& name) { return U("%1 への変更を保存しますか?").arg(name); }
+QString SaveQuestion(const QString& name) {
+    return U("%1 への変更を保存しますか?").arg(name);
+}
 
 } // namespace
 
@@ -52,14 +56,16 @@ class TestShell : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString Track(const QString& name, int div = 4, std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
+    QString Track(const QString& name, int div = 4,
+                  std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
         const QString path = m_dir.filePath(name);
         rolvet::SaveTrackFile(path.toStdString(), div, 100, v);
         return path;
     }
 
     static void ClearSettings() {
-        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication)).clear();
+        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication))
+            .clear();
     }
 
     static void Trigger(CRolvetApp& app, int id) { app.MainFrame()->Action(id)->trigger(); }
@@ -88,11 +94,13 @@ private slots:
             }
             layout << items.join(QLatin1Char('|'));
         }
-        QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"), U("表示(&V)"), U("ヘルプ(&H)")}));
+        QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"),
+                                      U("表示(&V)"), U("ヘルプ(&H)")}));
         QCOMPARE(layout.at(0), U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
                                  "名前を付けて保存(&A)...|-|書き出し(&E)|-|最近使ったファイル|-|"
                                  "アプリケーションの終了(&X)"));
-        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
+        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|"
+                                 "貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
@@ -137,10 +145,14 @@ private slots:
         QCOMPARE(keys(cmd::ID_FILE_NEW), QList<QKeySequence>({QKeySequence("Ctrl+N")}));
         QCOMPARE(keys(cmd::ID_FILE_OPEN), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
         QCOMPARE(keys(cmd::ID_FILE_SAVE), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
-        QCOMPARE(keys(cmd::ID_EDIT_UNDO), QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
-        QCOMPARE(keys(cmd::ID_EDIT_CUT), QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
-        QCOMPARE(keys(cmd::ID_EDIT_COPY), QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
-        QCOMPARE(keys(cmd::ID_EDIT_PASTE), QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        QCOMPARE(keys(cmd::ID_EDIT_UNDO),
+                 QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(keys(cmd::ID_EDIT_CUT),
+                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(keys(cmd::ID_EDIT_COPY),
+                 QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+        QCOMPARE(keys(cmd::ID_EDIT_PASTE),
+                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
         QCOMPARE(keys(cmd::ID_NEXT_PANE), QList<QKeySequence>({QKeySequence("F6")}));
         QCOMPARE(keys(cmd::ID_PREV_PANE), QList<QKeySequence>({QKeySequence("Shift+F6")}));
     }
@@ -329,7 +341,8 @@ private slots:
         QCOMPARE(app.RecentFiles().Entries(), QStringList({b}));
         QVERIFY(app.Document().IsModified());
         QCOMPARE(TheVertexStore().Count(), 1);
-        QSettings settings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication));
+        QSettings settings(U(rolvet::str::kSettingsOrganization),
+                           U(rolvet::str::kSettingsApplication));
         QCOMPARE(settings.value("Recent File List/File1").toString(), b);
         QVERIFY(!settings.contains("Recent File List/File2"));
     }
@@ -361,7 +374,8 @@ private slots:
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)});
         app.MainFrame()->show(); // drops reach visible windows that accepted the drag
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(app.MainFrame(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -390,14 +404,16 @@ private slots:
         QVERIFY(!files.isEmpty());
         for (const QString& f : files) {
             QVERIFY2(QFileInfo::exists(f), qPrintable(f));
-            QVERIFY2(f.contains("/.qttest/"), qPrintable(f)); // the test-mode folder, never the real one
+            QVERIFY2(f.contains("/.qttest/"),
+                     qPrintable(f)); // the test-mode folder, never the real one
         }
         Trigger(app, cmd::ID_UNREGISTER);
         for (const QString& f : files) {
             QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
         }
         Trigger(app, cmd::ID_UNREGISTER);
-        QCOMPARE(prompts.messages, QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
+        QCOMPARE(prompts.messages,
+                 QStringList({U("レジストリを削除しました。"), U("レジストリを削除しました。")}));
         Trigger(app, cmd::ID_APP_ABOUT);
         QCOMPARE(prompts.dialogsRun, QStringList({"CAboutDlg"}));
         // Help contents opens Rolvet.chm beside the program with the desktop's handler, and
@@ -424,7 +440,8 @@ private slots:
         QVERIFY(!about.findChild<QLabel*>("icon")->pixmap().isNull());
 
         QVERIFY(CRolvetApp::LoadQtTranslations());
-        QMessageBox box(QMessageBox::Warning, "Rolvet", "?", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QMessageBox box(QMessageBox::Warning, "Rolvet", "?",
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QVERIFY(box.button(QMessageBox::Yes)->text().contains(U("はい")));
         QVERIFY(box.button(QMessageBox::No)->text().contains(U("いいえ")));
         QVERIFY(box.button(QMessageBox::Cancel)->text().contains(U("キャンセル")));
@@ -439,19 +456,38 @@ private slots:
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.filePath("share"));
         env.insert("PATH", home.path()); // no desktop database tools: only our own files change
-        auto run = [&](const QString& option) {
+        QByteArray out;
+        auto run = [&](const QStringList& arguments) {
             QProcess process;
             process.setProcessEnvironment(env);
-            process.start(ROLVET_EXECUTABLE, {option});
-            return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-                       ? process.exitCode()
-                       : -1;
+            process.start(ROLVET_EXECUTABLE, arguments);
+            const bool finished =
+                process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+            out = process.readAllStandardOutput() + process.readAllStandardError();
+            return finished ? process.exitCode() : -1;
         };
         const QString entry = home.filePath("share/applications/rolvet.desktop");
-        QCOMPARE(run("--Register"), 0);
+        QCOMPARE(run({"--Register"}), 0);
         QVERIFY(ReadAll(entry).contains(QFileInfo(ROLVET_EXECUTABLE).canonicalFilePath().toUtf8()));
-        QCOMPARE(run("-UNREGSERVER"), 0);
+        QCOMPARE(run({"-UNREGSERVER"}), 0);
         QVERIFY(!QFileInfo::exists(entry));
+
+        // Every spelling of the batch switches works without a display.
+        QCOMPARE(run({"--HELP"}), 0);
+        QVERIFY(out.contains("--export TRACK.rolvet OUT.mqo"));
+        QCOMPARE(run({"-Version"}), 0);
+        QVERIFY(out.startsWith("Welmo Rolvet 0.3.0.1"));
+        QCOMPARE(run({"-EXPORT", home.filePath("none.rolvet"), home.filePath("o.mqo")}), 1);
+        QCOMPARE(QString::fromUtf8(out).trimmed(),
+                 home.filePath("none.rolvet") + U(" が見つかりませんでした。"));
+        // The editor itself needs a display: a clear message and status 1, not an abort.
+        for (const QString& display : {QString(), QStringLiteral(":97")}) {
+            if (!display.isEmpty()) {
+                env.insert("DISPLAY", display); // a display nobody serves
+            }
+            QCOMPARE(run({}), 1);
+            QVERIFY(QString::fromUtf8(out).contains(U("画面に接続できない")));
+        }
     }
 
     void commandLineSwitches() {
@@ -459,12 +495,17 @@ private slots:
         QCOMPARE(int(parse({"--REGISTER"}).action), int(CommandLineInfo::Action::Register));
         QCOMPARE(int(parse({"-RegServerPerUser"}).action), int(CommandLineInfo::Action::Register));
         QCOMPARE(int(parse({"-unregserver"}).action), int(CommandLineInfo::Action::Unregister));
-        QCOMPARE(int(parse({"--UnregisterPerUser"}).action), int(CommandLineInfo::Action::Unregister));
+        QCOMPARE(int(parse({"--UnregisterPerUser"}).action),
+                 int(CommandLineInfo::Action::Unregister));
         const CommandLineInfo info = parse({"-dde", "--Embedding", "track.rolvet", "-pt"});
         QCOMPARE(int(info.action), int(CommandLineInfo::Action::Run));
         QCOMPARE(info.fileName, QString("track.rolvet"));
         QCOMPARE(info.ignored, QStringList({"-dde", "--Embedding", "-pt"}));
         QCOMPARE(parse({"/home/u/t.rolvet"}).fileName, QString("/home/u/t.rolvet"));
+        const CommandLineInfo batch = parse({"a.rolvet", "--EXPORT", "b.mqo"});
+        QCOMPARE(int(batch.action), int(CommandLineInfo::Action::Export));
+        QCOMPARE(batch.operands, QStringList({"a.rolvet", "b.mqo"}));
+        QCOMPARE(int(parse({"--export", "-h"}).action), int(CommandLineInfo::Action::Help));
     }
 };
 

@@ -375,6 +375,16 @@ FileStatus CAtomicFile::Commit() {
     return status;
 }
 
+FileStatus CAtomicFile::WriteFile(const std::filesystem::path& target, const void* data,
+                                  std::size_t size) {
+    CAtomicFile file(target);
+    FileStatus status = file.Open();
+    if (status.ok) {
+        status = file.Write(data, size);
+    }
+    return status.ok ? file.Commit() : status;
+}
+
 void CAtomicFile::Abandon() {
     CloseTemporary();
     if (m_targetFd >= 0) {

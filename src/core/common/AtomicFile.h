@@ -71,6 +71,10 @@ public:
     // Drops what was written; the target is untouched (unless it is being written in place).
     void Abandon();
 
+    // Writes a whole file in one go.
+    static FileStatus WriteFile(const std::filesystem::path& target, const void* data,
+                                std::size_t size);
+
     // The path that is really written: symbolic links are followed to the file they name.
     const std::filesystem::path& Target() const { return m_target; }
     // True after Open when the target itself is written (see above).

@@ -5,13 +5,13 @@
 namespace rolvet::str {
 
 // Application identity.
-inline constexpr const char* kAppTitle = "Rolvet";                               // 57344
-inline constexpr const char* kWindowTitle = "Welmo Rolvet 0.3";                  // template 128
+inline constexpr const char* kAppTitle = "Rolvet";              // 57344
+inline constexpr const char* kWindowTitle = "Welmo Rolvet 0.3"; // template 128
 inline constexpr const char* kProductName = "Welmo Rolvet";
 inline constexpr const char* kVersion = "0.3.0.1";
 inline constexpr const char* kSettingsOrganization = "MFC Rolvet Creator アプリケーション";
 inline constexpr const char* kSettingsApplication = "Rolvet";
-inline constexpr const char* kUntitled = "無題";                                  // 61443
+inline constexpr const char* kUntitled = "無題"; // 61443
 inline constexpr const char* kFileNewName = "Rolvet";
 inline constexpr const char* kFilterName = "Rolvet Files (*.rolvet)";
 inline constexpr const char* kFilterExtension = ".rolvet";
@@ -19,21 +19,24 @@ inline constexpr const char* kFileTypeId = "Rolvet.Document";
 inline constexpr const char* kAllFilesFilter = "すべてのファイル (*.*)";
 inline constexpr const char* kOpenCaption = "開く";
 inline constexpr const char* kSaveAsCaption = "名前を付けて保存";
-inline constexpr const char* kReady = "レディ";                                   // 57345
-inline constexpr const char* kIndicatorCaps = "CAP";                              // 59137
-inline constexpr const char* kIndicatorNum = "NUM";                               // 59138
-inline constexpr const char* kIndicatorScroll = "SCRL";                           // 59139
+inline constexpr const char* kReady = "レディ";         // 57345
+inline constexpr const char* kIndicatorCaps = "CAP";    // 59137
+inline constexpr const char* kIndicatorNum = "NUM";     // 59138
+inline constexpr const char* kIndicatorScroll = "SCRL"; // 59139
 
 // Start-up and application commands.
-inline constexpr const char* kOleInitFailed =                                     // 100
+inline constexpr const char* kOleInitFailed = // 100
     "OLE の初期化に失敗しました。OLE ライブラリのバージョンが正しいことを確認してください。";
 inline constexpr const char* kAboutCaption = "バージョン情報 Welmo Rolvet";
 inline constexpr const char* kAboutText = "Welmo Rolvet, Version 0.3";
 inline constexpr const char* kRegistryDeleted = "レジストリを削除しました。";
 inline constexpr const char* kHelpFileName = "Rolvet.chm";
+inline constexpr const char* kNoDisplay =
+    "rolvet: 画面に接続できないため、エディターを起動できません (DISPLAY または WAYLAND_DISPLAY "
+    "を確認してください)。画面なしでも rolvet --export TRACK.rolvet OUT.mqo で書き出せます。";
 
 // Document flows (Qt-style %1 = path or title).
-inline constexpr const char* kSaveChanges = "%1 への変更を保存しますか?";          // 61699
+inline constexpr const char* kSaveChanges = "%1 への変更を保存しますか?"; // 61699
 inline constexpr const char* kBadFormat = "予期しないファイル形式です。";
 inline constexpr const char* kOpenFailed = "ドキュメントを開くことに失敗しました。";
 inline constexpr const char* kSaveFailed = "ドキュメントの保存に失敗しました。";
@@ -52,9 +55,12 @@ inline constexpr const char* kFileErrorDirFull =
 inline constexpr const char* kFileErrorBadSeek = "%1 のシークに失敗しました。";
 inline constexpr const char* kFileErrorHardIO =
     "%1 へのアクセス中にハードウェア I/O エラーが報告されました。";
-inline constexpr const char* kFileErrorSharingViolation = "%1 へのアクセス中に共有違反が発生しました。";
-inline constexpr const char* kFileErrorLockViolation = "%1 へのアクセス中にロック違反が発生しました。";
-inline constexpr const char* kFileErrorDiskFull = "%1 へのアクセス中にディスクがいっぱいになりました。";
+inline constexpr const char* kFileErrorSharingViolation =
+    "%1 へのアクセス中に共有違反が発生しました。";
+inline constexpr const char* kFileErrorLockViolation =
+    "%1 へのアクセス中にロック違反が発生しました。";
+inline constexpr const char* kFileErrorDiskFull =
+    "%1 へのアクセス中にディスクがいっぱいになりました。";
 inline constexpr const char* kFileErrorEndOfFile = "%1 の末尾以降にアクセスしようとしました。";
 
 // Road export (printf-style %s = path).
@@ -114,8 +120,8 @@ inline constexpr CommandText kCommandTexts[] = {
     {59392, "ツール バー(&T)", "ツール バーの 表示/非表示", "ツール バーの表示切り替え"},
     {59393, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示切り替え"},
     {32777, "目次(&H)", "ヘルプファイルを表示", "ヘルプ"},
-    {57664, "バージョン情報 Welmo Rolvet(&A)...", "プログラム情報、バージョン、著作権を表示します。",
-     "バージョン情報"},
+    {57664, "バージョン情報 Welmo Rolvet(&A)...",
+     "プログラム情報、バージョン、著作権を表示します。", "バージョン情報"},
 };
 
 // Returns the texts of a command ID, or nullptr when the ID has none.

@@ -6,9 +6,9 @@
 #include "app/MainFrame.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
-#include "track/TrackFile.h"
 #include "document/WaitCursor.h"
 #include "export/ProgramDirectory.h"
+#include "track/TrackFile.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -20,11 +20,21 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include <cstdio>
+
+#ifdef ROLVET_HAVE_XCB_XKB
+#include <xcb/xcb.h>
+#endif
+
 namespace {
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
 
-QStringList TrackFilters() { return {Utf8(rolvet::str::kFilterName), Utf8(rolvet::str::kAllFilesFilter)}; }
+QStringList TrackFilters() {
+    return {Utf8(rolvet::str::kFilterName), Utf8(rolvet::str::kAllFilesFilter)};
+}
 
 // Ends the program once the plan has been painted for the first time; used to measure the time
 // from launch to the first painted window (ROLVET_EXIT_AFTER_FIRST_PAINT=1).
@@ -44,7 +54,8 @@ protected:
 
 bool IsReadOnly(const QFileInfo& info) {
     // The permission bits, not access(): root may write anything, yet a read-only track stays so.
-    const auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const auto writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return (info.permissions() & writeBits) == 0;
 }
 
@@ -61,31 +72,52 @@ std::optional<int> CRolvetApp::RunRegistrationSwitch(const CommandLineInfo& info
     case CommandLineInfo::Action::Unregister:
         UnregisterFileType();
         return 0;
-    case CommandLineInfo::Action::Run: break;
+    default:
+        break; // the editor, or a batch command handled before any Qt application exists
     }
     return std::nullopt;
 }
 
-int CRolvetApp::Run(int argc, char** argv) {
+bool CRolvetApp::DisplayAvailable() {
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb"))) {
+        return true; // chosen explicitly (offscreen, wayland, ...): Qt reports its own failures
+    }
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return true;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return false;
+    }
+#ifdef ROLVET_HAVE_XCB_XKB
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool connected = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return connected;
+#else
+    return true;
+#endif
+}
+
+int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
     {
         // Registering and unregistering need no window, so they also work without a display.
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i) {
-            arguments.append(QString::fromLocal8Bit(argv[i]));
-        }
         const CommandLineInfo info = ParseCommandLine(arguments);
-        if (info.action != CommandLineInfo::Action::Run) {
+        if (info.action == CommandLineInfo::Action::Register ||
+            info.action == CommandLineInfo::Action::Unregister) {
             QCoreApplication core(argc, argv);
             return RunRegistrationSwitch(info).value_or(0);
         }
+    }
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "%s\n", rolvet::str::kNoDisplay);
+        return 1;
     }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(Utf8(rolvet::str::kAppTitle));
     QApplication::setApplicationVersion(Utf8(rolvet::str::kVersion));
     LoadQtTranslations();
     CRolvetApp app;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
     if (!app.InitInstance(arguments)) {
         return app.ExitCode();
     }
@@ -98,7 +130,8 @@ int CRolvetApp::Run(int argc, char** argv) {
 
 bool CRolvetApp::LoadQtTranslations() {
     auto* translator = new QTranslator(qApp);
-    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }
@@ -152,12 +185,16 @@ bool CRolvetApp::SaveModified() {
     if (!m_doc.IsModified()) {
         return true;
     }
-    const QString name = m_doc.PathName().isEmpty() ? m_doc.Title() : QFileInfo(m_doc.PathName()).fileName();
+    const QString name =
+        m_doc.PathName().isEmpty() ? m_doc.Title() : QFileInfo(m_doc.PathName()).fileName();
     const QString question = Utf8(rolvet::str::kSaveChanges).arg(name);
     switch (Prompts().AskYesNoCancel(m_frame.get(), question)) {
-    case QMessageBox::Yes: return OnFileSave();
-    case QMessageBox::No: return true;
-    default: return false;
+    case QMessageBox::Yes:
+        return OnFileSave();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -198,7 +235,8 @@ bool CRolvetApp::OpenDocumentFile(const QString& path, bool fromRecent) {
             error = m_doc.OnOpenDocument(full);
         }
         if (error) {
-            Prompts().ShowMessage(m_frame.get(), QString::fromStdString(rolvet::TrackErrorMessage(error)));
+            Prompts().ShowMessage(m_frame.get(),
+                                  QString::fromStdString(rolvet::TrackErrorMessage(error)));
         } else {
             opened = true;
             AddToRecentFiles(full);
@@ -254,7 +292,8 @@ bool CRolvetApp::DoSave(const QString& path) {
         error = m_doc.OnSaveDocument(path);
     }
     if (error) {
-        Prompts().ShowMessage(m_frame.get(), QString::fromStdString(rolvet::TrackErrorMessage(error)));
+        Prompts().ShowMessage(m_frame.get(),
+                              QString::fromStdString(rolvet::TrackErrorMessage(error)));
         return false;
     }
     AddToRecentFiles(m_doc.PathName());
@@ -267,7 +306,8 @@ void CRolvetApp::OnAppAbout() {
 }
 
 void CRolvetApp::OnHelpContents() {
-    const QString help = QString::fromStdString(rolvet::GetProgramDirectory()) + Utf8(rolvet::str::kHelpFileName);
+    const QString help =
+        QString::fromStdString(rolvet::GetProgramDirectory()) + Utf8(rolvet::str::kHelpFileName);
     if (QFileInfo::exists(help)) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
     }
