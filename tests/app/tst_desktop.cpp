@@ -446,11 +446,11 @@ private slots:
             QVERIFY(a != d);
         }
 
-        const int commands[] = {57600, 57601, 57603, 57635, 57634, 57637, 32775, 32786, 57664};
         std::vector<QImage> images;
-        for (const int id : commands) {
-            const QIcon icon = ToolbarIcon(id);
-            QVERIFY2(!icon.isNull(), qPrintable(QString::number(id)));
+        for (const char* name :
+             {"new", "open", "save", "cut", "copy", "paste", "settings", "vertex", "about"}) {
+            const QIcon icon = ToolbarIcon(name);
+            QVERIFY2(!icon.isNull(), name);
             QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
             const QImage image = icon.pixmap(QSize(16, 16)).toImage();
             QCOMPARE(image.size(), QSize(16, 16));
@@ -460,10 +460,6 @@ private slots:
             }
             images.push_back(image);
         }
-        // Commands without a toolbar button have no image.
-        QVERIFY(ToolbarIcon(57604).isNull());
-        QVERIFY(ToolbarIcon(57643).isNull());
-        QVERIFY(ToolbarIcon(0).isNull());
     }
 };
 

@@ -285,7 +285,7 @@ private slots:
         const QString bad = m_dir.filePath("bad.rolvet");
         QVERIFY(WriteAll(bad, QByteArray(8, '\0')));
         prompts.answers = {QMessageBox::No};
-        QVERIFY(!app.OpenDocumentFile(bad));
+        QVERIFY(!app.Files().OpenDocumentFile(bad));
         QCOMPARE(prompts.messages.last(), U("予期しないファイル形式です。"));
         QCOMPARE(doc.Title(), U("無題"));
         QCOMPARE(doc.DivisionCount(), 4);
@@ -303,8 +303,8 @@ private slots:
         // A quoted, relative or linked name of the same file counts as the same file.
         const QString link = m_dir.filePath("link.rolvet");
         QVERIFY(QFile::link(path, link));
-        QVERIFY(app.OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
-        QVERIFY(app.OpenDocumentFile(QDir::current().relativeFilePath(path)));
+        QVERIFY(app.Files().OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
+        QVERIFY(app.Files().OpenDocumentFile(QDir::current().relativeFilePath(path)));
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(TheVertexStore().Count(), 4);
         QVERIFY(app.Document().IsModified());
@@ -317,8 +317,8 @@ private slots:
             CRolvetApp app;
             QVERIFY(app.InitInstance({}));
             QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isEnabled());
-            QVERIFY(app.OpenDocumentFile(a));
-            QVERIFY(app.OpenDocumentFile(b));
+            QVERIFY(app.Files().OpenDocumentFile(a));
+            QVERIFY(app.Files().OpenDocumentFile(b));
             QVERIFY(!app.MainFrame()->Action(cmd::ID_FILE_MRU_FILE1)->isVisible());
         }
         CScriptedPrompts prompts;
@@ -354,15 +354,15 @@ private slots:
         QVERIFY(app.InitInstance({path}));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         prompts.fileAnswers = {QString()};
-        QVERIFY(!app.OnFileSave());
+        QVERIFY(!app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 1);
         QCOMPARE(prompts.fileRequests.last().proposedPath, path);
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QVERIFY(app.OnFileSave());
+        QVERIFY(app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 1);
         QVERIFY(QFile::remove(path));
         prompts.fileAnswers = {QString()};
-        QVERIFY(!app.OnFileSave());
+        QVERIFY(!app.Files().OnFileSave());
         QCOMPARE(prompts.fileRequests.size(), 2);
     }
 

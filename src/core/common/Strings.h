@@ -93,45 +93,51 @@ inline constexpr const char* kMenuSettings = "設定(&S)";
 inline constexpr const char* kMenuView = "表示(&V)";
 inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
 
-// Commands: menu text, status-bar prompt and tooltip, keyed by command ID.
+// Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
-    int id;
     const char* menu;
     const char* prompt;
     const char* tooltip; // nullptr: none
 };
 
-inline constexpr CommandText kCommandTexts[] = {
-    {57600, "新規作成(&N)\tCtrl+N", "新規にファイルを作成", "新規ファイル"},
-    {57601, "開く(&O)...\tCtrl+O", "既存のファイルを開く", "開く"},
-    {57603, "上書き保存(&S)\tCtrl+S", "作業中のファイルを上書きして保存", "保存"},
-    {57604, "名前を付けて保存(&A)...", "作業中のファイルを新しい名前で保存", "名前をつけて保存"},
-    {32772, "書き出し(&E)", "ファイルの書き出し", "ファイル書き出し"},
-    {57616, "最近使ったファイル", "指定のファイルを開く", nullptr},
-    {57665, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了"},
-    {57643, "元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻す", "元に戻す"},
-    {57635, "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに保存", "切り取り"},
-    {57634, "コピー(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存", "コピー"},
-    {57637, "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"},
-    {32775, "設定(&S)", "設定", "設定"},
-    {32786, "XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"},
-    {32784, "頂点表示(&V)", "頂点を表示", "頂点表示"},
-    {32779, "レジストリの削除(&U)", "レジストリの削除", "レジストリ削除"},
-    {59392, "ツール バー(&T)", "ツール バーの 表示/非表示", "ツール バーの表示切り替え"},
-    {59393, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示切り替え"},
-    {32777, "目次(&H)", "ヘルプファイルを表示", "ヘルプ"},
-    {57664, "バージョン情報 Welmo Rolvet(&A)...",
-     "プログラム情報、バージョン、著作権を表示します。", "バージョン情報"},
-};
-
-// Returns the texts of a command ID, or nullptr when the ID has none.
-constexpr const CommandText* FindCommandText(int id) {
-    for (const auto& c : kCommandTexts) {
-        if (c.id == id) {
-            return &c;
-        }
-    }
-    return nullptr;
-}
+inline constexpr CommandText kCmdFileNew = {"新規作成(&N)\tCtrl+N", "新規にファイルを作成",
+                                            "新規ファイル"}; // 57600
+inline constexpr CommandText kCmdFileOpen = {"開く(&O)...\tCtrl+O", "既存のファイルを開く",
+                                             "開く"}; // 57601
+inline constexpr CommandText kCmdFileSave = {"上書き保存(&S)\tCtrl+S",
+                                             "作業中のファイルを上書きして保存", "保存"}; // 57603
+inline constexpr CommandText kCmdFileSaveAs = {
+    "名前を付けて保存(&A)...", "作業中のファイルを新しい名前で保存", "名前をつけて保存"}; // 57604
+inline constexpr CommandText kCmdFileExport = {"書き出し(&E)", "ファイルの書き出し",
+                                               "ファイル書き出し"}; // 32772
+inline constexpr CommandText kCmdRecentFile = {"最近使ったファイル", "指定のファイルを開く",
+                                               nullptr}; // 57616
+inline constexpr CommandText kCmdAppExit = {"アプリケーションの終了(&X)",
+                                            "アプリケーションを終了し、ファイルの保存を指示",
+                                            "終了"}; // 57665
+inline constexpr CommandText kCmdEditUndo = {"元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻す",
+                                             "元に戻す"}; // 57643
+inline constexpr CommandText kCmdEditCut = {
+    "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに保存", "切り取り"}; // 57635
+inline constexpr CommandText kCmdEditCopy = {
+    "コピー(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存", "コピー"}; // 57634
+inline constexpr CommandText kCmdEditPaste = {
+    "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"};                  // 57637
+inline constexpr CommandText kCmdSetUp = {"設定(&S)", "設定", "設定"};                      // 32775
+inline constexpr CommandText kCmdXYZ = {"XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"};    // 32786
+inline constexpr CommandText kCmdShowVertices = {"頂点表示(&V)", "頂点を表示", "頂点表示"}; // 32784
+inline constexpr CommandText kCmdUnregister = {"レジストリの削除(&U)", "レジストリの削除",
+                                               "レジストリ削除"}; // 32779
+inline constexpr CommandText kCmdViewToolBar = {"ツール バー(&T)", "ツール バーの 表示/非表示",
+                                                "ツール バーの表示切り替え"}; // 59392
+inline constexpr CommandText kCmdViewStatusBar = {"ステータス バー(&S)",
+                                                  "ステータス バーの表示/非表示",
+                                                  "ステータス バーの表示切り替え"}; // 59393
+inline constexpr CommandText kCmdHelpContents = {"目次(&H)", "ヘルプファイルを表示",
+                                                 "ヘルプ"}; // 32777
+inline constexpr CommandText kCmdAppAbout = {"バージョン情報 Welmo Rolvet(&A)...",
+                                             "プログラム情報、バージョン、著作権を表示します。",
+                                             "バージョン情報"}; // 57664
+// Next and previous pane (57680, 57681) have keys only, and no texts.
 
 } // namespace rolvet::str

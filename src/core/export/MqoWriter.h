@@ -3,12 +3,12 @@
 // never depend on the process locale.
 #pragma once
 
+#include "export/ExportProgress.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -45,11 +45,6 @@ public:
 private:
     std::FILE* m_file;
 };
-
-// Told how far the export is (done out of total work units); returns false to cancel.
-using ExportProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
-
-enum class WriteOutcome { Written, Failed, Cancelled };
 
 // Writes the number as printf("%f") does in the C locale: fixed point, six decimals, correctly
 // rounded (ties to even), "-" for a set sign bit, "inf"/"nan" for non-finite values.

@@ -33,7 +33,7 @@ CRoadRibbon::CRoadRibbon(std::span<const CVector3D> points, int divisions, float
     }
 }
 
-RoadSample CRoadRibbon::Sample(std::size_t k, int i) const {
+RoadFrame CRoadRibbon::Frame(std::size_t k, int i) const {
     const std::size_t n = m_points.size();
     const CVector3D& p0 = m_points[(n + k - 1) % n];
     const CVector3D& p1 = m_points[k];
@@ -57,7 +57,7 @@ RoadSample CRoadRibbon::Sample(std::size_t k, int i) const {
     const CVector3D side(-d.z, d.y, d.x);
     const CVector3D outer = side * m_halfWidth;
     const CVector3D inner = outer * 0.9f;
-    return {c + inner, c - inner, c + outer, c - outer};
+    return {c, d, side, {c + inner, c - inner, c + outer, c - outer}};
 }
 
 } // namespace rolvet

@@ -30,6 +30,15 @@ float HalfRoadWidth(int roadWidth);
 // plus side, outer edge minus side.
 using RoadSample = std::array<CVector3D, 4>;
 
+// Everything the ribbon knows at one sample: the centre point, the unit direction of travel
+// (zero where the curve stands still), the side vector and the four vertices.
+struct RoadFrame {
+    CVector3D centre;
+    CVector3D direction;
+    CVector3D side;
+    RoadSample vertices;
+};
+
 class CRoadRibbon {
 public:
     // points must stay alive and unchanged while the ribbon is used.
@@ -40,7 +49,8 @@ public:
     int StepCount() const { return m_divisions > 0 ? m_divisions : 0; }
 
     // The sample at step i (0 <= i < StepCount()) of segment k (0 <= k < SegmentCount()).
-    RoadSample Sample(std::size_t k, int i) const;
+    RoadSample Sample(std::size_t k, int i) const { return Frame(k, i).vertices; }
+    RoadFrame Frame(std::size_t k, int i) const;
 
 private:
     std::span<const CVector3D> m_points;

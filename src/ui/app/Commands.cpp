@@ -1,109 +1,203 @@
 #include "app/Commands.h"
 
+#include "app/AboutDlg.h"
+#include "app/DesktopIntegration.h"
+#include "app/FileFlows.h"
 #include "common/Strings.h"
+#include "document/Prompts.h"
+#include "document/RolvetDoc.h"
+#include "export/ProgramDirectory.h"
 
-#include <array>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMetaEnum>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
 
 namespace cmd {
 
 namespace {
 
-struct Accelerator {
-    int id;
-    QKeyCombination keys;
-};
+namespace str = rolvet::str;
 
-constexpr int kModCtrl = Qt::CTRL, kModShift = Qt::SHIFT, kModAlt = Qt::ALT;
+void ShowAbout(const Context& c) {
+    CAboutDlg dialog(&c.window);
+    Prompts().RunDialog(dialog);
+}
 
-const Accelerator kAccelerators[] = {
-    {ID_FILE_NEW, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_N)},
-    {ID_FILE_OPEN, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_O)},
-    {ID_FILE_SAVE, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_S)},
-    {ID_EDIT_UNDO, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_Z)},
-    {ID_EDIT_CUT, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_X)},
-    {ID_EDIT_COPY, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_C)},
-    {ID_EDIT_PASTE, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_V)},
-    {ID_EDIT_UNDO, QKeyCombination(Qt::KeyboardModifiers(kModAlt), Qt::Key_Backspace)},
-    {ID_EDIT_CUT, QKeyCombination(Qt::KeyboardModifiers(kModShift), Qt::Key_Delete)},
-    {ID_EDIT_COPY, QKeyCombination(Qt::KeyboardModifiers(kModCtrl), Qt::Key_Insert)},
-    {ID_EDIT_PASTE, QKeyCombination(Qt::KeyboardModifiers(kModShift), Qt::Key_Insert)},
-    {ID_NEXT_PANE, QKeyCombination(Qt::Key_F6)},
-    {ID_PREV_PANE, QKeyCombination(Qt::KeyboardModifiers(kModShift), Qt::Key_F6)},
-};
+// Opens Rolvet.chm beside the program with the desktop's viewer; a missing file shows nothing.
+void OpenHelpContents(const Context&) {
+    const QString help = QString::fromStdString(rolvet::GetProgramDirectory()) +
+                         QString::fromUtf8(str::kHelpFileName);
+    if (QFileInfo::exists(help)) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    }
+}
 
-constexpr int kToolbar[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0,      ID_EDIT_CUT, ID_EDIT_COPY,
-                            ID_EDIT_PASTE, 0,        ID_SETUP,     ID_XYZ, 0,           ID_APP_ABOUT};
+void Unregister(const Context& c) {
+    UnregisterFileType();
+    Prompts().ShowInformation(&c.window, QString::fromUtf8(str::kRegistryDeleted));
+}
 
-constexpr int kFileMenu[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_FILE_EXPORT, 0,
-                             ID_FILE_MRU_FILE1, 0, ID_APP_EXIT};
-constexpr int kEditMenu[] = {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE};
-constexpr int kSettingsMenu[] = {ID_SETUP, ID_XYZ, 0, ID_SHOW_VERTICES, 0, ID_UNREGISTER};
-constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR};
-constexpr int kHelpMenu[] = {ID_HELP_CONTENTS, 0, ID_APP_ABOUT};
+bool ToolBarShown(const Context& c) {
+    return c.toolBar.isVisibleTo(&c.window);
+}
+bool StatusBarShown(const Context& c) {
+    return c.window.statusBar()->isVisibleTo(&c.window);
+}
 
-const MenuLayout kMenus[] = {
-    {rolvet::str::kMenuFile, kFileMenu},         {rolvet::str::kMenuEdit, kEditMenu},
-    {rolvet::str::kMenuSettings, kSettingsMenu}, {rolvet::str::kMenuView, kViewMenu},
-    {rolvet::str::kMenuHelp, kHelpMenu},
-};
-
-struct Name {
-    int id;
-    const char* name;
-};
-
-constexpr Name kNames[] = {
-    {ID_FILE_NEW, "ID_FILE_NEW"},
-    {ID_FILE_OPEN, "ID_FILE_OPEN"},
-    {ID_FILE_SAVE, "ID_FILE_SAVE"},
-    {ID_FILE_SAVE_AS, "ID_FILE_SAVE_AS"},
-    {ID_FILE_EXPORT, "ID_FILE_EXPORT"},
-    {ID_FILE_MRU_FILE1, "ID_FILE_MRU_FILE1"},
-    {ID_APP_EXIT, "ID_APP_EXIT"},
-    {ID_EDIT_UNDO, "ID_EDIT_UNDO"},
-    {ID_EDIT_CUT, "ID_EDIT_CUT"},
-    {ID_EDIT_COPY, "ID_EDIT_COPY"},
-    {ID_EDIT_PASTE, "ID_EDIT_PASTE"},
-    {ID_SETUP, "ID_SETUP"},
-    {ID_XYZ, "ID_XYZ"},
-    {ID_SHOW_VERTICES, "ID_SHOW_VERTICES"},
-    {ID_UNREGISTER, "ID_UNREGISTER"},
-    {ID_VIEW_TOOLBAR, "ID_VIEW_TOOLBAR"},
-    {ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR"},
-    {ID_HELP_CONTENTS, "ID_HELP_CONTENTS"},
-    {ID_APP_ABOUT, "ID_APP_ABOUT"},
-    {ID_NEXT_PANE, "ID_NEXT_PANE"},
-    {ID_PREV_PANE, "ID_PREV_PANE"},
+// Menu order; the toolbar takes the records with an image in the same order. Undo, Cut, Copy,
+// Paste and the pane keys have no handler and so stay disabled.
+constexpr Command kCommands[] = {
+    // ファイル
+    {.id = ID_FILE_NEW,
+     .menu = Menu::File,
+     .text = &str::kCmdFileNew,
+     .keys = {Qt::CTRL | Qt::Key_N},
+     .image = "new",
+     .run = [](const Context& c) { c.files.OnFileNew(); }},
+    {.id = ID_FILE_OPEN,
+     .menu = Menu::File,
+     .text = &str::kCmdFileOpen,
+     .keys = {Qt::CTRL | Qt::Key_O},
+     .image = "open",
+     .run = [](const Context& c) { c.files.OnFileOpen(); }},
+    {.id = ID_FILE_SAVE,
+     .menu = Menu::File,
+     .text = &str::kCmdFileSave,
+     .keys = {Qt::CTRL | Qt::Key_S},
+     .image = "save",
+     .run = [](const Context& c) { c.files.OnFileSave(); }},
+    {.id = ID_FILE_SAVE_AS,
+     .menu = Menu::File,
+     .text = &str::kCmdFileSaveAs,
+     .run = [](const Context& c) { c.files.OnFileSaveAs(); }},
+    {.id = ID_FILE_EXPORT,
+     .menu = Menu::File,
+     .separatorBefore = true,
+     .text = &str::kCmdFileExport,
+     .run = [](const Context& c) { c.doc.OnFileExport(&c.window); }},
+    // Stands for the recent files while the list is empty; the frame puts the entries here.
+    {.id = ID_FILE_MRU_FILE1,
+     .menu = Menu::File,
+     .separatorBefore = true,
+     .text = &str::kCmdRecentFile},
+    {.id = ID_APP_EXIT,
+     .menu = Menu::File,
+     .separatorBefore = true,
+     .text = &str::kCmdAppExit,
+     .run = [](const Context& c) { c.window.close(); }},
+    // 編集
+    {.id = ID_EDIT_UNDO,
+     .menu = Menu::Edit,
+     .text = &str::kCmdEditUndo,
+     .keys = {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace}},
+    {.id = ID_EDIT_CUT,
+     .menu = Menu::Edit,
+     .separatorBefore = true,
+     .text = &str::kCmdEditCut,
+     .keys = {Qt::CTRL | Qt::Key_X, Qt::SHIFT | Qt::Key_Delete},
+     .image = "cut",
+     .toolbarSeparatorBefore = true},
+    {.id = ID_EDIT_COPY,
+     .menu = Menu::Edit,
+     .text = &str::kCmdEditCopy,
+     .keys = {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert},
+     .image = "copy"},
+    {.id = ID_EDIT_PASTE,
+     .menu = Menu::Edit,
+     .text = &str::kCmdEditPaste,
+     .keys = {Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert},
+     .image = "paste"},
+    // 設定
+    {.id = ID_SETUP,
+     .menu = Menu::Settings,
+     .text = &str::kCmdSetUp,
+     .image = "settings",
+     .toolbarSeparatorBefore = true,
+     .run = [](const Context& c) { c.doc.OnSetUp(&c.window); }},
+    {.id = ID_XYZ,
+     .menu = Menu::Settings,
+     .text = &str::kCmdXYZ,
+     .image = "vertex",
+     .run = [](const Context& c) { c.doc.OnEditSelectedVertex(&c.window); },
+     .enabled = [](const Context& c) { return c.doc.CanEditSelectedVertex(); }},
+    {.id = ID_SHOW_VERTICES,
+     .menu = Menu::Settings,
+     .separatorBefore = true,
+     .text = &str::kCmdShowVertices,
+     .run = [](const Context& c) { c.doc.OnShowVertices(&c.window); }},
+    {.id = ID_UNREGISTER,
+     .menu = Menu::Settings,
+     .separatorBefore = true,
+     .text = &str::kCmdUnregister,
+     .run = Unregister},
+    // 表示
+    {.id = ID_VIEW_TOOLBAR,
+     .menu = Menu::View,
+     .text = &str::kCmdViewToolBar,
+     .run = [](const Context& c) { c.toolBar.setVisible(!ToolBarShown(c)); },
+     .checked = ToolBarShown},
+    {.id = ID_VIEW_STATUS_BAR,
+     .menu = Menu::View,
+     .text = &str::kCmdViewStatusBar,
+     .run = [](const Context& c) { c.window.statusBar()->setVisible(!StatusBarShown(c)); },
+     .checked = StatusBarShown},
+    // ヘルプ
+    {.id = ID_HELP_CONTENTS,
+     .menu = Menu::Help,
+     .text = &str::kCmdHelpContents,
+     .run = OpenHelpContents},
+    {.id = ID_APP_ABOUT,
+     .menu = Menu::Help,
+     .separatorBefore = true,
+     .text = &str::kCmdAppAbout,
+     .image = "about",
+     .toolbarSeparatorBefore = true,
+     .run = ShowAbout},
+    // Keys only.
+    {.id = ID_NEXT_PANE, .keys = {QKeyCombination(Qt::Key_F6)}},
+    {.id = ID_PREV_PANE, .keys = {Qt::SHIFT | Qt::Key_F6}},
 };
 
 } // namespace
 
-const char* ObjectName(int id) {
-    for (const auto& n : kNames) {
-        if (n.id == id) {
-            return n.name;
+std::span<const Command> Commands() {
+    return kCommands;
+}
+
+const Command* Find(int id) {
+    for (const Command& c : kCommands) {
+        if (c.id == id) {
+            return &c;
         }
+    }
+    return nullptr;
+}
+
+const char* ObjectName(int id) {
+    const char* name = QMetaEnum::fromType<Id>().valueToKey(id);
+    return name ? name : "";
+}
+
+const char* MenuTitle(Menu menu) {
+    switch (menu) {
+    case Menu::File:
+        return str::kMenuFile;
+    case Menu::Edit:
+        return str::kMenuEdit;
+    case Menu::Settings:
+        return str::kMenuSettings;
+    case Menu::View:
+        return str::kMenuView;
+    case Menu::Help:
+        return str::kMenuHelp;
+    case Menu::None:
+        break;
     }
     return "";
-}
-
-QList<QKeySequence> Accelerators(int id) {
-    QList<QKeySequence> keys;
-    for (const auto& a : kAccelerators) {
-        if (a.id == id) {
-            keys.append(QKeySequence(a.keys));
-        }
-    }
-    return keys;
-}
-
-std::span<const int> ToolbarLayout() { return kToolbar; }
-
-std::span<const MenuLayout> MenuBarLayout() { return kMenus; }
-
-bool IsUnhandled(int id) {
-    return id == ID_EDIT_UNDO || id == ID_EDIT_CUT || id == ID_EDIT_COPY || id == ID_EDIT_PASTE ||
-           id == ID_NEXT_PANE || id == ID_PREV_PANE;
 }
 
 } // namespace cmd

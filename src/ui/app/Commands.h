@@ -1,12 +1,33 @@
-// Command IDs shared by menu, toolbar, accelerators and handlers, and the tables that lay
-// them out.
+// The main window's commands, one record each. The menus, the toolbar, the accelerators, the
+// status-bar prompts, the tooltips and the enabled / checked refresh are all built from the
+// records in Commands.cpp; nothing else lists commands.
+//
+// Adding a command:
+//   1. give it an ID in the enum below (its objectName is the enumerator's name);
+//   2. put its menu text, prompt and tooltip in common/Strings.h, where every user-visible
+//      text lives;
+//   3. add one record to kCommands in Commands.cpp, at the place where it appears in its menu
+//      (the records are in menu order and the toolbar takes its buttons in the same order).
+// A record without a handler is shown disabled, so a command is never enabled yet inert.
 #pragma once
 
-#include <QKeySequence>
-#include <QList>
+#include <QKeyCombination>
+#include <QObject>
+
+#include <array>
 #include <span>
 
+class CFileFlows;
+class CRolvetDoc;
+class QMainWindow;
+class QToolBar;
+
+namespace rolvet::str {
+struct CommandText;
+}
+
 namespace cmd {
+Q_NAMESPACE
 
 enum Id : int {
     ID_FILE_NEW = 57600,
@@ -31,24 +52,41 @@ enum Id : int {
     ID_NEXT_PANE = 57680,
     ID_PREV_PANE = 57681,
 };
+Q_ENUM_NS(Id)
 
-// The stable objectName of a command's action ("ID_FILE_NEW", ...).
-const char* ObjectName(int id);
-
-// Every key combination that runs a command.
-QList<QKeySequence> Accelerators(int id);
-
-// Toolbar layout; 0 stands for a separator.
-std::span<const int> ToolbarLayout();
-
-// Menu layout: each menu's title and its items; 0 stands for a separator.
-struct MenuLayout {
-    const char* title;
-    std::span<const int> items;
+// What handlers and rules work on.
+struct Context {
+    QMainWindow& window; // the main window: parent of every dialog and message
+    QToolBar& toolBar;
+    CRolvetDoc& doc;
+    CFileFlows& files;
 };
-std::span<const MenuLayout> MenuBarLayout();
 
-// Commands that nothing handles: always disabled.
-bool IsUnhandled(int id);
+// The menus of the menu bar, in their order; None: the command has keys only.
+enum class Menu { None, File, Edit, Settings, View, Help };
+inline constexpr std::array kMenus = {Menu::File, Menu::Edit, Menu::Settings, Menu::View,
+                                      Menu::Help};
+
+struct Command {
+    Id id;
+    Menu menu = Menu::None;
+    bool separatorBefore = false;                   // a separator above it in its menu
+    const rolvet::str::CommandText* text = nullptr; // nullptr: no texts (key-only commands)
+    std::array<QKeyCombination, 2> keys{};          // unused entries stay Qt::Key_unknown
+    const char* image = nullptr; // toolbar image (icons/<image>.png); nullptr: no button
+    bool toolbarSeparatorBefore = false;
+    void (*run)(const Context&) = nullptr;     // nullptr: nothing handles it, always disabled
+    bool (*enabled)(const Context&) = nullptr; // nullptr: enabled whenever it has a handler
+    bool (*checked)(const Context&) = nullptr; // set: a check item showing this state
+};
+
+// Every command, in menu order.
+std::span<const Command> Commands();
+// The record of an ID; nullptr for an unknown ID.
+const Command* Find(int id);
+// The stable objectName of a command's action: the enumerator's name ("ID_FILE_NEW").
+const char* ObjectName(int id);
+// The title of a menu of the menu bar.
+const char* MenuTitle(Menu menu);
 
 } // namespace cmd

@@ -1,7 +1,5 @@
 #include "app/Icons.h"
 
-#include "app/Commands.h"
-
 // The toolbar always uses our own drawings rather than the desktop's icon theme: the nine
 // images were drawn as one set (two of them, settings and vertex coordinates, have no
 // theme counterpart, and a mix of styles reads badly), they look the same on every
@@ -29,31 +27,6 @@ QIcon FromSizes(QString (*resource)(int)) {
     return icon;
 }
 
-const char* ToolbarImageName(int commandId) {
-    switch (commandId) {
-    case cmd::ID_FILE_NEW:
-        return "new";
-    case cmd::ID_FILE_OPEN:
-        return "open";
-    case cmd::ID_FILE_SAVE:
-        return "save";
-    case cmd::ID_EDIT_CUT:
-        return "cut";
-    case cmd::ID_EDIT_COPY:
-        return "copy";
-    case cmd::ID_EDIT_PASTE:
-        return "paste";
-    case cmd::ID_SETUP:
-        return "settings";
-    case cmd::ID_XYZ:
-        return "vertex";
-    case cmd::ID_APP_ABOUT:
-        return "about";
-    default:
-        return nullptr;
-    }
-}
-
 } // namespace
 
 QIcon AppIcon() {
@@ -64,11 +37,7 @@ QIcon DocumentIcon() {
     return FromSizes(&rolvet::icons::DocumentIconResource);
 }
 
-QIcon ToolbarIcon(int commandId) {
-    const char* name = ToolbarImageName(commandId);
-    if (name == nullptr) {
-        return {};
-    }
+QIcon ToolbarIcon(const char* name) {
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icons/%1@2x.png").arg(QLatin1String(name)), QSize(32, 32));

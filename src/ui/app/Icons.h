@@ -22,6 +22,5 @@ QString DocumentIconResource(int size);
 QIcon AppIcon();
 // The icon of ".rolvet" track files.
 QIcon DocumentIcon();
-// The 16x16 toolbar image of a command (new, open, save, cut, copy, paste, settings,
-// vertex coordinates, about); a null icon for any other command.
-QIcon ToolbarIcon(int commandId);
+// A 16x16 toolbar image by name (icons/<name>.png and its double-size twin).
+QIcon ToolbarIcon(const char* name);

@@ -1,8 +1,8 @@
 #include "app/MainFrame.h"
 
-#include "app/Commands.h"
+#include "app/FileFlows.h"
 #include "app/Icons.h"
-#include "app/RolvetApp.h"
+#include "app/RecentFileList.h"
 #include "common/Strings.h"
 #include "document/RolvetDoc.h"
 #include "view/RolvetView.h"
@@ -22,11 +22,14 @@
 
 namespace {
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
-CMainFrame::CMainFrame(CRolvetApp& app, CRolvetDoc& doc) : m_app(app), m_doc(doc) {
+CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList& recent)
+    : m_doc(doc), m_files(files), m_recent(recent) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
@@ -35,9 +38,12 @@ CMainFrame::CMainFrame(CRolvetApp& app, CRolvetDoc& doc) : m_app(app), m_doc(doc
     m_view->SetDocument(&m_doc);
     setCentralWidget(m_view);
 
+    m_toolBar = new QToolBar(this);
+    CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    connect(&m_recent, &CRecentFileList::changed, this, &CMainFrame::RebuildRecentFileMenu);
 
     connect(&m_doc, &CRolvetDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(&m_doc, &CRolvetDoc::selectionChanged, this, &CMainFrame::UpdateCommandUI);
@@ -48,65 +54,73 @@ CMainFrame::CMainFrame(CRolvetApp& app, CRolvetDoc& doc) : m_app(app), m_doc(doc
     resize(800, 600);
 }
 
-QAction* CMainFrame::CreateAction(int id) {
-    if (QAction* existing = m_actions.value(id)) {
-        return existing;
+cmd::Context CMainFrame::Context() {
+    return {*this, *m_toolBar, m_doc, m_files};
+}
+
+void CMainFrame::CreateActions() {
+    for (const cmd::Command& command : cmd::Commands()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(cmd::ObjectName(command.id)));
+        action->setData(int(command.id));
+        if (command.text) {
+            action->setText(Utf8(command.text->menu));
+            action->setStatusTip(Utf8(command.text->prompt));
+            action->setToolTip(command.text->tooltip ? Utf8(command.text->tooltip) : QString());
+        }
+        QList<QKeySequence> keys;
+        for (const QKeyCombination key : command.keys) {
+            if (key.key() != Qt::Key_unknown) {
+                keys.append(QKeySequence(key));
+            }
+        }
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setCheckable(command.checked != nullptr);
+        if (command.image) {
+            action->setIcon(ToolbarIcon(command.image));
+        }
+        connect(action, &QAction::triggered, this, [this, &command] { RunCommand(command); });
+        addAction(action); // keeps accelerators alive when menus or toolbar are hidden
+        m_actions.insert(command.id, action);
     }
-    auto* action = new QAction(this);
-    action->setObjectName(QString::fromLatin1(cmd::ObjectName(id)));
-    action->setData(id);
-    if (const auto* text = rolvet::str::FindCommandText(id)) {
-        action->setText(Utf8(text->menu));
-        action->setStatusTip(Utf8(text->prompt));
-        action->setToolTip(text->tooltip ? Utf8(text->tooltip) : QString());
-    }
-    action->setShortcuts(cmd::Accelerators(id));
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-    addAction(action); // keeps accelerators alive when menus or toolbar are hidden
-    m_actions.insert(id, action);
-    return action;
 }
 
 void CMainFrame::CreateMenus() {
-    for (const auto& layout : cmd::MenuBarLayout()) {
-        QMenu* menu = menuBar()->addMenu(Utf8(layout.title));
+    for (const cmd::Menu which : cmd::kMenus) {
+        QMenu* menu = menuBar()->addMenu(Utf8(cmd::MenuTitle(which)));
         menu->setToolTipsVisible(false);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-        for (const int id : layout.items) {
-            if (id == 0) {
-                menu->addSeparator();
-            } else {
-                menu->addAction(CreateAction(id));
-            }
+        if (which == cmd::Menu::File) {
+            m_fileMenu = menu; // holds the recent files
         }
-        if (layout.items.front() == cmd::ID_FILE_NEW) {
-            m_fileMenu = menu;
+        for (const cmd::Command& command : cmd::Commands()) {
+            if (command.menu != which) {
+                continue;
+            }
+            if (command.separatorBefore) {
+                menu->addSeparator();
+            }
+            menu->addAction(Action(command.id));
         }
     }
     m_recentPlaceholder = Action(cmd::ID_FILE_MRU_FILE1);
-    Action(cmd::ID_VIEW_TOOLBAR)->setCheckable(true);
-    Action(cmd::ID_VIEW_STATUS_BAR)->setCheckable(true);
-    // Next and previous pane have accelerators but no menu item.
-    CreateAction(cmd::ID_NEXT_PANE);
-    CreateAction(cmd::ID_PREV_PANE);
     RebuildRecentFileMenu();
 }
 
 void CMainFrame::CreateToolBar() {
-    m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("AFX_IDW_TOOLBAR"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_toolBar->setMovable(true);
-    for (const int id : cmd::ToolbarLayout()) {
-        if (id == 0) {
-            m_toolBar->addSeparator();
-        } else {
-            QAction* action = Action(id);
-            action->setIcon(ToolbarIcon(id));
-            m_toolBar->addAction(action);
+    for (const cmd::Command& command : cmd::Commands()) {
+        if (command.image == nullptr) {
+            continue;
         }
+        if (command.toolbarSeparatorBefore) {
+            m_toolBar->addSeparator();
+        }
+        m_toolBar->addAction(Action(command.id));
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
     connect(m_toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandUI);
@@ -115,8 +129,8 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("AFX_IDW_STATUS_BAR"));
-    for (const char* text : {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum,
-                             rolvet::str::kIndicatorScroll}) {
+    for (const char* text :
+         {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum, rolvet::str::kIndicatorScroll}) {
         auto* label = new QLabel(Utf8(text), bar);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
@@ -139,25 +153,19 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::UpdateCommandUI() {
-    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
-        const int id = it.key();
-        QAction* action = it.value();
-        bool enabled = !cmd::IsUnhandled(id);
-        if (id == cmd::ID_XYZ) {
-            enabled = m_doc.CanEditSelectedVertex();
-        } else if (id == cmd::ID_FILE_MRU_FILE1) {
-            enabled = false; // the placeholder stands only for an empty list
+    const cmd::Context context = Context();
+    for (const cmd::Command& command : cmd::Commands()) {
+        QAction* action = Action(command.id);
+        action->setEnabled(command.run && (!command.enabled || command.enabled(context)));
+        if (command.checked) {
+            action->setChecked(command.checked(context));
         }
-        action->setEnabled(enabled);
     }
-    if (m_toolBar) {
-        Action(cmd::ID_VIEW_TOOLBAR)->setChecked(m_toolBar->isVisibleTo(this));
-    }
-    Action(cmd::ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisibleTo(this));
 }
 
 void CMainFrame::ShowLockKeys(const std::optional<LockKeyState>& state) {
-    const char* texts[] = {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum, rolvet::str::kIndicatorScroll};
+    const char* texts[] = {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum,
+                           rolvet::str::kIndicatorScroll};
     const bool on[] = {state && state->caps, state && state->num, state && state->scroll};
     for (int i = 0; i < m_indicators.size(); ++i) {
         QLabel* label = m_indicators.at(i);
@@ -176,9 +184,8 @@ void CMainFrame::RebuildRecentFileMenu() {
         action->deleteLater();
     }
     m_recentActions.clear();
-    const QStringList& entries = m_app.RecentFiles().Entries();
+    const QStringList& entries = m_recent.Entries();
     m_recentPlaceholder->setVisible(entries.isEmpty());
-    const auto* texts = rolvet::str::FindCommandText(cmd::ID_FILE_MRU_FILE1);
     for (int i = 0; i < entries.size(); ++i) {
         const QString path = entries.at(i);
         QString shown = QDir::toNativeSeparators(path);
@@ -186,40 +193,25 @@ void CMainFrame::RebuildRecentFileMenu() {
         auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), m_fileMenu);
         action->setObjectName(QStringLiteral("ID_FILE_MRU_FILE%1").arg(i + 1));
         action->setData(cmd::ID_FILE_MRU_FILE1 + i);
-        action->setStatusTip(Utf8(texts->prompt));
-        connect(action, &QAction::triggered, this, [this, path] { m_app.OpenDocumentFile(path, true); });
+        action->setStatusTip(m_recentPlaceholder->statusTip());
+        connect(action, &QAction::triggered, this,
+                [this, path] { m_files.OpenDocumentFile(path, true); });
         m_fileMenu->insertAction(m_recentPlaceholder, action);
         m_recentActions.append(action);
     }
 }
 
-void CMainFrame::RunCommand(int id) {
+void CMainFrame::RunCommand(const cmd::Command& command) {
     UpdateCommandUI(); // enabled states are checked again right before a command runs
-    if (QAction* action = Action(id); action && !action->isEnabled()) {
+    if (!Action(command.id)->isEnabled()) {
         return;
     }
-    switch (id) {
-    case cmd::ID_FILE_NEW: m_app.OnFileNew(); break;
-    case cmd::ID_FILE_OPEN: m_app.OnFileOpen(); break;
-    case cmd::ID_FILE_SAVE: m_app.OnFileSave(); break;
-    case cmd::ID_FILE_SAVE_AS: m_app.OnFileSaveAs(); break;
-    case cmd::ID_FILE_EXPORT: m_doc.OnFileExport(this); break;
-    case cmd::ID_APP_EXIT: close(); break;
-    case cmd::ID_SETUP: m_doc.OnSetUp(this); break;
-    case cmd::ID_XYZ: m_doc.OnEditSelectedVertex(this); break;
-    case cmd::ID_SHOW_VERTICES: m_doc.OnShowVertices(this); break;
-    case cmd::ID_UNREGISTER: m_app.OnUnregister(); break;
-    case cmd::ID_VIEW_TOOLBAR: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); break;
-    case cmd::ID_VIEW_STATUS_BAR: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); break;
-    case cmd::ID_HELP_CONTENTS: m_app.OnHelpContents(); break;
-    case cmd::ID_APP_ABOUT: m_app.OnAppAbout(); break;
-    default: break;
-    }
+    command.run(Context());
     UpdateCommandUI();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (m_app.SaveModified()) {
+    if (m_files.SaveModified()) {
         event->accept();
     } else {
         event->ignore();
@@ -241,8 +233,5 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     activateWindow();
-    // Several files open one after another; the last one stays open.
-    for (const QString& path : std::as_const(paths)) {
-        m_app.OpenDocumentFile(path);
-    }
+    m_files.OpenDroppedFiles(paths);
 }

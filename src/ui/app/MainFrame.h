@@ -1,13 +1,15 @@
 // The main window: menu, toolbar, status bar and the plan view as its client.
 #pragma once
 
+#include "app/Commands.h"
 #include "app/LockKeys.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <optional>
 
-class CRolvetApp;
+class CFileFlows;
+class CRecentFileList;
 class CRolvetDoc;
 class CRolvetView;
 class QAction;
@@ -19,7 +21,8 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
-    CMainFrame(CRolvetApp& app, CRolvetDoc& doc);
+    // The frame shows doc, runs the file commands through files and lists recent's entries.
+    CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList& recent);
 
     // The action of a command ID (nullptr for an unknown ID).
     QAction* Action(int id) const { return m_actions.value(id, nullptr); }
@@ -32,8 +35,6 @@ public:
     void UpdateCommandUI();
     // "<title> - Welmo Rolvet 0.3".
     void UpdateTitle();
-    // Replaces the recent-file entries of the File menu.
-    void RebuildRecentFileMenu();
     // Shows each lock key's pane text while that lock is on and leaves it blank while it is off;
     // with no state known the texts are shown dimmed.
     void ShowLockKeys(const std::optional<LockKeyState>& state);
@@ -44,14 +45,18 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QAction* CreateAction(int id);
+    cmd::Context Context();
+    void CreateActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    void RunCommand(int id);
+    // Replaces the recent-file entries of the File menu.
+    void RebuildRecentFileMenu();
+    void RunCommand(const cmd::Command& command);
 
-    CRolvetApp& m_app;
     CRolvetDoc& m_doc;
+    CFileFlows& m_files;
+    const CRecentFileList& m_recent;
     CRolvetView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_fileMenu = nullptr;

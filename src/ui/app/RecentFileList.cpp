@@ -25,6 +25,7 @@ void CRecentFileList::Load() {
             m_entries.append(path);
         }
     }
+    emit changed();
 }
 
 void CRecentFileList::Save() const {
@@ -46,6 +47,11 @@ void CRecentFileList::Add(const QString& path) {
     while (m_entries.size() > kSize) {
         m_entries.removeLast();
     }
+    emit changed();
 }
 
-void CRecentFileList::Remove(const QString& path) { m_entries.removeAll(path); }
+void CRecentFileList::Remove(const QString& path) {
+    if (m_entries.removeAll(path) > 0) {
+        emit changed();
+    }
+}

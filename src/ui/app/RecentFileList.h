@@ -1,9 +1,12 @@
 // The list of the four most recently used track files, kept in the user's settings.
 #pragma once
 
+#include <QObject>
 #include <QStringList>
 
-class CRecentFileList {
+class CRecentFileList : public QObject {
+    Q_OBJECT
+
 public:
     static constexpr int kSize = 4;
 
@@ -16,6 +19,10 @@ public:
     void Add(const QString& path);
     void Remove(const QString& path);
     const QStringList& Entries() const { return m_entries; }
+
+signals:
+    // The entries changed (by Load, Add or Remove).
+    void changed();
 
 private:
     QStringList m_entries;

@@ -1,7 +1,9 @@
-// The application object: start-up, the New / Open / Save flows and the application commands.
+// The application object: start-up; owns the document, the recent-file list, the file flows
+// and the main window.
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/FileFlows.h"
 #include "app/RecentFileList.h"
 #include "document/RolvetDoc.h"
 
@@ -37,35 +39,14 @@ public:
     int ExitCode() const { return m_exitCode; }
 
     CRolvetDoc& Document() { return m_doc; }
+    CFileFlows& Files() { return m_files; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
     const CRecentFileList& RecentFiles() const { return m_recent; }
 
-    // New: asks to save, then starts a fresh untitled track.
-    void OnFileNew();
-    // Open from the dialog.
-    void OnFileOpen();
-    // Opens a track from any source; fromRecent marks an entry of the recent-file list, which is
-    // removed when the open does not end with that file open. Returns true when the file is open.
-    bool OpenDocumentFile(const QString& path, bool fromRecent = false);
-    // Save and Save As; false when the save failed or was cancelled.
-    bool OnFileSave();
-    bool OnFileSaveAs();
-    // Asks whether to save a modified track; false when the action that asked must stop.
-    bool SaveModified();
-
-    void OnAppAbout();
-    void OnHelpContents();
-    void OnUnregister();
-
-    // The path as the open flow uses it: quotes stripped, absolute, symbolic links resolved.
-    static QString NormalizePath(const QString& path);
-
 private:
-    bool DoSave(const QString& path);
-    void AddToRecentFiles(const QString& path);
-
     CRolvetDoc m_doc;
     CRecentFileList m_recent;
+    CFileFlows m_files{m_doc, m_recent};
     std::unique_ptr<CMainFrame> m_frame;
     int m_exitCode = 0;
 };
