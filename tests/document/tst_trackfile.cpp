@@ -81,6 +81,10 @@ private slots:
         QVERIFY(s.EraseAt(2));
         QCOMPARE(s.At(1).x, 4.0f);
         QCOMPARE(s.Count(), 2);
+        QVERIFY(s.InsertAt(0, {9, 9, 9})); // insert at the front and after the last vertex
+        QVERIFY(s.InsertAt(3, {8, 8, 8}));
+        QCOMPARE(s.Count(), 4);
+        QVERIFY(s.At(0).x == 9.0f && s.At(1).x == 1.0f && s.At(2).x == 4.0f && s.At(3).x == 8.0f);
 
         s.Clear();
         s.Append(a);
@@ -102,6 +106,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, s.At(-1));
         QVERIFY(!s.EraseAt(1));
         QVERIFY(!s.EraseAt(-5));
+        QVERIFY(!s.InsertAt(2, {}));
+        QVERIFY(!s.InsertAt(-1, {}));
         QCOMPARE(s.Count(), 1);
     }
 

@@ -1,8 +1,8 @@
 #include "export/MqoWriter.h"
 
 #include "common/AtomicFile.h"
-#include "track/VertexStore.h"
 #include "export/RoadRibbon.h"
+#include "track/VertexStore.h"
 
 #include <bit>
 #include <charconv>
@@ -185,15 +185,6 @@ void AppendFaceLine(CTextBuffer& out, std::uint32_t a, std::uint32_t b, std::uin
     p = WriteText(p, tail);
     out.Commit(p);
 }
-
-class CAtomicFileSink final : public CByteSink {
-public:
-    explicit CAtomicFileSink(CAtomicFile& file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override { return m_file.Write(data, size).ok; }
-
-private:
-    CAtomicFile& m_file;
-};
 
 } // namespace
 

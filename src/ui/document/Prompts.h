@@ -14,6 +14,7 @@ struct FileDialogRequest {
     QString caption;        // window caption; empty for the platform's default
     QStringList filters;    // "Name (*.ext)" entries, the first one selected
     QString defaultSuffix;  // added to a name typed without extension
+    QStringList filterSuffixes; // when set, one per filter: the suffix added while it is selected
     QString proposedPath;   // file name or path shown first
 };
 
