@@ -1,6 +1,7 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "document/RoadTextures.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
@@ -8,7 +9,6 @@
 #include "track/TrackFile.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -31,6 +31,7 @@ void PrintHelp() {
         "  rolvet --help                          show this help\n"
         "  rolvet --version                       show the version\n"
         "\n"
+        "Switches may start with - or -- and are read in any letter case.\n"
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
@@ -51,12 +52,12 @@ int Fail(const std::string& message) {
 }
 
 // rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
-int RunExport(int argc, char** argv, int at) {
-    if (argc != 4 || at != 1) {
+int RunExport(const CommandLineInfo& info) {
+    if (info.operands.size() != 2) {
         return UsageError("--export takes exactly two arguments: a track file and a model file");
     }
-    const std::string trackPath = argv[2];
-    const std::string modelPath = argv[3];
+    const std::string trackPath = PathToNative(info.operands[0]);
+    const std::string modelPath = PathToNative(info.operands[1]);
     const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
     if (!format) {
         return UsageError("the output file must have the extension .mqo, .glb or .obj");
@@ -92,14 +93,15 @@ int RunExport(int argc, char** argv, int at) {
 }
 
 // rolvet --info TRACK: the readouts of the preview window as one JSON object on stdout.
-int RunInfo(int argc, char** argv, int at) {
-    if (argc != 3 || at != 1) {
+int RunInfo(const CommandLineInfo& info) {
+    if (info.operands.size() != 1) {
         std::fprintf(stderr, "rolvet: --info takes exactly one argument: a track file\n"
                              "Usage: rolvet --info TRACK.rolvet\n");
         return kExitUsage;
     }
     rolvet::TrackData track;
-    if (const rolvet::TrackError error = rolvet::LoadTrackFile(argv[2], track)) {
+    if (const rolvet::TrackError error =
+            rolvet::LoadTrackFile(PathToNative(info.operands[0]), track)) {
         return Fail(rolvet::TrackErrorMessage(error));
     }
     rolvet::CTrackModel model;
@@ -115,24 +117,22 @@ int RunInfo(int argc, char** argv, int at) {
 
 } // namespace
 
-std::optional<int> RunBatchCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintHelp();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", rolvet::str::kProductName, rolvet::str::kVersion);
-            return 0;
-        }
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--export") == 0) {
-            return RunExport(argc, argv, i);
-        }
-        if (std::strcmp(argv[i], "--info") == 0) {
-            return RunInfo(argc, argv, i);
-        }
+std::optional<int> RunBatchCommand(const CommandLineInfo& info) {
+    switch (info.action) {
+    case CommandLineInfo::Action::Help:
+        PrintHelp();
+        return 0;
+    case CommandLineInfo::Action::Version:
+        std::printf("%s %s\n", rolvet::str::kProductName, rolvet::str::kVersion);
+        return 0;
+    case CommandLineInfo::Action::Export:
+        return RunExport(info);
+    case CommandLineInfo::Action::Info:
+        return RunInfo(info);
+    case CommandLineInfo::Action::Run:
+    case CommandLineInfo::Action::Register:
+    case CommandLineInfo::Action::Unregister:
+        break;
     }
     return std::nullopt;
 }
