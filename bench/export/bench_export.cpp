@@ -55,12 +55,24 @@ void Free(void* p) {
 }
 } // namespace heap
 
-void* operator new(std::size_t size) { return heap::Allocate(size); }
-void* operator new[](std::size_t size) { return heap::Allocate(size); }
-void operator delete(void* p) noexcept { heap::Free(p); }
-void operator delete[](void* p) noexcept { heap::Free(p); }
-void operator delete(void* p, std::size_t) noexcept { heap::Free(p); }
-void operator delete[](void* p, std::size_t) noexcept { heap::Free(p); }
+void* operator new(std::size_t size) {
+    return heap::Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return heap::Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    heap::Free(p);
+}
+void operator delete[](void* p) noexcept {
+    heap::Free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    heap::Free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    heap::Free(p);
+}
 
 namespace {
 
@@ -149,7 +161,9 @@ rolvet::RoadExportResult Export(rolvet::RoadFormat format, const std::string& pa
     return rolvet::ExportRoad(request);
 }
 
-std::string ModelPath(const char* name) { return Folder() + "/" + name; }
+std::string ModelPath(const char* name) {
+    return Folder() + "/" + name;
+}
 
 void BM_ExportGlb(benchmark::State& state) {
     const std::string path = ModelPath("road.glb");
