@@ -77,4 +77,6 @@ rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
     return error;
 }
 
-void CRolvetDoc::UpdateAllViews() { emit viewsNeedUpdate(); }
+void CRolvetDoc::UpdateAllViews() {
+    emit viewsNeedUpdate();
+}

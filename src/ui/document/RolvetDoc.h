@@ -56,7 +56,7 @@ public:
     void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (RolvetDocCommands.cpp)
     void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (RolvetDocCommands.cpp)
     // Enable rule of 32786: 0 <= selected index < vertex count.
-    bool CanEditSelectedVertex() const;         // (RolvetDocCommands.cpp)
+    bool CanEditSelectedVertex() const; // (RolvetDocCommands.cpp)
 
 signals:
     void viewsNeedUpdate();

@@ -4,9 +4,10 @@
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
 #include "document/VertexDialog.h"
-#include "track/VertexStore.h"
 #include "document/WaitCursor.h"
 #include "document/XYZDialog.h"
+#include "track/TrackText.h"
+#include "track/VertexStore.h"
 
 #include <optional>
 

@@ -3,10 +3,10 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
-#include "track/VertexStore.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
+#include "track/VertexStore.h"
 
 #include <QProgressDialog>
 

@@ -6,43 +6,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <charconv>
-
-namespace rolvet {
-
-namespace {
-
-// Appends value as "%f" would print it in the C locale.
-void AppendFixed6(std::string& out, double value) {
-    char buffer[400]; // the longest double in fixed notation has 309 integer digits
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-    if (ec == std::errc()) {
-        out.append(buffer, end);
-    }
-}
-
-} // namespace
-
-std::string VertexListText(std::span<const CVector3D> vertices) {
-    std::string text;
-    text.reserve(vertices.size() * 40);
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const CVector3D& v = vertices[i];
-        text += '(';
-        AppendFixed6(text, static_cast<double>(v.x));
-        text += ',';
-        AppendFixed6(text, static_cast<double>(v.y));
-        text += ',';
-        AppendFixed6(text, static_cast<double>(v.z));
-        text += ')';
-        text += i + 1 < vertices.size() ? ",\r\n" : "\r\n";
-    }
-    return text;
-}
-
-} // namespace rolvet
-
 CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
     : QDialog(parent), m_strText(text) {
     setWindowTitle(QString::fromUtf8(rolvet::str::kVertexCaption));
@@ -68,7 +31,6 @@ CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
     setTabOrder(ok, cancel);
     setTabOrder(cancel, m_pEdit);
     setFixedSize(du.ToPixelsX(316), du.ToPixelsY(183));
-
 
     ok->setFocus();
 }

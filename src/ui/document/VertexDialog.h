@@ -4,13 +4,8 @@
 // Object names: "edit1003" (the text), "button1" (OK), "button2" (キャンセル).
 #pragma once
 
-#include "track/Vector3D.h"
-
 #include <QDialog>
 #include <QString>
-
-#include <span>
-#include <string>
 
 class QPlainTextEdit;
 
@@ -29,10 +24,3 @@ private:
     QString m_strText;
     QPlainTextEdit* m_pEdit = nullptr; // 1003
 };
-
-namespace rolvet {
-// The vertex list: "(x,y,z)" per vertex with six decimals in store order, ",\r\n" after every
-// vertex but the last and "\r\n" after the last; empty for no vertices. Always a decimal point,
-// whatever the process locale.
-std::string VertexListText(std::span<const CVector3D> vertices);
-} // namespace rolvet
