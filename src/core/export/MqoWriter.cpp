@@ -1,7 +1,6 @@
 #include "export/MqoWriter.h"
 
 #include "common/AtomicFile.h"
-#include "track/VertexStore.h"
 #include "export/RoadRibbon.h"
 
 #include <bit>
@@ -348,11 +347,6 @@ WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> po
         return outcome;
     }
     return file.Commit().ok ? WriteOutcome::Written : WriteOutcome::Failed;
-}
-
-bool WriteMqoFile(const std::string& path, int divisions, float halfWidth) {
-    return WriteMqoFile(path, TheVertexStore().All(), divisions, halfWidth) ==
-           WriteOutcome::Written;
 }
 
 } // namespace rolvet

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 
@@ -34,18 +33,6 @@ private:
     std::string m_text;
 };
 
-// Writes to an open stdio stream.
-class CStdioSink final : public CByteSink {
-public:
-    explicit CStdioSink(std::FILE* file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override {
-        return std::fwrite(data, 1, size, m_file) == size;
-    }
-
-private:
-    std::FILE* m_file;
-};
-
 // Writes the number as printf("%f") does in the C locale: fixed point, six decimals, correctly
 // rounded (ties to even), "-" for a set sign bit, "inf"/"nan" for non-finite values.
 // out needs room for kMaxFixedLength characters; returns the end of what was written.
@@ -67,8 +54,5 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
 // something other than a regular file (a device, a folder) is refused and left alone.
 WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,
                           float halfWidth, const ExportProgress& progress = {});
-
-// The model of the track in the process-wide vertex store; true when the file was written.
-bool WriteMqoFile(const std::string& path, int divisions, float halfWidth);
 
 } // namespace rolvet
