@@ -5,9 +5,9 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
+#include "export/RoadExport.h"
 #include "track/TrackFile.h"
 #include "track/VertexStore.h"
-#include "export/RoadExport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,7 +24,6 @@ using testutil::ReadAll;
 using testutil::WriteAll;
 
 namespace {
-
 
 QString Tr(const char* text) {
     return QString::fromUtf8(text);

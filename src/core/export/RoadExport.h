@@ -3,8 +3,8 @@
 #pragma once
 
 #include "common/AtomicFile.h"
-#include "track/Vector3D.h"
 #include "export/MqoWriter.h"
+#include "track/Vector3D.h"
 
 #include <cstddef>
 #include <span>

@@ -34,4 +34,6 @@ namespace {
 CVertexStore g_vertexStore;
 }
 
-CVertexStore& TheVertexStore() { return g_vertexStore; }
+CVertexStore& TheVertexStore() {
+    return g_vertexStore;
+}

@@ -14,10 +14,14 @@ public:
     CVertexStore& operator=(const CVertexStore&) = delete;
 
     int Count() const { return static_cast<int>(m_vertices.size()); }
-    bool IsValidIndex(long long i) const { return i >= 0 && i < static_cast<long long>(m_vertices.size()); }
+    bool IsValidIndex(long long i) const {
+        return i >= 0 && i < static_cast<long long>(m_vertices.size());
+    }
 
     // Vertex i, or nullptr when i is outside 0..Count()-1.
-    CVector3D* Find(long long i) { return IsValidIndex(i) ? &m_vertices[static_cast<std::size_t>(i)] : nullptr; }
+    CVector3D* Find(long long i) {
+        return IsValidIndex(i) ? &m_vertices[static_cast<std::size_t>(i)] : nullptr;
+    }
     const CVector3D* Find(long long i) const {
         return IsValidIndex(i) ? &m_vertices[static_cast<std::size_t>(i)] : nullptr;
     }
@@ -26,7 +30,8 @@ public:
     const CVector3D& At(long long i) const;
 
     void Append(const CVector3D& v) { m_vertices.push_back(v); }
-    // Removes vertex i, moving later vertices down. Returns false (and changes nothing) for a bad index.
+    // Removes vertex i, moving later vertices down. Returns false (and changes nothing) for a bad
+    // index.
     bool EraseAt(long long i);
     // Removes the last vertex; does nothing on an empty store.
     void RemoveLast();

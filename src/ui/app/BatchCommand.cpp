@@ -1,9 +1,9 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
-#include "track/TrackFile.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
+#include "track/TrackFile.h"
 
 #include <cstdio>
 #include <cstring>
