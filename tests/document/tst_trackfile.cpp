@@ -10,11 +10,11 @@
 #include <QtTest>
 
 #include <bit>
-#include <sys/stat.h>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace rolvet;
 using testutil::AsBytes;
@@ -24,9 +24,13 @@ using testutil::WriteAll;
 
 namespace {
 
-QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
 
-bool SameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+bool SameBits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
 
 bool SameVertices(const std::vector<CVector3D>& a, const std::vector<CVector3D>& b) {
     if (a.size() != b.size()) {
@@ -78,6 +82,10 @@ private slots:
         QVERIFY(s.EraseAt(2));
         QCOMPARE(s.At(1).x, 4.0f);
         QCOMPARE(s.Count(), 2);
+        QVERIFY(s.InsertAt(0, {9, 9, 9})); // insert at the front and after the last vertex
+        QVERIFY(s.InsertAt(3, {8, 8, 8}));
+        QCOMPARE(s.Count(), 4);
+        QVERIFY(s.At(0).x == 9.0f && s.At(1).x == 1.0f && s.At(2).x == 4.0f && s.At(3).x == 8.0f);
 
         s.Clear();
         s.Append(a);
@@ -99,13 +107,16 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, s.At(-1));
         QVERIFY(!s.EraseAt(1));
         QVERIFY(!s.EraseAt(-5));
+        QVERIFY(!s.InsertAt(2, {}));
+        QVERIFY(!s.InsertAt(-1, {}));
         QCOMPARE(s.Count(), 1);
     }
 
     void bytesOfTheDocumentedExamples() {
         QCOMPARE(ToQByteArray(SerializeTrack(4, 100, {})), Hex("040000006400000000000000"));
         const std::vector<CVector3D> one{{1.0f, 0.0f, -2.5f}};
-        QCOMPARE(ToQByteArray(SerializeTrack(4, 100, one)).mid(12), Hex("0000803f00000000000020c0"));
+        QCOMPARE(ToQByteArray(SerializeTrack(4, 100, one)).mid(12),
+                 Hex("0000803f00000000000020c0"));
         const std::vector<CVector3D> two{{100, 0, -50}, {0, 0, 0}};
         QCOMPARE(ToQByteArray(SerializeTrack(4, 100, two)),
                  Hex("04000000640000000200000000"
@@ -116,11 +127,13 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("t.rolvet");
         const float nanPayload = std::bit_cast<float>(0x7fc12345u);
-        const std::vector<CVector3D> vertices{{1.5f, 7.5f, -3.25f},
-                                              {-0.0f, 5.0f, 0.0f},
-                                              {nanPayload, std::numeric_limits<float>::infinity(), 1e38f},
-                                              {std::numeric_limits<float>::denorm_min(), -1e-30f, 123456.789f}};
-        for (const auto& [div, width] : {std::pair{0, 0}, {-3, -250}, {INT32_MIN, INT32_MAX}, {16, 2000}}) {
+        const std::vector<CVector3D> vertices{
+            {1.5f, 7.5f, -3.25f},
+            {-0.0f, 5.0f, 0.0f},
+            {nanPayload, std::numeric_limits<float>::infinity(), 1e38f},
+            {std::numeric_limits<float>::denorm_min(), -1e-30f, 123456.789f}};
+        for (const auto& [div, width] :
+             {std::pair{0, 0}, {-3, -250}, {INT32_MIN, INT32_MAX}, {16, 2000}}) {
             QVERIFY(!SaveTrackFile(path.toStdString(), div, width, vertices));
             QCOMPARE(ReadAll(path).size(), 12 + 12 * 4);
             TrackData back;
@@ -181,21 +194,25 @@ private slots:
         const QString missing = dir.filePath("missing.rolvet");
         TrackError err = LoadTrackFile(missing.toStdString(), t);
         QCOMPARE(int(err.kind), int(TrackErrorKind::CannotOpen));
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), missing + " が見つかりませんでした。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 missing + " が見つかりませんでした。");
 
         // A folder in place of the file: access denied, both reading and writing.
         const QString folder = dir.filePath("folder.rolvet");
         QVERIFY(QDir().mkdir(folder));
         err = LoadTrackFile(folder.toStdString(), t);
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), folder + " へのアクセスは拒否されました。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 folder + " へのアクセスは拒否されました。");
         err = SaveTrackFile(folder.toStdString(), 4, 100, {});
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), folder + " へのアクセスは拒否されました。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 folder + " へのアクセスは拒否されました。");
 
         // A device or pipe is never replaced by a regular file.
         const QString fifo = dir.filePath("pipe.rolvet");
         QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
         err = SaveTrackFile(fifo.toStdString(), 4, 100, {});
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), fifo + " へのアクセスは拒否されました。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 fifo + " へのアクセスは拒否されました。");
         QVERIFY(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
 
         const QString badPath = dir.filePath("notafolder");
@@ -236,19 +253,20 @@ private slots:
         const std::size_t total = 12 + 12 * newTrack.size();
         for (std::size_t failAt = 0; failAt < total; ++failAt) {
             std::size_t written = 0;
-            CAtomicFile::SetWriteFunctionForTesting([&](int fd, const void* data, std::size_t size) -> ssize_t {
-                if (written + size > failAt) {
-                    const std::size_t part = failAt - written;
-                    if (part == 0) {
-                        errno = ENOSPC;
-                        return -1;
+            CAtomicFile::SetWriteFunctionForTesting(
+                [&](int fd, const void* data, std::size_t size) -> ssize_t {
+                    if (written + size > failAt) {
+                        const std::size_t part = failAt - written;
+                        if (part == 0) {
+                            errno = ENOSPC;
+                            return -1;
+                        }
+                        written += part;
+                        return ::write(fd, data, part);
                     }
-                    written += part;
-                    return ::write(fd, data, part);
-                }
-                written += size;
-                return ::write(fd, data, size);
-            });
+                    written += size;
+                    return ::write(fd, data, size);
+                });
             const TrackError err = SaveTrackFile(path.toStdString(), 5, 6, newTrack);
             QCOMPARE(int(err.kind), int(TrackErrorKind::File));
             QCOMPARE(int(err.cause), int(FileCause::DiskFull));
@@ -289,7 +307,8 @@ private slots:
         const QByteArray bytes = ToQByteArray(SerializeTrack(2, 30, v));
         int fds[2];
         QCOMPARE(::pipe(fds), 0);
-        QCOMPARE(::write(fds[1], bytes.constData(), std::size_t(bytes.size())), ssize_t(bytes.size()));
+        QCOMPARE(::write(fds[1], bytes.constData(), std::size_t(bytes.size())),
+                 ssize_t(bytes.size()));
         ::close(fds[1]);
         TrackData t;
         const TrackError err = LoadTrackFile("/proc/self/fd/" + std::to_string(fds[0]), t);

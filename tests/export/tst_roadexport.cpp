@@ -442,14 +442,18 @@ private slots:
         QCOMPARE(FindTextureSource(), program + "Data/Road.png");
     }
 
-    void mqoExtension() {
+    void extensions() {
         for (const char* yes : {"/t/road.mqo", "/t/ROAD.MQO", "/t/r.Mqo", "r.mqo", "/t/a.b.mqo"}) {
             QVERIFY2(HasMqoExtension(yes), yes);
         }
         for (const char* no : {"/t/road.txt", "/t/road", "/t/road.mqo.txt", "/t.mqo/road",
-                               "/t/road.mqoo", "/t/road.mq", "/t/road."}) {
+                               "/t/road.mqoo", "/t/road.mq", "/t/road.", "/t/road.glb"}) {
             QVERIFY2(!HasMqoExtension(no), no);
         }
+        QCOMPARE(RoadFormatOf("/t/a.GlB"), std::optional(RoadFormat::Glb));
+        QCOMPARE(RoadFormatOf("/t/a.obj"), std::optional(RoadFormat::Obj));
+        QCOMPARE(RoadFormatOf("/t.glb/a"), std::optional<RoadFormat>());
+        QCOMPARE(RoadFormatOf("/t/a.gltf"), std::optional<RoadFormat>());
     }
 
     void writeAndCopy() {

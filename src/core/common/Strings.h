@@ -66,6 +66,14 @@ inline constexpr const char* kTextureName = "Road.png";
 inline constexpr const char* kTooManyVertices =
     "頂点数と分割数が大きすぎるため書き出せません。"; // the model format counts in 32 bits
 inline constexpr const char* kExporting = "書き出しています...";
+inline constexpr const char* kGlbFilter = "glTFバイナリ(*.glb)";
+inline constexpr const char* kObjFilter = "Wavefront OBJ(*.obj)";
+inline constexpr const char* kRoadImageName = "RoadSurface.png"; // beside an OBJ model
+inline constexpr const char* kKerbImageName = "RoadKerb.png";    // beside an OBJ model
+inline constexpr const char* kNotFinite =
+    "座標に無限大または数値でない値が含まれているため、この形式では書き出せません。";
+inline constexpr const char* kDivisionsTooSmall =
+    "分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。";
 
 // Dialogs.
 inline constexpr const char* kSetUpCaption = "設定";

@@ -185,15 +185,6 @@ void AppendFaceLine(CTextBuffer& out, std::uint32_t a, std::uint32_t b, std::uin
     out.Commit(p);
 }
 
-class CAtomicFileSink final : public CByteSink {
-public:
-    explicit CAtomicFileSink(CAtomicFile& file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override { return m_file.Write(data, size).ok; }
-
-private:
-    CAtomicFile& m_file;
-};
-
 } // namespace
 
 char* FormatFixed6(char* out, float value) {

@@ -3,35 +3,17 @@
 // never depend on the process locale.
 #pragma once
 
+#include "export/ByteSink.h"
 #include "export/ExportProgress.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 
 namespace rolvet {
-
-// Where the text goes. Write returns false when the bytes could not be taken.
-class CByteSink {
-public:
-    virtual ~CByteSink() = default;
-    virtual bool Write(const char* data, std::size_t size) = 0;
-};
-
-// Collects everything in memory (tests, comparisons).
-class CStringSink final : public CByteSink {
-public:
-    bool Write(const char* data, std::size_t size) override {
-        m_text.append(data, size);
-        return true;
-    }
-    const std::string& Text() const { return m_text; }
-
-private:
-    std::string m_text;
-};
 
 // Writes the number as printf("%f") does in the C locale: fixed point, six decimals, correctly
 // rounded (ties to even), "-" for a set sign bit, "inf"/"nan" for non-finite values.

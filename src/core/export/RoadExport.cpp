@@ -2,8 +2,14 @@
 
 #include "common/FileError.h"
 #include "common/Strings.h"
+#include "export/ObjWriter.h"
 #include "export/ProgramDirectory.h"
+#include "export/RoadMesh.h"
 #include "export/RoadRibbon.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -31,6 +37,132 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+RoadExportResult WriteFailed(const std::string& path) {
+    return {RoadExportStatus::WriteFailed, SubstitutePrintfString(str::kWriteFailed, path)};
+}
+
+RoadExportResult CopyFailed(const std::string& path) {
+    return {RoadExportStatus::CopyFailed, SubstitutePrintfString(str::kCopyFailed, path)};
+}
+
+// Writes bytes to path through the atomic writer.
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+    CAtomicFile file(path);
+    return file.Open().ok && file.Write(bytes.data(), bytes.size()).ok && file.Commit().ok;
+}
+
+// Writes one model file through the atomic writer with the given serialiser.
+template <typename Serialise>
+WriteOutcome WriteModelFile(const std::string& path, Serialise serialise) {
+    CAtomicFile file(path);
+    if (!file.Open().ok) {
+        return WriteOutcome::Failed;
+    }
+    CAtomicFileSink sink(file);
+    const WriteOutcome outcome = serialise(sink);
+    if (outcome != WriteOutcome::Written) {
+        file.Abandon();
+        return outcome;
+    }
+    return file.Commit().ok ? WriteOutcome::Written : WriteOutcome::Failed;
+}
+
+// "dir/name.obj" -> "name.mtl": the material library beside the model, as the model names it.
+std::string MtlFileName(const std::string& modelPath) {
+    const std::size_t separator = modelPath.find_last_of('/');
+    std::string name = separator == std::string::npos ? modelPath : modelPath.substr(separator + 1);
+    const std::size_t dot = name.rfind('.');
+    return name.substr(0, dot) + ".mtl";
+}
+
+// GLB and OBJ: both carry the triangle mesh with texture coordinates by arc length.
+RoadExportResult ExportMesh(const RoadExportRequest& request) {
+    if (request.divisions < 1) {
+        return {RoadExportStatus::Invalid, str::kDivisionsTooSmall};
+    }
+    for (const CVector3D& p : request.points) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            return {RoadExportStatus::Invalid, str::kNotFinite};
+        }
+    }
+    // Both formats are held in memory as a mesh first; the GLB's 32-bit length bounds it.
+    const std::int64_t samples =
+        static_cast<std::int64_t>(request.points.size()) * request.divisions;
+    if (GlbBytesBound(samples, request.points.size(), request.textures) > kMaxGlbBytes) {
+        return {RoadExportStatus::TooLarge, str::kTooManyVertices};
+    }
+
+    // Progress: building the mesh is the first half of the work, writing the second.
+    const std::uint64_t half = static_cast<std::uint64_t>(samples);
+    auto build = [&](std::uint64_t done, std::uint64_t) {
+        return !request.progress || request.progress(done, 2 * half);
+    };
+    auto write = [&](std::uint64_t done, std::uint64_t total) {
+        const std::uint64_t scaled = total > 0 ? half * done / total : half;
+        return !request.progress || request.progress(half + scaled, 2 * half);
+    };
+
+    RoadMesh mesh;
+    WriteOutcome outcome = WriteOutcome::Failed;
+    try {
+        outcome = BuildRoadMesh(request.points, request.divisions, request.halfWidth, mesh, build);
+    } catch (const std::bad_alloc&) {
+        return WriteFailed(request.modelPath);
+    }
+    if (outcome == WriteOutcome::Cancelled) {
+        return {RoadExportStatus::Cancelled, {}};
+    }
+    if (outcome != WriteOutcome::Written) {
+        return WriteFailed(request.modelPath);
+    }
+    if (!mesh.finite) {
+        return {RoadExportStatus::Invalid, str::kNotFinite};
+    }
+
+    const std::string folder = GetDirectoryPart(request.modelPath).value_or(std::string());
+    if (request.format == RoadFormat::Glb) {
+        const RoadModelInfo info{request.points, request.roadWidth, request.divisions};
+        outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
+            return WriteGlb(sink, mesh, info, request.textures, write);
+        });
+    } else {
+        const std::string mtlName = MtlFileName(request.modelPath);
+        outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
+            return WriteObj(sink, mesh, mtlName, write);
+        });
+        if (outcome == WriteOutcome::Written &&
+            !WriteWholeFile(folder + mtlName, MtlText(str::kRoadImageName, str::kKerbImageName))) {
+            return WriteFailed(folder + mtlName);
+        }
+    }
+    if (outcome == WriteOutcome::Cancelled) {
+        return {RoadExportStatus::Cancelled, {}};
+    }
+    if (outcome != WriteOutcome::Written) {
+        return WriteFailed(request.modelPath);
+    }
+
+    if (request.format == RoadFormat::Glb) {
+        if (request.textures.Empty()) {
+            // The model is complete with plain colours; say which texture could not be used.
+            const std::string source =
+                request.textureSource.empty() ? FindTextureSource() : request.textureSource;
+            return CopyFailed(source);
+        }
+        return {};
+    }
+    const std::pair<const char*, const std::string*> images[] = {
+        {str::kRoadImageName, &request.textures.road},
+        {str::kKerbImageName, &request.textures.kerb}};
+    for (const auto& [name, bytes] : images) {
+        const std::string destination = folder + name;
+        if (bytes->empty() || !WriteWholeFile(destination, *bytes)) {
+            return CopyFailed(destination);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions) {
@@ -44,24 +176,28 @@ RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions) {
 }
 
 bool HasMqoExtension(std::string_view path) {
+    return RoadFormatOf(path) == RoadFormat::Mqo;
+}
+
+std::optional<RoadFormat> RoadFormatOf(std::string_view path) {
     const std::size_t separator = path.find_last_of("/\\");
     const std::string_view name =
         separator == std::string_view::npos ? path : path.substr(separator + 1);
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) {
-        return false;
+        return std::nullopt;
     }
     const std::string_view extension = name.substr(dot + 1);
-    constexpr std::string_view kMqo = "mqo";
-    if (extension.size() != kMqo.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kMqo.size(); ++i) {
-        if (AsciiLower(extension[i]) != kMqo[i]) {
-            return false;
+    constexpr std::pair<std::string_view, RoadFormat> kFormats[] = {
+        {"mqo", RoadFormat::Mqo}, {"glb", RoadFormat::Glb}, {"obj", RoadFormat::Obj}};
+    for (const auto& [known, format] : kFormats) {
+        if (extension.size() == known.size() &&
+            std::equal(extension.begin(), extension.end(), known.begin(),
+                       [](char a, char b) { return AsciiLower(a) == b; })) {
+            return format;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 std::string FindTextureSource() {
@@ -115,6 +251,9 @@ RoadExportResult ExportRoad(const RoadExportRequest& request) {
     RoadExportResult result = CheckRoadExport(request.points.size(), request.divisions);
     if (result.status != RoadExportStatus::Ok) {
         return result;
+    }
+    if (request.format != RoadFormat::Mqo) {
+        return ExportMesh(request);
     }
     switch (WriteMqoFile(request.modelPath, request.points, request.divisions, request.halfWidth,
                          request.progress)) {

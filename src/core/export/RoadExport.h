@@ -1,12 +1,16 @@
-// The road export shared by the editor and the command line: checks, the model file and the
-// texture copy, with the texts the user is shown.
+// The road export shared by the editor and the command line: checks, the model file and its
+// textures, with the texts the user is shown. Three formats: the Metasequoia model with the
+// road texture copied beside it, a self-contained GLB, and OBJ + MTL with the two texture
+// images beside them.
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "export/GlbWriter.h"
 #include "export/MqoWriter.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +21,7 @@ enum class RoadExportStatus {
     Ok,
     TooFewVertices, // fewer than four control points
     TooLarge,       // the vertex count does not fit the model format
+    Invalid,        // the format cannot hold this track (non-finite numbers, no divisions)
     WriteFailed,    // the model could not be created or written; no texture copied
     Cancelled,      // stopped through the progress callback; no file left behind
     CopyFailed,     // the model is written but the texture could not be copied
@@ -27,13 +32,20 @@ struct RoadExportResult {
     std::string message; // what the user is told (UTF-8); empty when nothing is said
 };
 
+enum class RoadFormat { Mqo, Glb, Obj };
+
 struct RoadExportRequest {
-    std::string modelPath;             // the ".mqo" file to write
+    RoadFormat format = RoadFormat::Mqo;
+    std::string modelPath;             // the file to write
     std::span<const CVector3D> points; // the closed centre line
     int divisions = 0;
     float halfWidth = 0.0f;
-    std::string textureSource; // empty: FindTextureSource()
-    ExportProgress progress;   // may be empty
+    int roadWidth = 0;         // the document's width, recorded in GLB files
+    std::string textureSource; // Metasequoia: the file copied; empty: FindTextureSource()
+    // GLB and OBJ: the two texture images, cut from the road texture by the caller. Missing
+    // images are reported as a failed copy of textureSource (GLB) or of the image (OBJ).
+    RoadTextureImages textures;
+    ExportProgress progress; // may be empty
 };
 
 // Whether a track can be exported at all (checked before a file name is asked for).
@@ -44,6 +56,9 @@ RoadExportResult ExportRoad(const RoadExportRequest& request);
 
 // True when the file name's extension is "mqo" in any letter case.
 bool HasMqoExtension(std::string_view path);
+
+// The format a file name's extension (any letter case) asks for; nothing for other names.
+std::optional<RoadFormat> RoadFormatOf(std::string_view path);
 
 // Where the texture is taken from: "Data/Road.png" in the program's folder, or, when that is
 // missing, the copy installed with the program.

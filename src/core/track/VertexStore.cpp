@@ -24,6 +24,14 @@ bool CVertexStore::EraseAt(long long i) {
     return true;
 }
 
+bool CVertexStore::InsertAt(long long i, const CVector3D& v) {
+    if (i < 0 || i > static_cast<long long>(m_vertices.size())) {
+        return false;
+    }
+    m_vertices.insert(m_vertices.begin() + static_cast<std::ptrdiff_t>(i), v);
+    return true;
+}
+
 void CVertexStore::RemoveLast() {
     if (!m_vertices.empty()) {
         m_vertices.pop_back();

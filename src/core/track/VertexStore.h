@@ -30,6 +30,9 @@ public:
     const CVector3D& At(long long i) const;
 
     void Append(const CVector3D& v) { m_vertices.push_back(v); }
+    // Puts v at index i (0..Count()), moving later vertices up. Returns false (and changes
+    // nothing) for an index outside that range.
+    bool InsertAt(long long i, const CVector3D& v);
     // Removes vertex i, moving later vertices down. Returns false (and changes nothing) for a bad
     // index.
     bool EraseAt(long long i);

@@ -1,6 +1,7 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
+#include "document/RoadTextures.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
 #include "track/TrackFile.h"
@@ -21,18 +22,21 @@ void PrintHelp() {
         "  rolvet [TRACK.rolvet]                  start the editor, optionally on a track file\n"
         "  rolvet --export TRACK.rolvet OUT.mqo   write the road model of TRACK to OUT and copy\n"
         "                                         Road.png beside it, without opening a window\n"
+        "  rolvet --export TRACK.rolvet OUT.glb   the same as one self-contained glTF binary file\n"
+        "  rolvet --export TRACK.rolvet OUT.obj   the same as Wavefront OBJ + OUT.mtl + images\n"
         "  rolvet --help                          show this help\n"
         "  rolvet --version                       show the version\n"
         "\n"
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
-        "in .mqo).\n",
+        "in .mqo, .glb or .obj).\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
 int UsageError(const char* what) {
-    std::fprintf(stderr, "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo\n", what);
+    std::fprintf(stderr,
+                 "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo|OUT.glb|OUT.obj\n", what);
     return kExitUsage;
 }
 
@@ -44,12 +48,13 @@ int Fail(const std::string& message) {
 // rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
 int RunExport(int argc, char** argv, int at) {
     if (argc != 4 || at != 1) {
-        return UsageError("--export takes exactly two arguments: a track file and a .mqo file");
+        return UsageError("--export takes exactly two arguments: a track file and a model file");
     }
     const std::string trackPath = argv[2];
     const std::string modelPath = argv[3];
-    if (!rolvet::HasMqoExtension(modelPath)) {
-        return UsageError("the output file must have the extension .mqo");
+    const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
+    if (!format) {
+        return UsageError("the output file must have the extension .mqo, .glb or .obj");
     }
 
     rolvet::TrackData track;
@@ -64,10 +69,16 @@ int RunExport(int argc, char** argv, int at) {
     }
 
     rolvet::RoadExportRequest request;
+    request.format = *format;
     request.modelPath = modelPath;
+    request.roadWidth = track.roadWidth;
     request.points = track.vertices;
     request.divisions = track.divisionCount;
     request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
+    if (*format != rolvet::RoadFormat::Mqo) {
+        request.textureSource = rolvet::FindTextureSource();
+        request.textures = LoadRoadTextureImages(QString::fromStdString(request.textureSource));
+    }
     const rolvet::RoadExportResult result = rolvet::ExportRoad(request);
     if (!result.message.empty()) {
         return Fail(result.message);

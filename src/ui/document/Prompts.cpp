@@ -35,6 +35,16 @@ public:
         if (!request.defaultSuffix.isEmpty()) {
             dialog.setDefaultSuffix(request.defaultSuffix);
         }
+        if (request.filterSuffixes.size() == request.filters.size()) {
+            // A name typed without extension gets the one of the selected filter.
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog, &request](const QString& filter) {
+                                 const qsizetype i = request.filters.indexOf(filter);
+                                 if (i >= 0) {
+                                     dialog.setDefaultSuffix(request.filterSuffixes.at(i));
+                                 }
+                             });
+        }
         if (!request.proposedPath.isEmpty()) {
             dialog.selectFile(request.proposedPath);
         }

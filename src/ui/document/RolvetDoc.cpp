@@ -6,7 +6,11 @@
 #include <QFileInfo>
 
 CRolvetDoc::CRolvetDoc(QObject* parent)
-    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {}
+    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {
+    // The clean state of the history is the track as last saved or opened.
+    connect(&m_history, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { SetModifiedFlag(!clean); });
+}
 
 void CRolvetDoc::SetSelectedIndex(int index) {
     if (m_nSelectedIndex != index) {
@@ -36,10 +40,11 @@ void CRolvetDoc::SetPathName(const QString& path) {
 
 bool CRolvetDoc::OnNewDocument() {
     m_strPathName.clear();
-    SetModifiedFlag(false);
     m_nDivisionCount = rolvet::kDefaultDivisionCount;
     m_nRoadWidth = rolvet::kDefaultRoadWidth;
     TheVertexStore().Clear();
+    ClearHistory();
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -61,6 +66,7 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     m_nDivisionCount = track.divisionCount;
     m_nRoadWidth = track.roadWidth;
     TheVertexStore().Assign(std::move(track.vertices));
+    ClearHistory();
     SetModifiedFlag(false);
     SetPathName(path);
     UpdateAllViews();
@@ -68,9 +74,11 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
 }
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
+    emit pendingEditsNeeded(false);
     rolvet::TrackError error = rolvet::SaveTrackFile(path.toStdString(), m_nDivisionCount,
                                                      m_nRoadWidth, TheVertexStore().All());
     if (!error) {
+        m_history.setClean();
         SetModifiedFlag(false);
         SetPathName(path);
     }

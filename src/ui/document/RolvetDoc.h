@@ -3,9 +3,11 @@
 #pragma once
 
 #include "track/TrackFile.h"
+#include "track/Vector3D.h"
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 class QWidget;
 
@@ -23,8 +25,30 @@ public:
     int SelectedIndex() const { return m_nSelectedIndex; }
     void SetSelectedIndex(int index);
 
+    // Follows the history: undoing or redoing back to the state last saved or opened clears it,
+    // reaching any other state sets it. Set directly it stays set until the history moves.
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true);
+
+    // Edits of the track and its settings. Each is one step of the history, which keeps only
+    // what the step changed. They leave the selection to the caller; undoing or redoing a step
+    // selects the vertex it touched, or none when that vertex does not exist afterwards.
+    void AppendVertex(const CVector3D& v);
+    // Removes vertex index (the later ones move down); a bad index changes nothing.
+    void EraseVertex(int index);
+    // Records that vertex index was moved from before to where it is now (a finished drag).
+    // Nothing is recorded when the vertex did not change or does not exist.
+    void RecordVertexMove(int index, const CVector3D& before);
+    // Gives vertex index new coordinates; nothing is recorded when they are the same.
+    void SetVertex(int index, const CVector3D& v);
+    // Takes both settings; nothing is recorded when neither changes.
+    void SetSettings(int roadWidth, int divisionCount);
+
+    bool CanUndo() const { return m_history.canUndo(); }
+    bool CanRedo() const { return m_history.canRedo(); }
+    void OnEditUndo(); // 57643 元に戻す
+    void OnEditRedo(); // 57644 やり直し
+    int HistoryCount() const { return m_history.count(); }
 
     // Full path of the document's file; empty for a track that was never saved.
     const QString& PathName() const { return m_strPathName; }
@@ -62,16 +86,26 @@ public:
     bool CanEditSelectedVertex() const; // (RolvetDocCommands.cpp)
 
 signals:
+    // A view holding an edit that is not yet a step (a drag in progress) records it now, so that
+    // the history and a saved file see it. endGestures: the drag also ends (before undo or redo,
+    // which may move or remove the dragged vertex).
+    void pendingEditsNeeded(bool endGestures);
+    // New or Open replaced the track and emptied the history.
+    void historyCleared();
     void viewsNeedUpdate();
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
     void selectionChanged(int index);
 
 private:
+    void ClearHistory();
+    void PushStep(QUndoCommand* step);
+
     int m_nDivisionCount = rolvet::kDefaultDivisionCount;
     int m_nRoadWidth = rolvet::kDefaultRoadWidth;
     int m_nSelectedIndex = -1;
     bool m_bModified = false;
     QString m_strPathName;
     QString m_strTitle;
+    QUndoStack m_history;
 };

@@ -16,9 +16,9 @@ void CRolvetDoc::OnSetUp(QWidget* parent) {
     if (Prompts().RunDialog(dialog) != QDialog::Accepted) {
         return;
     }
-    m_nRoadWidth = dialog.RoadWidth();
-    m_nDivisionCount = dialog.DivisionCount();
-    // Marked even when nothing changed. The plan does not show either setting: no redraw.
+    // A step only when a value changed; the document is marked modified either way. The plan
+    // does not show either setting: no redraw.
+    SetSettings(dialog.RoadWidth(), dialog.DivisionCount());
     SetModifiedFlag(true);
 }
 
@@ -47,13 +47,11 @@ void CRolvetDoc::OnEditSelectedVertex(QWidget* parent) {
         return;
     }
     // The dialog is modal, so the store cannot have changed; look the vertex up again anyway.
-    CVector3D* vertex = TheVertexStore().Find(m_nSelectedIndex);
-    if (vertex == nullptr) {
+    if (!CanEditSelectedVertex()) {
         return;
     }
-    vertex->x = dialog.X();
-    vertex->y = dialog.Y();
-    vertex->z = dialog.Z();
+    // A step only when a coordinate changed; the document is marked modified either way.
+    SetVertex(m_nSelectedIndex, CVector3D(dialog.X(), dialog.Y(), dialog.Z()));
     SetModifiedFlag(true);
     UpdateAllViews();
 }

@@ -1,7 +1,8 @@
-// The document's export command: asks for a ".mqo" path, writes the road model and copies the
-// texture beside it.
+// The document's export command: asks for a model path, writes the road model in the format its
+// extension names (Metasequoia, GLB or OBJ) with its textures.
 #include "common/Strings.h"
 #include "document/Prompts.h"
+#include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
@@ -23,7 +24,10 @@ constexpr int kProgressSteps = 1000;
 void CRolvetDoc::OnFileExport(QWidget* parent) {
     FileDialogRequest request;
     request.save = true;
-    request.filters = {QString::fromUtf8(rolvet::str::kMqoFilter)};
+    request.filters = {QString::fromUtf8(rolvet::str::kMqoFilter),
+                       QString::fromUtf8(rolvet::str::kGlbFilter),
+                       QString::fromUtf8(rolvet::str::kObjFilter)};
+    request.filterSuffixes = {QStringLiteral("mqo"), QStringLiteral("glb"), QStringLiteral("obj")};
     request.defaultSuffix = QStringLiteral("mqo");
 
     const rolvet::RoadExportResult check =
@@ -38,7 +42,8 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
         return;
     }
     const std::string modelPath = path.toStdString();
-    if (!rolvet::HasMqoExtension(modelPath)) {
+    const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
+    if (!format) {
         return; // another extension is refused without a word
     }
 
@@ -56,7 +61,9 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     progress.setValue(0);
 
     rolvet::RoadExportRequest exportRequest;
+    exportRequest.format = *format;
     exportRequest.modelPath = modelPath;
+    exportRequest.roadWidth = m_nRoadWidth;
     exportRequest.points = points;
     exportRequest.divisions = m_nDivisionCount;
     exportRequest.halfWidth = rolvet::HalfRoadWidth(m_nRoadWidth);
@@ -70,6 +77,11 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     rolvet::RoadExportResult result;
     {
         CWaitCursor wait;
+        if (*format != rolvet::RoadFormat::Mqo) {
+            exportRequest.textureSource = rolvet::FindTextureSource();
+            exportRequest.textures =
+                LoadRoadTextureImages(QString::fromStdString(exportRequest.textureSource));
+        }
         result = rolvet::ExportRoad(exportRequest);
     }
     progress.close();

@@ -24,13 +24,39 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
         return;
     }
     if (m_pDocument) {
-        disconnect(m_pDocument, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
+        disconnect(m_pDocument, nullptr, this, nullptr);
     }
     m_pDocument = doc;
     if (doc != nullptr) {
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
+        connect(doc, &CRolvetDoc::pendingEditsNeeded, this, [this](bool endGestures) {
+            if (endGestures) {
+                EndDrag();
+            } else {
+                CommitDrag();
+            }
+        });
+        // A drag held across New or Open goes on in the new track; its step starts there.
+        connect(doc, &CRolvetDoc::historyCleared, this, [this] {
+            if (const CVector3D* v = TheVertexStore().Find(m_nDragIndex)) {
+                m_dragStart = *v;
+            }
+        });
     }
     update();
+}
+
+void CRolvetView::CommitDrag() {
+    const CVector3D* v = TheVertexStore().Find(m_nDragIndex);
+    if (v != nullptr && m_pDocument) {
+        m_pDocument->RecordVertexMove(m_nDragIndex, m_dragStart);
+        m_dragStart = *v;
+    }
+}
+
+void CRolvetView::EndDrag() {
+    CommitDrag();
+    m_nDragIndex = -1;
 }
 
 void CRolvetView::OnUpdate() {
@@ -76,17 +102,18 @@ void CRolvetView::OnLButtonDown(QPoint point) {
     CVertexStore& store = TheVertexStore();
     const Centre c = CentreOf(width(), height());
     const WorldXZ w = PixelToWorld(point.x(), point.y(), m_fScale, c);
-    m_nDragIndex = -1;
+    EndDrag();
     const int hit = FindVertexNear(store.All(), w.x, w.z, m_fScale);
     if (hit >= 0) {
         // Selecting is not a change of the track: the document stays unmodified. The drag ends
         // when the button comes up; Qt keeps sending this widget the moves until then.
         m_nDragIndex = hit;
+        m_dragStart = store.At(hit);
         m_pDocument->SetSelectedIndex(hit);
     } else {
         // A click on empty ground always appends at the end of the track; the new point is
         // selected but not dragged until the button is pressed on it again.
-        store.Append(CVector3D(w.x, 0.0f, w.z));
+        m_pDocument->AppendVertex(CVector3D(w.x, 0.0f, w.z));
         m_pDocument->SetModifiedFlag(true);
         m_pDocument->SetSelectedIndex(store.Count() - 1);
     }
@@ -112,21 +139,23 @@ void CRolvetView::OnMouseMove(QPoint point) {
 }
 
 void CRolvetView::OnLButtonUp() {
-    m_nDragIndex = -1;
+    // However many moves it had, a drag is one step of the history.
+    EndDrag();
 }
 
 void CRolvetView::OnRButtonDown(QPoint point) {
     CVertexStore& store = TheVertexStore();
+    EndDrag(); // a drag in progress is recorded before this deletion
     if (m_pDocument && store.Count() > 0) {
         const WorldXZ w = PixelToWorld(point.x(), point.y(), m_fScale, CentreOf(width(), height()));
         const int hit = FindVertexNear(store.All(), w.x, w.z, m_fScale);
         if (hit >= 0) {
             // Deleting a point clears the selection, whichever point was selected.
             m_pDocument->SetSelectedIndex(-1);
-            store.EraseAt(hit);
+            m_pDocument->EraseVertex(hit);
         } else {
             // On empty ground the last point goes; a selection of an earlier point survives.
-            store.RemoveLast();
+            m_pDocument->EraseVertex(store.Count() - 1);
             if (m_pDocument->SelectedIndex() >= store.Count()) {
                 m_pDocument->SetSelectedIndex(-1);
             }
@@ -140,7 +169,7 @@ void CRolvetView::OnRButtonDown(QPoint point) {
 void CRolvetView::OnMouseWheel(int zDelta) {
     const float scale = static_cast<float>(zDelta / 1000.0 + static_cast<double>(m_fScale));
     m_fScale = std::max(scale, 0.1f);
-    m_nDragIndex = -1;
+    EndDrag();
     update();
 }
 

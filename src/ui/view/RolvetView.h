@@ -1,6 +1,8 @@
 // The plan view: shows the track from above and edits it with the mouse.
 #pragma once
 
+#include "track/Vector3D.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
@@ -47,8 +49,14 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Records the drag so far as one step of the document's history; the drag goes on from there.
+    void CommitDrag();
+    // Records the drag so far and ends it.
+    void EndDrag();
+
     QPointer<CRolvetDoc> m_pDocument;
     float m_fScale = 4.0f;
     int m_nDragIndex = -1;
-    QImage m_frame; // the plan is composed here, then shown in one piece
+    CVector3D m_dragStart; // the dragged vertex as it was when the drag (or its step) began
+    QImage m_frame;        // the plan is composed here, then shown in one piece
 };

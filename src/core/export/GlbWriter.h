@@ -1,0 +1,50 @@
+// The road as a binary glTF 2.0 file (".glb"): one file holding the JSON scene description and
+// one binary buffer with the mesh and both texture images, ready to drop into a game engine.
+//
+// Scene: node "road" with the two-material mesh of RoadMesh, and node "centerline" whose extras
+// give game code the centre line: "samples" (the n·d centre points [x, y, z] in order),
+// "closed": true, "width", "divisions" and "controlPoints".
+#pragma once
+
+#include "export/ByteSink.h"
+#include "export/ExportProgress.h"
+#include "export/RoadMesh.h"
+#include "track/Vector3D.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace rolvet {
+
+// The two texture images, PNG-encoded: the surface band and the kerb band of the road texture.
+// Empty strings: no images; the materials then have a plain colour.
+struct RoadTextureImages {
+    std::string road;
+    std::string kerb;
+
+    bool Empty() const { return road.empty() || kerb.empty(); }
+};
+
+// What the file says about the track besides the mesh.
+struct RoadModelInfo {
+    std::span<const CVector3D> controlPoints;
+    int roadWidth = 0;
+    int divisions = 0;
+};
+
+// A GLB counts its length in 32 bits.
+inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
+
+// An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
+// points, known before the mesh is built.
+std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
+                            const RoadTextureImages& textures);
+
+// Writes the GLB. Needs a built mesh with finite positions. progress is told bytes written out
+// of the file's length and may cancel. Failed when the sink refuses bytes or the file would
+// exceed kMaxGlbBytes.
+WriteOutcome WriteGlb(CByteSink& sink, const RoadMesh& mesh, const RoadModelInfo& info,
+                      const RoadTextureImages& textures, const ExportProgress& progress = {});
+
+} // namespace rolvet

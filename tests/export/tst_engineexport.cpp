@@ -1,0 +1,334 @@
+// The GLB and OBJ exports from the editor and the command line, judged by outside readers: the
+// Khronos glTF validator and assimp.
+#include "ScriptedPrompts.h"
+#include "TestUtil.h"
+#include "common/AtomicFile.h"
+#include "common/Strings.h"
+#include "document/RoadTextures.h"
+#include "document/RolvetDoc.h"
+#include "export/RoadExport.h"
+#include "track/TrackFile.h"
+#include "track/VertexStore.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+using testutil::ReadAll;
+using testutil::WriteAll;
+
+namespace {
+
+QString Tr(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// A track with heights, an odd width and tight turns.
+std::vector<CVector3D> WindingTrack() {
+    std::vector<CVector3D> points;
+    for (int i = 0; i < 23; ++i) {
+        const float a = static_cast<float>(i) * 0.273f;
+        points.emplace_back(3000.0f * std::cos(a) + static_cast<float>(i * 37 % 101),
+                            static_cast<float>(i % 5) * 12.5f,
+                            1700.0f * std::sin(2.0f * a) - static_cast<float>(i * i));
+    }
+    return points;
+}
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run RunProgram(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(QString::fromLatin1(name));
+    }
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        return {};
+    }
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+Run RunCli(const QStringList& arguments) {
+    return RunProgram(QStringLiteral(ROLVET_EXECUTABLE), arguments);
+}
+
+bool HaveValidator() {
+    return QFile::exists(QStringLiteral(ROLVET_GLTF_VALIDATOR_DIR "/package.json")) &&
+           !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty();
+}
+
+// The validator's verdict: empty when the file has no errors and no warnings.
+QString ValidatorComplaints(const QString& file) {
+    const Run r = RunProgram(QStandardPaths::findExecutable(QStringLiteral("node")),
+                             {QStringLiteral(ROLVET_SOURCE_DIR "/tests/tools/validate_gltf.js"),
+                              QStringLiteral(ROLVET_GLTF_VALIDATOR_DIR), file});
+    if (r.exitCode == 0 && r.out.startsWith("errors=0 warnings=0")) {
+        return {};
+    }
+    return QStringLiteral("exit %1: %2").arg(r.exitCode).arg(QString::fromUtf8(r.out + r.err));
+}
+
+// assimp's face count of a model, or -1 when it cannot read it.
+int AssimpFaces(const QString& file) {
+    const Run r = RunProgram(QStandardPaths::findExecutable(QStringLiteral("assimp")),
+                             {QStringLiteral("info"), file});
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("\\nFaces:\\s+(\\d+)")).match(QString::fromUtf8(r.out));
+    return r.exitCode == 0 && m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The JSON chunk of a GLB, read by the container rules alone.
+QJsonObject GlbJson(const QByteArray& glb) {
+    auto u32 = [&](qsizetype at) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, glb.constData() + at, 4);
+        return v;
+    };
+    if (glb.size() < 20 || u32(0) != 0x46546C67 || u32(4) != 2 ||
+        u32(8) != static_cast<std::uint32_t>(glb.size()) || u32(16) != 0x4E4F534A) {
+        return {};
+    }
+    return QJsonDocument::fromJson(glb.mid(20, u32(12))).object();
+}
+
+} // namespace
+
+class TestEngineExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init() {
+        m_prompts.Reset();
+        TheVertexStore().Assign({{0, 0, 0}, {1000, 0, 0}, {1000, 0, 1000}, {0, 0, 1000}});
+        m_doc.SetDivisionCount(3);
+        m_doc.SetRoadWidth(100);
+        m_doc.SetModifiedFlag(false);
+    }
+
+    // The dialog offers the three formats, the Metasequoia model first; the extension in any
+    // letter case picks the writer.
+    void dialogWritesEveryFormat() {
+        QTemporaryDir dir;
+        m_prompts.fileAnswers = {dir.filePath(QStringLiteral("ROAD.GLB")),
+                                 dir.filePath(QStringLiteral("road.Obj"))};
+        m_doc.OnFileExport(nullptr);
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages, QStringList());
+        const FileDialogRequest& request = m_prompts.fileRequests.first();
+        QCOMPARE(request.filters,
+                 QStringList({Tr("Metasequoiaファイル(*.mqo)"), Tr("glTFバイナリ(*.glb)"),
+                              Tr("Wavefront OBJ(*.obj)")}));
+        QCOMPARE(request.defaultSuffix, QStringLiteral("mqo"));
+        QCOMPARE(request.filterSuffixes, QStringList({QStringLiteral("mqo"), QStringLiteral("glb"),
+                                                      QStringLiteral("obj")}));
+        QCOMPARE(Entries(dir.path()), QStringList({"ROAD.GLB", "RoadKerb.png", "RoadSurface.png",
+                                                   "road.Obj", "road.mtl"}));
+        QVERIFY(!m_doc.IsModified());
+
+        const QJsonObject gltf = GlbJson(ReadAll(dir.filePath(QStringLiteral("ROAD.GLB"))));
+        const QJsonArray nodes = gltf[QStringLiteral("nodes")].toArray();
+        QCOMPARE(nodes[0].toObject()[QStringLiteral("name")].toString(), QStringLiteral("road"));
+        const QJsonObject centre = nodes[1].toObject();
+        QCOMPARE(centre[QStringLiteral("name")].toString(), QStringLiteral("centerline"));
+        const QJsonObject extras = centre[QStringLiteral("extras")].toObject();
+        QCOMPARE(extras[QStringLiteral("closed")].toBool(), true);
+        QCOMPARE(extras[QStringLiteral("width")].toInt(), 100);
+        QCOMPARE(extras[QStringLiteral("divisions")].toInt(), 3);
+        QCOMPARE(extras[QStringLiteral("controlPoints")].toArray()[1].toArray(),
+                 QJsonArray({1000, 0, 0}));
+        // n·d samples; the spline passes through the control points at t = 0.
+        const QJsonArray samples = extras[QStringLiteral("samples")].toArray();
+        QCOMPARE(samples.size(), 12);
+        QCOMPARE(samples[6].toArray(), QJsonArray({1000, 0, 1000}));
+        // Both images are embedded PNGs, one per material.
+        const QJsonArray images = gltf[QStringLiteral("images")].toArray();
+        QCOMPARE(images.size(), 2);
+        QCOMPARE(images[0].toObject()[QStringLiteral("mimeType")].toString(),
+                 QStringLiteral("image/png"));
+        QCOMPARE(gltf[QStringLiteral("materials")]
+                     .toArray()[1]
+                     .toObject()[QStringLiteral("name")]
+                     .toString(),
+                 QStringLiteral("kerb"));
+
+        QVERIFY(ReadAll(dir.filePath(QStringLiteral("road.Obj"))).contains("mtllib road.mtl\n"));
+        QVERIFY(ReadAll(dir.filePath(QStringLiteral("road.mtl"))).contains("newmtl kerb\n"));
+    }
+
+    // The outside readers accept what the command line writes, with 6·n·d triangles, for the
+    // bundled sample and for a winding track with heights.
+    void outsideReadersAccept() {
+        QTemporaryDir dir;
+        const QString winding = dir.filePath(QStringLiteral("winding.rolvet"));
+        QVERIFY(!rolvet::SaveTrackFile(winding.toStdString(), 16, 101, WindingTrack()));
+        struct Case {
+            QString track;
+            int faces;
+        };
+        rolvet::TrackData sample;
+        QVERIFY(!rolvet::LoadTrackFile(ROLVET_SOURCE_DIR "/data/sample.rolvet", sample));
+        const int sampleFaces = 6 * static_cast<int>(sample.vertices.size()) * sample.divisionCount;
+        const Case cases[] = {
+            {QStringLiteral(ROLVET_SOURCE_DIR "/data/sample.rolvet"), sampleFaces},
+            {winding, 6 * 23 * 16}};
+        const bool validator = HaveValidator();
+        const bool assimp = !QStandardPaths::findExecutable(QStringLiteral("assimp")).isEmpty();
+        for (const Case& c : cases) {
+            const QString base = dir.filePath(QFileInfo(c.track).baseName());
+            for (const QString& ext : {QStringLiteral(".glb"), QStringLiteral(".obj")}) {
+                const Run r = RunCli({QStringLiteral("--export"), c.track, base + ext});
+                QCOMPARE(r.exitCode, 0);
+                QCOMPARE(r.err, QByteArray());
+                if (assimp) {
+                    QCOMPARE(AssimpFaces(base + ext), c.faces);
+                }
+            }
+            if (validator) {
+                const QString complaints = ValidatorComplaints(base + QStringLiteral(".glb"));
+                QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
+            }
+        }
+        if (!validator) {
+            QSKIP("the Khronos glTF validator (npm package gltf-validator) could not be installed "
+                  "in the build tree; the GLB files were not validated");
+        }
+        if (!assimp) {
+            QSKIP("assimp (Debian package assimp-utils) is not installed; GLB and OBJ files were "
+                  "not read back");
+        }
+    }
+
+    // Tracks the formats cannot hold are refused with a message and nothing is written.
+    void refusals() {
+        QTemporaryDir dir;
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.glb"));
+        TheVertexStore().Assign({{0, 0, 0},
+                                 {1000, std::numeric_limits<float>::quiet_NaN(), 0},
+                                 {1000, 0, 1000},
+                                 {0, 0, 1000}});
+        m_doc.OnFileExport(nullptr);
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.obj"));
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages,
+                 QStringList({Tr(rolvet::str::kNotFinite), Tr(rolvet::str::kNotFinite)}));
+
+        init();
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.glb"));
+        m_doc.SetDivisionCount(0);
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages, QStringList{Tr(rolvet::str::kDivisionsTooSmall)});
+        QCOMPARE(Entries(dir.path()), QStringList());
+
+        // The same from the command line: exit 1 and the message.
+        const QString track = dir.filePath(QStringLiteral("inf.rolvet"));
+        const std::vector<CVector3D> infinite = {
+            {0, 0, 0}, {1000, 0, 0}, {std::numeric_limits<float>::infinity(), 0, 1}, {0, 0, 1}};
+        QVERIFY(!rolvet::SaveTrackFile(track.toStdString(), 4, 100, infinite));
+        const Run r = RunCli({QStringLiteral("--export"), track, dir.filePath("x.glb")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(QString::fromUtf8(r.err), Tr(rolvet::str::kNotFinite) + QLatin1Char('\n'));
+        QCOMPARE(Entries(dir.path()), QStringList({"inf.rolvet"}));
+        QCOMPARE(RunCli({QStringLiteral("--export"), track, dir.filePath("x.gltf")}).exitCode, 2);
+    }
+
+    // Write failures: the model is reported with its path, an image with the copy text, and a
+    // cancelled export leaves nothing.
+    void failures() {
+        QTemporaryDir dir;
+        const QString glb = dir.filePath(QStringLiteral("road.glb"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("road.glb")));
+        m_prompts.fileAnswer = glb;
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages, QStringList{glb + Tr("の書き出しに失敗しました。")});
+        QVERIFY(QDir(glb).removeRecursively());
+
+        m_prompts.messages.clear();
+        const QString kerb = dir.filePath(QStringLiteral("RoadKerb.png"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("RoadKerb.png")));
+        m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.obj"));
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages, QStringList{kerb + Tr("のコピーに失敗しました。")});
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("road.mtl"))).isFile());
+        QVERIFY(QDir(kerb).removeRecursively());
+
+        // Without a texture source the GLB keeps plain colours and the source is named.
+        rolvet::RoadExportRequest request;
+        request.format = rolvet::RoadFormat::Glb;
+        request.modelPath = dir.filePath(QStringLiteral("plain.glb")).toStdString();
+        request.points = TheVertexStore().All();
+        request.divisions = 2;
+        request.halfWidth = 50.0f;
+        request.textureSource = "/nowhere/Road.png";
+        request.textures = LoadRoadTextureImages(QStringLiteral("/nowhere/Road.png"));
+        const rolvet::RoadExportResult plain = rolvet::ExportRoad(request);
+        QCOMPARE(plain.status, rolvet::RoadExportStatus::CopyFailed);
+        QCOMPARE(QString::fromStdString(plain.message),
+                 Tr("/nowhere/Road.pngのコピーに失敗しました。"));
+        if (HaveValidator()) {
+            const QString complaints =
+                ValidatorComplaints(QString::fromStdString(request.modelPath));
+            QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
+        }
+
+        // Cancelled half-way through the writing: no model, the old one kept.
+        QVERIFY(WriteAll(glb, "previous"));
+        request.modelPath = glb.toStdString();
+        request.divisions = 20000;
+        request.progress = [](std::uint64_t done, std::uint64_t total) {
+            return done < total / 2 + 100;
+        };
+        QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Cancelled);
+        QCOMPARE(ReadAll(glb), QByteArray("previous"));
+    }
+
+    // The two images are the two bands of the road texture, in power-of-two sizes.
+    void textureBands() {
+        QImage texture(QStringLiteral(ROLVET_SOURCE_DIR "/data/Road.png"));
+        QCOMPARE(texture.size(), QSize(256, 256));
+        const RoadTextureBandImages bands = CutRoadTextureBands(texture);
+        QCOMPARE(bands.road.size(), QSize(256, 256));
+        QCOMPARE(bands.kerb.size(), QSize(256, 64));
+        // Kerb: a dark line along the road side, then red and white blocks.
+        QCOMPARE(bands.kerb.pixelColor(100, 0), QColor(60, 60, 60));
+        QCOMPARE(bands.kerb.pixelColor(10, 40), QColor(200, 30, 30));
+        QCOMPARE(bands.kerb.pixelColor(100, 40), QColor(235, 235, 235));
+        // Road: asphalt with a white edge line near both sides, no kerb colours.
+        QCOMPARE(bands.road.pixelColor(128, 15), QColor(240, 240, 240));
+        QCOMPARE(bands.road.pixelColor(128, 240), QColor(240, 240, 240));
+        for (int x = 0; x < 256; x += 5) {
+            QVERIFY(bands.road.pixelColor(x, 100).red() < 100);
+        }
+    }
+
+private:
+    CScriptedPrompts m_prompts;
+    CRolvetDoc m_doc;
+};
+
+QTEST_MAIN(TestEngineExport)
+#include "tst_engineexport.moc"
