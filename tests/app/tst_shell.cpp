@@ -99,8 +99,8 @@ private slots:
         QCOMPARE(layout.at(0), U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
                                  "名前を付けて保存(&A)...|-|書き出し(&E)|-|最近使ったファイル|-|"
                                  "アプリケーションの終了(&X)"));
-        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|-|切り取り(&T)\tCtrl+X|コピー(&C)\tCtrl+C|"
-                                 "貼り付け(&P)\tCtrl+V"));
+        QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
+                                 "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
@@ -117,6 +117,9 @@ private slots:
         }
         QCOMPARE(frame->Action(cmd::ID_XYZ)->toolTip(), U("頂点座標"));
         QCOMPARE(frame->Action(cmd::ID_FILE_NEW)->statusTip(), U("新規にファイルを作成"));
+        QCOMPARE(frame->Action(cmd::ID_EDIT_REDO)->statusTip(),
+                 U("直前に元に戻した動作をやり直す"));
+        QCOMPARE(frame->Action(cmd::ID_EDIT_REDO)->toolTip(), U("やり直し"));
         QCOMPARE(frame->windowTitle(), U("無題 - Welmo Rolvet 0.3"));
         QCOMPARE(frame->statusBar()->currentMessage(), U("レディ"));
         QStringList indicators;
@@ -147,6 +150,8 @@ private slots:
         QCOMPARE(keys(cmd::ID_FILE_SAVE), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
         QCOMPARE(keys(cmd::ID_EDIT_UNDO),
                  QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(keys(cmd::ID_EDIT_REDO),
+                 QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
         QCOMPARE(keys(cmd::ID_EDIT_CUT),
                  QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
         QCOMPARE(keys(cmd::ID_EDIT_COPY),
@@ -162,8 +167,9 @@ private slots:
         CRolvetApp app;
         QVERIFY(app.InitInstance({Track("three.rolvet")}));
         CMainFrame* frame = app.MainFrame();
-        for (int id : {cmd::ID_EDIT_UNDO, cmd::ID_EDIT_CUT, cmd::ID_EDIT_COPY, cmd::ID_EDIT_PASTE,
-                       cmd::ID_NEXT_PANE, cmd::ID_PREV_PANE, cmd::ID_FILE_MRU_FILE1}) {
+        for (int id :
+             {cmd::ID_EDIT_UNDO, cmd::ID_EDIT_REDO, cmd::ID_EDIT_CUT, cmd::ID_EDIT_COPY,
+              cmd::ID_EDIT_PASTE, cmd::ID_NEXT_PANE, cmd::ID_PREV_PANE, cmd::ID_FILE_MRU_FILE1}) {
             QVERIFY2(!frame->Action(id)->isEnabled(), cmd::ObjectName(id));
         }
         for (int id : {cmd::ID_FILE_NEW, cmd::ID_FILE_SAVE, cmd::ID_FILE_EXPORT, cmd::ID_SETUP,
@@ -194,6 +200,64 @@ private slots:
         QVERIFY(!frame->Action(cmd::ID_VIEW_STATUS_BAR)->isChecked());
         Trigger(app, cmd::ID_VIEW_TOOLBAR);
         QVERIFY(frame->Action(cmd::ID_VIEW_TOOLBAR)->isChecked());
+    }
+
+    void clicksUndoneAndRedoneFromTheKeyboard() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({}));
+        CMainFrame* frame = app.MainFrame();
+        CRolvetDoc& doc = app.Document();
+        frame->show();
+        QApplication::setActiveWindow(frame);
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QWidget* view = frame->centralWidget();
+        const QPoint c(view->width() / 2, view->height() / 2); // world (0, 0) at zoom 4
+        auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) { QTest::keyClick(view, k, m); };
+        auto enabled = [&](int id) { return frame->Action(id)->isEnabled(); };
+
+        for (const QPoint d : {QPoint(10, 0), QPoint(0, 10), QPoint(-10, 0), QPoint(0, -10)}) {
+            QTest::mouseClick(view, Qt::LeftButton, {}, c + d);
+        }
+        QCOMPARE(TheVertexStore().Count(), 4);
+        QVERIFY(enabled(cmd::ID_EDIT_UNDO) && !enabled(cmd::ID_EDIT_REDO));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        key(Qt::Key_Backspace, Qt::AltModifier);
+        QCOMPARE(TheVertexStore().Count(), 2);
+        QVERIFY(enabled(cmd::ID_EDIT_REDO));
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(TheVertexStore().Count(), 3);
+        QCOMPARE(doc.SelectedIndex(), 2);
+        QVERIFY(enabled(cmd::ID_EDIT_REDO));
+
+        // A drag of several moves goes back in one Ctrl+Z.
+        QTest::mousePress(view, Qt::LeftButton, {}, c + QPoint(0, 10));
+        QTest::mouseMove(view, c + QPoint(5, 15));
+        QTest::mouseMove(view, c + QPoint(10, 20));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, c + QPoint(10, 20));
+        QCOMPARE(TheVertexStore().At(1).x, 40.0f);
+        QVERIFY(!enabled(cmd::ID_EDIT_REDO)); // the fourth point can no longer come back
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(TheVertexStore().At(1).x == 0.0f && TheVertexStore().At(1).z == 40.0f);
+        QVERIFY(enabled(cmd::ID_EDIT_REDO));
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); // redo by its second key
+        QCOMPARE(TheVertexStore().At(1).x, 40.0f);
+        key(Qt::Key_Z, Qt::ControlModifier);
+
+        const QString path = m_dir.filePath("three.rolvet");
+        prompts.fileAnswers = {path};
+        key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadAll(path), QByteArray::fromHex("040000006400000003000000"
+                                                    "000020420000000000000000"
+                                                    "000000000000000000002042"
+                                                    "000020c20000000000000000"));
+        // Back at the saved track nothing would be lost: closing asks nothing.
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(doc.IsModified());
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!doc.IsModified());
+        QVERIFY(frame->close());
+        QVERIFY(prompts.questions.isEmpty());
     }
 
     void newAsksToSaveAModifiedTrack() {

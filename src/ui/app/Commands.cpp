@@ -48,8 +48,8 @@ bool StatusBarShown(const Context& c) {
     return c.window.statusBar()->isVisibleTo(&c.window);
 }
 
-// Menu order; the toolbar takes the records with an image in the same order. Undo, Cut, Copy,
-// Paste and the pane keys have no handler and so stay disabled.
+// Menu order; the toolbar takes the records with an image in the same order. Cut, Copy, Paste
+// and the pane keys have no handler and so stay disabled.
 constexpr Command kCommands[] = {
     // ファイル
     {.id = ID_FILE_NEW,
@@ -93,7 +93,15 @@ constexpr Command kCommands[] = {
     {.id = ID_EDIT_UNDO,
      .menu = Menu::Edit,
      .text = &str::kCmdEditUndo,
-     .keys = {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace}},
+     .keys = {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace},
+     .run = [](const Context& c) { c.doc.OnEditUndo(); },
+     .enabled = [](const Context& c) { return c.doc.CanUndo(); }},
+    {.id = ID_EDIT_REDO,
+     .menu = Menu::Edit,
+     .text = &str::kCmdEditRedo,
+     .keys = {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
+     .run = [](const Context& c) { c.doc.OnEditRedo(); },
+     .enabled = [](const Context& c) { return c.doc.CanRedo(); }},
     {.id = ID_EDIT_CUT,
      .menu = Menu::Edit,
      .separatorBefore = true,

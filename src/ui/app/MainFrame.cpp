@@ -49,6 +49,7 @@ CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList
     connect(&m_doc, &CRolvetDoc::selectionChanged, this, &CMainFrame::UpdateCommandUI);
     connect(&m_doc, &CRolvetDoc::modifiedChanged, this, &CMainFrame::UpdateCommandUI);
     connect(&m_doc, &CRolvetDoc::viewsNeedUpdate, this, &CMainFrame::UpdateCommandUI);
+    connect(&m_doc, &CRolvetDoc::historyChanged, this, &CMainFrame::UpdateCommandUI);
     UpdateTitle();
     UpdateCommandUI();
     resize(800, 600);

@@ -10,6 +10,8 @@ CRolvetDoc::CRolvetDoc(QObject* parent)
     // The clean state of the history is the track as last saved or opened.
     connect(&m_history, &QUndoStack::cleanChanged, this,
             [this](bool clean) { SetModifiedFlag(!clean); });
+    connect(&m_history, &QUndoStack::canUndoChanged, this, &CRolvetDoc::historyChanged);
+    connect(&m_history, &QUndoStack::canRedoChanged, this, &CRolvetDoc::historyChanged);
 }
 
 void CRolvetDoc::SetSelectedIndex(int index) {

@@ -92,6 +92,8 @@ signals:
     void pendingEditsNeeded(bool endGestures);
     // New or Open replaced the track and emptied the history.
     void historyCleared();
+    // Whether there is something to undo or to redo may have changed.
+    void historyChanged();
     void viewsNeedUpdate();
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
