@@ -274,8 +274,10 @@ private slots:
         QCOMPARE(TheVertexStore().Count(), 3);
         QCOMPARE(doc.Title(), QString("keep.rolvet"));
 
+        QSignalSpy redraws(&doc, &CRolvetDoc::viewsNeedUpdate);
         prompts.answers = {QMessageBox::No};
         Trigger(app, cmd::ID_FILE_NEW);
+        QVERIFY(redraws.count() > 0);
         QCOMPARE(TheVertexStore().Count(), 0);
         QCOMPARE(doc.Title(), U("無題"));
         QCOMPARE(app.MainFrame()->windowTitle(), U("無題 - Welmo Rolvet 0.3"));
@@ -345,7 +347,20 @@ private slots:
         QCOMPARE(doc.DivisionCount(), 7);
         QVERIFY(doc.IsModified());
 
-        // A truncated file: message, then a fresh untitled track.
+        // A folder cannot be opened either: the modified track stays as it was.
+        TheVertexStore().Append({8, 0, 8});
+        const QString folder = m_dir.filePath("folder.rolvet");
+        QVERIFY(QDir().mkpath(folder));
+        prompts.answers = {QMessageBox::No};
+        QVERIFY(!app.Files().OpenDocumentFile(folder));
+        QCOMPARE(prompts.messages.last(), folder + U(" へのアクセスは拒否されました。"));
+        QCOMPARE(doc.Title(), QString("good.rolvet"));
+        QCOMPARE(TheVertexStore().Count(), 4);
+        QCOMPARE(TheVertexStore().At(3).x, 8.0f);
+        QVERIFY(doc.IsModified());
+
+        // A truncated file: message, then a fresh untitled track, redrawn.
+        QSignalSpy redraws(&doc, &CRolvetDoc::viewsNeedUpdate);
         const QString bad = m_dir.filePath("bad.rolvet");
         QVERIFY(WriteAll(bad, QByteArray(8, '\0')));
         prompts.answers = {QMessageBox::No};
@@ -355,6 +370,7 @@ private slots:
         QCOMPARE(doc.DivisionCount(), 4);
         QCOMPARE(TheVertexStore().Count(), 0);
         QVERIFY(!doc.IsModified());
+        QVERIFY(redraws.count() > 0);
     }
 
     void sameFileIsNotReadAgain() {
@@ -409,6 +425,29 @@ private slots:
                            U(rolvet::str::kSettingsApplication));
         QCOMPARE(settings.value("Recent File List/File1").toString(), b);
         QVERIFY(!settings.contains("Recent File List/File2"));
+
+        // Four entries at most, newest first.
+        const QStringList more = {Track("c.rolvet"), Track("d.rolvet"), Track("e.rolvet"),
+                                  Track("f.rolvet")};
+        prompts.answers = {QMessageBox::No};
+        for (const QString& path : more) {
+            QVERIFY(app.Files().OpenDocumentFile(path));
+        }
+        const QStringList newestFirst = {more[3], more[2], more[1], more[0]};
+        QCOMPARE(app.RecentFiles().Entries(), newestFirst);
+        QVERIFY(file->findChild<QAction*>("ID_FILE_MRU_FILE4", Qt::FindDirectChildrenOnly));
+        QVERIFY(!file->findChild<QAction*>("ID_FILE_MRU_FILE5", Qt::FindDirectChildrenOnly));
+        QCOMPARE(settings.value("Recent File List/File4").toString(), more[0]);
+        QVERIFY(!settings.contains("Recent File List/File5"));
+    }
+
+    void commandLineOpensTheFirstOfSeveralFiles() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({Track("first.rolvet", 3), Track("second.rolvet", 5)}));
+        QCOMPARE(app.Document().Title(), QString("first.rolvet"));
+        QCOMPARE(app.Document().DivisionCount(), 3);
+        QVERIFY(prompts.messages.isEmpty());
     }
 
     void saveGoesToSaveAsForReadOnlyOrVanishedFiles() {
@@ -520,19 +559,38 @@ private slots:
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.filePath("share"));
         env.insert("PATH", home.path()); // no desktop database tools: only our own files change
-        auto run = [&](const QString& option) {
+        QByteArray out;
+        auto run = [&](const QStringList& arguments) {
             QProcess process;
             process.setProcessEnvironment(env);
-            process.start(ROLVET_EXECUTABLE, {option});
-            return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-                       ? process.exitCode()
-                       : -1;
+            process.start(ROLVET_EXECUTABLE, arguments);
+            const bool finished =
+                process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+            out = process.readAllStandardOutput() + process.readAllStandardError();
+            return finished ? process.exitCode() : -1;
         };
         const QString entry = home.filePath("share/applications/rolvet.desktop");
-        QCOMPARE(run("--Register"), 0);
+        QCOMPARE(run({"--Register"}), 0);
         QVERIFY(ReadAll(entry).contains(QFileInfo(ROLVET_EXECUTABLE).canonicalFilePath().toUtf8()));
-        QCOMPARE(run("-UNREGSERVER"), 0);
+        QCOMPARE(run({"-UNREGSERVER"}), 0);
         QVERIFY(!QFileInfo::exists(entry));
+
+        // Every spelling of the batch switches works without a display.
+        QCOMPARE(run({"--HELP"}), 0);
+        QVERIFY(out.contains("--export TRACK.rolvet OUT.mqo"));
+        QCOMPARE(run({"-Version"}), 0);
+        QVERIFY(out.startsWith("Welmo Rolvet 0.3.0.1"));
+        QCOMPARE(run({"-EXPORT", home.filePath("none.rolvet"), home.filePath("o.mqo")}), 1);
+        QCOMPARE(QString::fromUtf8(out).trimmed(),
+                 home.filePath("none.rolvet") + U(" が見つかりませんでした。"));
+        // The editor itself needs a display: a clear message and status 1, not an abort.
+        for (const QString& display : {QString(), QStringLiteral(":97")}) {
+            if (!display.isEmpty()) {
+                env.insert("DISPLAY", display); // a display nobody serves
+            }
+            QCOMPARE(run({}), 1);
+            QVERIFY(QString::fromUtf8(out).contains(U("画面に接続できない")));
+        }
     }
 
     void commandLineSwitches() {
@@ -547,6 +605,10 @@ private slots:
         QCOMPARE(info.fileName, QString("track.rolvet"));
         QCOMPARE(info.ignored, QStringList({"-dde", "--Embedding", "-pt"}));
         QCOMPARE(parse({"/home/u/t.rolvet"}).fileName, QString("/home/u/t.rolvet"));
+        const CommandLineInfo batch = parse({"a.rolvet", "--EXPORT", "b.mqo"});
+        QCOMPARE(int(batch.action), int(CommandLineInfo::Action::Export));
+        QCOMPARE(batch.operands, QStringList({"a.rolvet", "b.mqo"}));
+        QCOMPARE(int(parse({"--export", "-h"}).action), int(CommandLineInfo::Action::Help));
     }
 };
 
