@@ -52,12 +52,10 @@ bool CFileFlows::Start(const QString& fileName) {
     // ordinary character of a Linux file name.
     const QString name = fileName.isEmpty() || Exists(fileName) ? fileName : CleanQuotes(fileName);
     if (name.isEmpty()) {
-        m_doc.OnNewDocument();
-    } else if (!OpenDocumentFile(name)) {
-        return false;
+        m_doc.ResetToUntitled();
+        return true;
     }
-    m_doc.UpdateAllViews();
-    return true;
+    return OpenDocumentFile(name);
 }
 
 QString CFileFlows::CleanQuotes(const QString& path) {
@@ -115,9 +113,7 @@ void CFileFlows::OnFileNew() {
     if (!SaveModified()) {
         return;
     }
-    m_doc.SetTitle(Utf8(rolvet::str::kUntitled));
-    m_doc.OnNewDocument();
-    m_doc.UpdateAllViews();
+    m_doc.ResetToUntitled();
 }
 
 void CFileFlows::OnFileOpen() {
