@@ -96,6 +96,49 @@ void BM_RepaintView(benchmark::State& state) {
     TheVertexStore().Clear();
 }
 
+// A view zoomed into a huge track: 1,000,000 points on a circle of 250,000 pixels' radius that
+// passes through the centre of the view, so that about a thousand lines cross the view and all
+// the others run far off-screen.
+const std::vector<CVector3D>& FarOffTrack() {
+    static const std::vector<CVector3D> track = [] {
+        std::vector<CVector3D> v(1'000'000);
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const double a =
+                2.0 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(v.size());
+            v[i] = {static_cast<float>(1e6 - 1e6 * std::cos(a)), 0.0f,
+                    static_cast<float>(1e6 * std::sin(a))};
+        }
+        return v;
+    }();
+    return track;
+}
+
+PlanScene FarOffScene() {
+    PlanScene s = Scene();
+    s.vertices = FarOffTrack();
+    return s;
+}
+
+void RunFarOff(benchmark::State& state, void (*paint)(QPainter&, const PlanScene&)) {
+    const PlanScene scene = FarOffScene();
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(QColor::fromRgb(kBackgroundColour));
+        QPainter painter(&image);
+        paint(painter, scene);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["vertices"] = static_cast<double>(scene.vertices.size());
+}
+
+void BM_PaintPlanFarOff(benchmark::State& state) {
+    RunFarOff(state, &PaintPlan);
+}
+void BM_PaintPlanFarOff_Baseline(benchmark::State& state) {
+    RunFarOff(state, &PaintPlanStraight);
+}
+
 // A click far from every point: the search walks all 100,000 vertices.
 void BM_HitTest(benchmark::State& state) {
     const std::vector<CVector3D>& track = Track();
@@ -109,6 +152,8 @@ void BM_HitTest(benchmark::State& state) {
 
 BENCHMARK(BM_PaintPlan)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPlan_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintPlanFarOff)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintPlanFarOff_Baseline)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_RepaintView)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HitTest)->Unit(benchmark::kMicrosecond);
 
@@ -126,6 +171,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "Both paintings are pixel-identical (%d x %d, %d vertices).\n", kWidth,
                  kHeight, kVertices);
+    if (Paint(&PaintPlan, FarOffScene()) != Paint(&PaintPlanStraight, FarOffScene())) {
+        std::fprintf(stderr, "BM_PaintPlanFarOff paints a different picture from its baseline\n");
+        return 1;
+    }
     if (FindVertexNear(Track(), 1e9f, 1e9f, 4.0f) != -1) {
         std::fprintf(stderr, "the hit-test benchmark click is not a miss\n");
         return 1;

@@ -520,19 +520,38 @@ private slots:
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.filePath("share"));
         env.insert("PATH", home.path()); // no desktop database tools: only our own files change
-        auto run = [&](const QString& option) {
+        QByteArray out;
+        auto run = [&](const QStringList& arguments) {
             QProcess process;
             process.setProcessEnvironment(env);
-            process.start(ROLVET_EXECUTABLE, {option});
-            return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-                       ? process.exitCode()
-                       : -1;
+            process.start(ROLVET_EXECUTABLE, arguments);
+            const bool finished =
+                process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+            out = process.readAllStandardOutput() + process.readAllStandardError();
+            return finished ? process.exitCode() : -1;
         };
         const QString entry = home.filePath("share/applications/rolvet.desktop");
-        QCOMPARE(run("--Register"), 0);
+        QCOMPARE(run({"--Register"}), 0);
         QVERIFY(ReadAll(entry).contains(QFileInfo(ROLVET_EXECUTABLE).canonicalFilePath().toUtf8()));
-        QCOMPARE(run("-UNREGSERVER"), 0);
+        QCOMPARE(run({"-UNREGSERVER"}), 0);
         QVERIFY(!QFileInfo::exists(entry));
+
+        // Every spelling of the batch switches works without a display.
+        QCOMPARE(run({"--HELP"}), 0);
+        QVERIFY(out.contains("--export TRACK.rolvet OUT.mqo"));
+        QCOMPARE(run({"-Version"}), 0);
+        QVERIFY(out.startsWith("Welmo Rolvet 0.3.0.1"));
+        QCOMPARE(run({"-EXPORT", home.filePath("none.rolvet"), home.filePath("o.mqo")}), 1);
+        QCOMPARE(QString::fromUtf8(out).trimmed(),
+                 home.filePath("none.rolvet") + U(" が見つかりませんでした。"));
+        // The editor itself needs a display: a clear message and status 1, not an abort.
+        for (const QString& display : {QString(), QStringLiteral(":97")}) {
+            if (!display.isEmpty()) {
+                env.insert("DISPLAY", display); // a display nobody serves
+            }
+            QCOMPARE(run({}), 1);
+            QVERIFY(QString::fromUtf8(out).contains(U("画面に接続できない")));
+        }
     }
 
     void commandLineSwitches() {
@@ -547,6 +566,10 @@ private slots:
         QCOMPARE(info.fileName, QString("track.rolvet"));
         QCOMPARE(info.ignored, QStringList({"-dde", "--Embedding", "-pt"}));
         QCOMPARE(parse({"/home/u/t.rolvet"}).fileName, QString("/home/u/t.rolvet"));
+        const CommandLineInfo batch = parse({"a.rolvet", "--EXPORT", "b.mqo"});
+        QCOMPARE(int(batch.action), int(CommandLineInfo::Action::Export));
+        QCOMPARE(batch.operands, QStringList({"a.rolvet", "b.mqo"}));
+        QCOMPARE(int(parse({"--export", "-h"}).action), int(CommandLineInfo::Action::Help));
     }
 };
 

@@ -7,8 +7,9 @@
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
 #include "document/VertexDialog.h"
-#include "track/VertexStore.h"
+#include "document/VertexListView.h"
 #include "document/XYZDialog.h"
+#include "track/VertexStore.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -272,6 +273,35 @@ private slots:
         doc.OnShowVertices(nullptr);
         QCOMPARE(m_prompts.dialogsRun.size(), 2);
         QVERIFY(!doc.IsModified());
+    }
+
+    void longVertexListOpensAtOnceAndCopies() {
+        // 10,000,000 vertices: listed line by line as they come into view, never as one text.
+        std::vector<CVector3D> many(10'000'000);
+        for (std::size_t i = 0; i < many.size(); ++i) {
+            many[i] = {float(i), 0.5f, -float(i % 1000)};
+        }
+        const std::vector<CVector3D> tail(many.end() - 3, many.end());
+        TheVertexStore().Assign(std::move(many));
+        CRolvetDoc doc;
+        m_prompts.drive = [&](QDialog& d) {
+            auto* list = Child<CVertexListView>(d, "edit1003");
+            QVERIFY(list);
+            QCOMPARE(list->LineCount(), 10'000'000);
+            QCOMPARE(list->LineText(0), QString("(0.000000,0.500000,-0.000000),"));
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
+            QCOMPARE(list->CurrentLine(), 9'999'999);
+            QVERIFY(list->TopLine() > 9'999'000);
+            QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
+            QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
+            QCOMPARE(list->SelectedText().toStdString(), rolvet::VertexListText(tail));
+            QTest::keyClick(&d, Qt::Key_Escape);
+        };
+        doc.OnShowVertices(nullptr);
+        QCOMPARE(m_prompts.dialogsRun.size(), 1);
+        QVERIFY(!doc.IsModified());
+        TheVertexStore().Clear();
     }
 
     void coordinatesShowSixSignificantDigits() {

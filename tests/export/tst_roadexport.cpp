@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <locale>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,11 +92,11 @@ class CDiskFull {
 public:
     CDiskFull() : m_fd(::open("/dev/full", O_WRONLY | O_CLOEXEC)) {
         const int fd = m_fd;
-        CAtomicFile::SetWriteFunctionForTesting(
+        m_hook.emplace(
             [fd](int, const void* data, std::size_t size) { return ::write(fd, data, size); });
     }
     ~CDiskFull() {
-        CAtomicFile::SetWriteFunctionForTesting(nullptr);
+        m_hook.reset();
         ::close(m_fd);
     }
     CDiskFull(const CDiskFull&) = delete;
@@ -104,6 +105,7 @@ public:
 
 private:
     int m_fd;
+    std::optional<CAtomicFile::ScopedWriteHook> m_hook;
 };
 
 std::vector<CVector3D> RandomTrack(std::mt19937& rng, std::size_t n) {
@@ -123,7 +125,6 @@ class TestRoadExport : public QObject {
 
 private slots:
     void init() { std::setlocale(LC_NUMERIC, "C"); }
-    void cleanup() { CAtomicFile::SetWriteFunctionForTesting(nullptr); }
 
     void vectorArithmetic() {
         const CVector3D a(1.5f, -2.0f, 1e8f), b(0.25f, 4.0f, 1.0f);
@@ -427,9 +428,9 @@ private slots:
         QCOMPARE(GetDirectoryPart("/home/a/road.mqo"), std::optional<std::string>("/home/a/"));
         QCOMPARE(GetDirectoryPart("/road.mqo"), std::optional<std::string>("/"));
         QCOMPARE(GetDirectoryPart("/a//road.mqo"), std::optional<std::string>("/a/"));
-        QCOMPARE(GetDirectoryPart("C:\\tracks\\road.mqo"),
-                 std::optional<std::string>("C:\\tracks/"));
-        QCOMPARE(GetDirectoryPart("tracks/x\\"), std::optional<std::string>("tracks/x/"));
+        // '\\' is an ordinary character of a file name, never a separator.
+        QCOMPARE(GetDirectoryPart("/t/c\\d.mqo"), std::optional<std::string>("/t/"));
+        QCOMPARE(GetDirectoryPart("c\\d.mqo"), std::optional<std::string>());
         QCOMPARE(GetDirectoryPart("road.mqo"), std::optional<std::string>());
         QCOMPARE(GetDirectoryPart(""), std::optional<std::string>());
         const std::string longPath = "/" + std::string(5000, 'd') + "/road.mqo";
@@ -447,7 +448,8 @@ private slots:
             QVERIFY2(HasMqoExtension(yes), yes);
         }
         for (const char* no : {"/t/road.txt", "/t/road", "/t/road.mqo.txt", "/t.mqo/road",
-                               "/t/road.mqoo", "/t/road.mq", "/t/road.", "/t/road.glb"}) {
+                               "/t/x.mqo\\y", "/t/road.mqoo", "/t/road.mq", "/t/road.",
+                               "/t/road.glb"}) {
             QVERIFY2(!HasMqoExtension(no), no);
         }
         QCOMPARE(RoadFormatOf("/t/a.GlB"), std::optional(RoadFormat::Glb));

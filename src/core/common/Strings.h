@@ -31,6 +31,9 @@ inline constexpr const char* kAboutCaption = "バージョン情報 Welmo Rolvet
 inline constexpr const char* kAboutText = "Welmo Rolvet, Version 0.3";
 inline constexpr const char* kRegistryDeleted = "レジストリを削除しました。";
 inline constexpr const char* kHelpFileName = "Rolvet.chm";
+inline constexpr const char* kNoDisplay =
+    "rolvet: 画面に接続できないため、エディターを起動できません (DISPLAY または WAYLAND_DISPLAY "
+    "を確認してください)。画面なしでも rolvet --export TRACK.rolvet OUT.mqo で書き出せます。";
 
 // Document flows (Qt-style %1 = path or title).
 inline constexpr const char* kSaveChanges = "%1 への変更を保存しますか?"; // 61699

@@ -27,12 +27,12 @@ std::string GetProgramDirectory() {
 }
 
 std::optional<std::string> GetDirectoryPart(std::string_view path) {
-    const std::size_t separator = path.find_last_of("/\\");
+    const std::size_t separator = path.rfind('/');
     if (separator == std::string_view::npos) {
         return std::nullopt;
     }
     std::string part(path.substr(0, separator));
-    if (part.empty() || (part.back() != '/' && part.back() != '\\')) {
+    if (part.empty() || part.back() != '/') {
         part += '/';
     }
     return part;

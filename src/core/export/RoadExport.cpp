@@ -180,7 +180,7 @@ bool HasMqoExtension(std::string_view path) {
 }
 
 std::optional<RoadFormat> RoadFormatOf(std::string_view path) {
-    const std::size_t separator = path.find_last_of("/\\");
+    const std::size_t separator = path.rfind('/');
     const std::string_view name =
         separator == std::string_view::npos ? path : path.substr(separator + 1);
     const std::size_t dot = name.rfind('.');

@@ -88,7 +88,7 @@ public:
             if (n < 0 && errno == EINTR) {
                 continue;
             }
-            if (n > 0 && m_remaining >= 0) {
+            if (n > 0) {
                 m_remaining = std::max(0LL, m_remaining - n);
             }
             return n;
@@ -98,7 +98,7 @@ public:
 
 private:
     int m_fd;
-    long long m_remaining; // -1 for pipes and devices
+    long long m_remaining;
 };
 
 // Reads exactly size bytes. Returns None, BadFormat at a premature end, or File on an error.
@@ -114,21 +114,6 @@ TrackError ReadExactly(CByteSource& source, void* data, std::size_t size) {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
-    }
-    return {};
-}
-
-// Reads the vertices of a source whose length is unknown, growing only as data arrives.
-TrackError ReadVerticesStreaming(CByteSource& source, std::uint32_t count,
-                                 std::vector<CVector3D>& vertices) {
-    constexpr std::size_t kChunk = 1 << 14;
-    while (vertices.size() < count) {
-        const std::size_t take = std::min<std::size_t>(kChunk, count - vertices.size());
-        const std::size_t old = vertices.size();
-        vertices.resize(old + take);
-        if (auto err = ReadExactly(source, vertices.data() + old, take * kTrackVertexSize)) {
-            return err;
-        }
     }
     return {};
 }
@@ -158,12 +143,8 @@ TrackError ReadTrack(CByteSource& source, TrackData& out) {
         return {TrackErrorKind::ReadFailed, FileCause::Generic, {}};
     }
     try {
-        if (remaining >= 0) {
-            track.vertices.resize(count);
-            if (auto err = ReadExactly(source, track.vertices.data(), needed)) {
-                return err;
-            }
-        } else if (auto err = ReadVerticesStreaming(source, count, track.vertices)) {
+        track.vertices.resize(count);
+        if (auto err = ReadExactly(source, track.vertices.data(), needed)) {
             return err;
         }
     } catch (const std::bad_alloc&) {
@@ -180,12 +161,17 @@ TrackError ReadTrack(CByteSource& source, TrackData& out) {
 
 std::string TrackErrorMessage(const TrackError& error) {
     switch (error.kind) {
-    case TrackErrorKind::None: return {};
-    case TrackErrorKind::BadFormat: return str::kBadFormat;
-    case TrackErrorKind::ReadFailed: return str::kOpenFailed;
-    case TrackErrorKind::SaveFailed: return str::kSaveFailed;
+    case TrackErrorKind::None:
+        return {};
+    case TrackErrorKind::BadFormat:
+        return str::kBadFormat;
+    case TrackErrorKind::ReadFailed:
+        return str::kOpenFailed;
+    case TrackErrorKind::SaveFailed:
+        return str::kSaveFailed;
     case TrackErrorKind::CannotOpen:
-    case TrackErrorKind::File: return FileErrorMessage(error.cause, error.path);
+    case TrackErrorKind::File:
+        return FileErrorMessage(error.cause, error.path);
     }
     return str::kOpenFailed;
 }
@@ -197,7 +183,14 @@ TrackError ParseTrack(std::span<const std::byte> bytes, TrackData& out) {
 
 TrackError LoadTrackFile(const std::filesystem::path& path, TrackData& out) {
     const std::string shown = path.string();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are tracks: a pipe or device could block or deliver data forever.
+    // A device is not even opened (opening some has effects); O_NONBLOCK keeps the open from
+    // waiting for a pipe's writer should one take the file's place meanwhile.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        return {TrackErrorKind::CannotOpen, FileCause::AccessDenied, shown};
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return {TrackErrorKind::CannotOpen, FileCauseFromErrno(errno), shown};
     }
@@ -205,10 +198,11 @@ TrackError LoadTrackFile(const std::filesystem::path& path, TrackData& out) {
     TrackError result;
     if (::fstat(fd, &st) != 0) {
         result = {TrackErrorKind::File, FileCauseFromErrno(errno), shown};
-    } else if (S_ISDIR(st.st_mode)) {
+    } else if (!S_ISREG(st.st_mode)) {
         result = {TrackErrorKind::CannotOpen, FileCause::AccessDenied, shown};
     } else {
-        CFileSource source(fd, S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -1);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        CFileSource source(fd, static_cast<long long>(st.st_size));
         result = ReadTrack(source, out);
         if (result.kind == TrackErrorKind::File) {
             result.path = shown;
@@ -225,7 +219,8 @@ std::vector<std::byte> SerializeTrack(std::int32_t divisionCount, std::int32_t r
     EncodeHeader(p, divisionCount, roadWidth, vertices.size());
     if (!vertices.empty()) {
         std::memcpy(p + kTrackHeaderSize, vertices.data(), vertices.size_bytes());
-        SwapVerticesIfBigEndian({reinterpret_cast<CVector3D*>(p + kTrackHeaderSize), vertices.size()});
+        SwapVerticesIfBigEndian(
+            {reinterpret_cast<CVector3D*>(p + kTrackHeaderSize), vertices.size()});
     }
     return bytes;
 }

@@ -1,13 +1,13 @@
 #include "app/BatchCommand.h"
 
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "document/RoadTextures.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
 #include "track/TrackFile.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -27,6 +27,7 @@ void PrintHelp() {
         "  rolvet --help                          show this help\n"
         "  rolvet --version                       show the version\n"
         "\n"
+        "Switches may start with - or -- and are read in any letter case.\n"
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
@@ -46,12 +47,12 @@ int Fail(const std::string& message) {
 }
 
 // rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
-int RunExport(int argc, char** argv, int at) {
-    if (argc != 4 || at != 1) {
+int RunExport(const CommandLineInfo& info) {
+    if (info.operands.size() != 2) {
         return UsageError("--export takes exactly two arguments: a track file and a model file");
     }
-    const std::string trackPath = argv[2];
-    const std::string modelPath = argv[3];
+    const std::string trackPath = PathToNative(info.operands[0]);
+    const std::string modelPath = PathToNative(info.operands[1]);
     const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
     if (!format) {
         return UsageError("the output file must have the extension .mqo, .glb or .obj");
@@ -88,21 +89,20 @@ int RunExport(int argc, char** argv, int at) {
 
 } // namespace
 
-std::optional<int> RunBatchCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintHelp();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", rolvet::str::kProductName, rolvet::str::kVersion);
-            return 0;
-        }
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--export") == 0) {
-            return RunExport(argc, argv, i);
-        }
+std::optional<int> RunBatchCommand(const CommandLineInfo& info) {
+    switch (info.action) {
+    case CommandLineInfo::Action::Help:
+        PrintHelp();
+        return 0;
+    case CommandLineInfo::Action::Version:
+        std::printf("%s %s\n", rolvet::str::kProductName, rolvet::str::kVersion);
+        return 0;
+    case CommandLineInfo::Action::Export:
+        return RunExport(info);
+    case CommandLineInfo::Action::Run:
+    case CommandLineInfo::Action::Register:
+    case CommandLineInfo::Action::Unregister:
+        break;
     }
     return std::nullopt;
 }

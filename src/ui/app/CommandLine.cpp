@@ -2,17 +2,46 @@
 
 namespace {
 
-const char* const kRegisterSwitches[] = {"register", "regserver", "registerperuser", "regserverperuser"};
-const char* const kUnregisterSwitches[] = {"unregister", "unregserver", "unregisterperuser",
-                                           "unregserverperuser"};
+using Action = CommandLineInfo::Action;
 
-bool IsOneOf(const QString& name, const char* const* begin, const char* const* end) {
-    for (auto it = begin; it != end; ++it) {
-        if (name == QLatin1String(*it)) {
-            return true;
-        }
+struct Switch {
+    const char* name; // lower case, without the leading dashes
+    Action action;
+};
+
+// Every switch with a meaning; others (dde, p, pt, Automation, Embedding, unknown ones) are
+// accepted and ignored.
+constexpr Switch kSwitches[] = {
+    {"help", Action::Help},
+    {"h", Action::Help},
+    {"version", Action::Version},
+    {"export", Action::Export},
+    {"register", Action::Register},
+    {"regserver", Action::Register},
+    {"registerperuser", Action::Register},
+    {"regserverperuser", Action::Register},
+    {"unregister", Action::Unregister},
+    {"unregserver", Action::Unregister},
+    {"unregisterperuser", Action::Unregister},
+    {"unregserverperuser", Action::Unregister},
+};
+
+// The higher, the stronger when several actions are given.
+int Rank(Action action) {
+    switch (action) {
+    case Action::Run:
+        return 0;
+    case Action::Register:
+    case Action::Unregister:
+        return 1;
+    case Action::Export:
+        return 2;
+    case Action::Version:
+        return 3;
+    case Action::Help:
+        return 4;
     }
-    return false;
+    return 0;
 }
 
 } // namespace
@@ -22,18 +51,26 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     for (const QString& arg : arguments) {
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
-            if (IsOneOf(name, std::begin(kRegisterSwitches), std::end(kRegisterSwitches))) {
-                info.action = CommandLineInfo::Action::Register;
-            } else if (IsOneOf(name, std::begin(kUnregisterSwitches), std::end(kUnregisterSwitches))) {
-                info.action = CommandLineInfo::Action::Unregister;
-            } else {
-                // dde, p, pt, Automation, Embedding and unknown switches have no meaning here.
-                info.ignored.append(arg);
+            const Switch* found = nullptr;
+            for (const Switch& s : kSwitches) {
+                if (name == QLatin1String(s.name)) {
+                    found = &s;
+                    break;
+                }
             }
-        } else if (info.fileName.isEmpty()) {
-            info.fileName = arg;
+            if (found == nullptr) {
+                info.ignored.append(arg);
+            } else if (Rank(found->action) > Rank(info.action)) {
+                info.action = found->action;
+            }
         } else {
-            info.ignored.append(arg);
+            info.operands.append(arg);
+        }
+    }
+    if (!info.operands.isEmpty()) {
+        info.fileName = info.operands.constFirst();
+        if (info.action == Action::Run) {
+            info.ignored.append(info.operands.mid(1));
         }
     }
     return info;

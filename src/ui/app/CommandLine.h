@@ -1,16 +1,19 @@
-// The editor's command line: an optional track path and the standard switches.
+// The one parser of the program's command line: the editor's optional track path, the batch
+// commands and the standard switches.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
 struct CommandLineInfo {
-    enum class Action { Run, Register, Unregister };
+    enum class Action { Run, Register, Unregister, Help, Version, Export };
     Action action = Action::Run;
-    QString fileName;      // the track to open; empty for a new track
-    QStringList ignored;   // switches accepted and ignored, and surplus arguments
+    QString fileName;     // the track to open; empty for a new track (Run)
+    QStringList operands; // every argument that is not a switch, in order
+    QStringList ignored;  // switches accepted and ignored, and surplus arguments
 };
 
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
-// matched without regard to letter case.
+// matched without regard to letter case; when several actions are asked for, help wins over
+// version, version over export, export over (un)registering.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

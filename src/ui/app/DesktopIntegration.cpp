@@ -1,5 +1,7 @@
 #include "app/DesktopIntegration.h"
 
+#include "common/AtomicFile.h"
+
 #include "app/Icons.h"
 #include "common/Strings.h"
 
@@ -9,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <utility>
@@ -144,11 +145,11 @@ WriteResult WriteIfChanged(const QString& path, const QByteArray& bytes) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return WriteResult::Failed;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return WriteResult::Failed;
-    }
-    return WriteResult::Written;
+    const QByteArray native = QFile::encodeName(path);
+    const auto status =
+        rolvet::CAtomicFile::WriteFile(std::string(native.constData(), std::size_t(native.size())),
+                                       bytes.constData(), std::size_t(bytes.size()));
+    return status.ok ? WriteResult::Written : WriteResult::Failed;
 }
 
 } // namespace

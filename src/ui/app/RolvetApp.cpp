@@ -10,6 +10,12 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
+
+#ifdef ROLVET_HAVE_XCB_XKB
+#include <xcb/xcb.h>
+#endif
+
 namespace {
 
 QString Utf8(const char* text) {
@@ -45,32 +51,52 @@ std::optional<int> CRolvetApp::RunRegistrationSwitch(const CommandLineInfo& info
     case CommandLineInfo::Action::Unregister:
         UnregisterFileType();
         return 0;
-    case CommandLineInfo::Action::Run:
-        break;
+    default:
+        break; // the editor, or a batch command handled before any Qt application exists
     }
     return std::nullopt;
 }
 
-int CRolvetApp::Run(int argc, char** argv) {
+bool CRolvetApp::DisplayAvailable() {
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb"))) {
+        return true; // chosen explicitly (offscreen, wayland, ...): Qt reports its own failures
+    }
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return true;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return false;
+    }
+#ifdef ROLVET_HAVE_XCB_XKB
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool connected = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return connected;
+#else
+    return true;
+#endif
+}
+
+int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
     {
         // Registering and unregistering need no window, so they also work without a display.
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i) {
-            arguments.append(QString::fromLocal8Bit(argv[i]));
-        }
         const CommandLineInfo info = ParseCommandLine(arguments);
-        if (info.action != CommandLineInfo::Action::Run) {
+        if (info.action == CommandLineInfo::Action::Register ||
+            info.action == CommandLineInfo::Action::Unregister) {
             QCoreApplication core(argc, argv);
             return RunRegistrationSwitch(info).value_or(0);
         }
+    }
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "%s\n", rolvet::str::kNoDisplay);
+        return 1;
     }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(Utf8(rolvet::str::kAppTitle));
     QApplication::setApplicationVersion(Utf8(rolvet::str::kVersion));
     LoadQtTranslations();
     CRolvetApp app;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
     if (!app.InitInstance(arguments)) {
         return app.ExitCode();
     }

@@ -22,7 +22,10 @@ public:
     ~CRolvetApp() override;
 
     // Starts the editor and runs it until the main window closes; returns the exit status.
-    static int Run(int argc, char** argv);
+    // arguments: the command line without the program name, file names decoded without loss.
+    static int Run(int argc, char** argv, const QStringList& arguments);
+    // Whether a window can be shown at all (a display to connect to, or a chosen Qt platform).
+    static bool DisplayAvailable();
     // Carries out --register / --unregister (any spelling the command line accepts) and returns
     // the exit status; nothing when the command line asks for the editor.
     static std::optional<int> RunRegistrationSwitch(const CommandLineInfo& info);

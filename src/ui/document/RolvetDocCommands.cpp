@@ -23,9 +23,7 @@ void CRolvetDoc::OnSetUp(QWidget* parent) {
 
 void CRolvetDoc::OnShowVertices(QWidget* parent) {
     std::optional<CWaitCursor> wait(std::in_place); // a long track takes a moment to list
-    const std::string text = rolvet::VertexListText(TheVertexStore().All());
-    CVertexDialog dialog(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                         parent);
+    CVertexDialog dialog(TheVertexStore().All(), parent);
     wait.reset();
     // Whatever the user typed stays in the dialog: the track is never changed here.
     Prompts().RunDialog(dialog);

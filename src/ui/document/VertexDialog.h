@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+class CVertexListView;
 class QPlainTextEdit;
 
 class CVertexDialog : public QDialog {
@@ -19,6 +20,11 @@ class CVertexDialog : public QDialog {
 
 public:
     explicit CVertexDialog(const QString& text, QWidget* parent = nullptr);
+    // The list of vertices: as editable text, or, above kLongList vertices, as a list that formats
+    // only the lines in view (CVertexListView), so that millions of vertices open at once.
+    explicit CVertexDialog(std::span<const CVector3D> vertices, QWidget* parent = nullptr);
+
+    static constexpr std::size_t kLongList = 100'000;
 
     // The text as given, or as edited once OK was chosen (lines ended by "\r\n").
     const QString& Text() const { return m_strText; }
@@ -26,8 +32,11 @@ public:
     void accept() override;
 
 private:
+    void Build(QWidget* edit);
+
     QString m_strText;
-    QPlainTextEdit* m_pEdit = nullptr; // 1003
+    QPlainTextEdit* m_pEdit = nullptr;  // 1003, for the text
+    CVertexListView* m_pList = nullptr; // 1003, for a long list
 };
 
 namespace rolvet {

@@ -1,0 +1,272 @@
+// Files as Linux users have them: names, permissions (checked as an unprivileged user) and
+// saves and exports killed at random instants.
+#include "TestUtil.h"
+#include "common/AtomicFile.h"
+#include "export/RoadExport.h"
+#include "track/TrackFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <tuple>
+#include <unistd.h>
+
+using namespace rolvet;
+using testutil::ReadAll;
+using testutil::WriteAll;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+const std::vector<CVector3D> kSquare = {{0, 0, 0}, {1000, 0, 0}, {1000, 0, 1000}, {0, 0, 1000}};
+const char* const kTexture = ROLVET_SOURCE_DIR "/data/Road.png";
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+QByteArray TrackBytes(const std::vector<CVector3D>& v) {
+    return testutil::ToQByteArray(SerializeTrack(4, 100, v));
+}
+
+std::vector<CVector3D> Track(std::size_t n, float seed) {
+    std::vector<CVector3D> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        v[i] = {seed + float(i), seed, -float(i)};
+    }
+    return v;
+}
+
+// The square track's model written once, to compare exports with.
+QByteArray ReferenceModel(const QString& folder, int divisions) {
+    RoadExportRequest request;
+    request.modelPath = (folder + "/reference.mqo").toStdString();
+    request.points = kSquare;
+    request.divisions = divisions;
+    request.halfWidth = 50;
+    request.textureSource = kTexture;
+    return ExportRoad(request).status == RoadExportStatus::Ok ? ReadAll(folder + "/reference.mqo")
+                                                              : QByteArray();
+}
+
+// Runs this test program as the unprivileged user to save a two-point track at path; returns
+// the message of a failed save, empty on success.
+QString SaveAsNobody(const QString& path) {
+    QProcess process;
+    process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                              QCoreApplication::applicationFilePath(), "--save-as-child", path});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return "child did not finish";
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int SaveChild(const char* path) {
+    const TrackError error = SaveTrackFile(path, 4, 100, Track(2, 7));
+    std::fputs(TrackErrorMessage(error).c_str(), stdout);
+    return error ? 1 : 0;
+}
+
+// Forks a child that runs work in a loop, kills it after a random delay and waits for it.
+template <class Work> void KillDuring(std::mt19937& rng, int maxDelayMs, Work work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (;;) {
+            work();
+        }
+    }
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, maxDelayMs * 1000)(rng)));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void longAndUnusualNames() {
+        QTemporaryDir dir;
+        // Names of 248 to 255 bytes: whatever temporary name is used must fit the limit.
+        for (int length : {248, 255}) {
+            const QString track = dir.filePath(QString(length - 7, 'a') + ".rolvet");
+            QVERIFY(!SaveTrackFile(track.toStdString(), 4, 100, kSquare));
+            QVERIFY(!SaveTrackFile(track.toStdString(), 5, 100, kSquare)); // replacing too
+            QCOMPARE(ReadAll(track).left(1), QByteArray("\x05"));
+            RoadExportRequest request;
+            request.modelPath = dir.filePath(QString(length - 4, 'm') + ".mqo").toStdString();
+            request.points = kSquare;
+            request.divisions = 1;
+            request.textureSource = kTexture;
+            QCOMPARE(ExportRoad(request).status, RoadExportStatus::Ok);
+            QVERIFY(ExportRoad(request).message.empty());
+        }
+        QCOMPARE(Entries(dir.path()).size(), 5); // 2 tracks, 2 models, Road.png
+
+        // A backslash is part of the name: the texture goes beside the model, nothing else.
+        QTemporaryDir other;
+        QVERIFY(QDir(other.path()).mkdir("c"));
+        QVERIFY(WriteAll(other.filePath("c/Road.png"), "not ours"));
+        RoadExportRequest request;
+        request.modelPath = other.filePath("c\\d.mqo").toStdString();
+        request.points = kSquare;
+        request.divisions = 1;
+        request.textureSource = kTexture;
+        QCOMPARE(ExportRoad(request).status, RoadExportStatus::Ok);
+        QCOMPARE(ReadAll(other.filePath("c/Road.png")), QByteArray("not ours"));
+        QCOMPARE(ReadAll(other.filePath("Road.png")), ReadAll(kTexture));
+
+        // Names that are not UTF-8 (Shift-JIS "コース") save, load and export.
+        const std::string sjis = dir.path().toStdString() + "/\x83\x52\x81\x5b\x83\x58";
+        QVERIFY(!SaveTrackFile(sjis + ".rolvet", 4, 100, kSquare));
+        TrackData back;
+        QVERIFY(!LoadTrackFile(sjis + ".rolvet", back));
+        QCOMPARE(back.vertices.size(), kSquare.size());
+        request.modelPath = sjis + ".mqo";
+        QCOMPARE(ExportRoad(request).status, RoadExportStatus::Ok);
+        QVERIFY(std::filesystem::is_regular_file(sjis + ".mqo"));
+        std::filesystem::remove_all(dir.path().toStdString());
+    }
+
+    void writeProtectionAsAnUnprivilegedUser() {
+        if (::geteuid() != 0) {
+            QSKIP("needs root to act as another user");
+        }
+        QTemporaryDir dir;
+        QCOMPARE(::chmod(dir.path().toLocal8Bit().constData(), 0777), 0);
+        const QByteArray old = "old contents";
+        auto make = [&](const QString& name, uid_t owner, mode_t mode) {
+            const QString path = dir.filePath(name);
+            const QByteArray local = path.toLocal8Bit();
+            if (!WriteAll(path, old) || ::chown(local.constData(), owner, owner) != 0 ||
+                ::chmod(local.constData(), mode) != 0) {
+                return QString();
+            }
+            return path;
+        };
+        // A read-only file of the user's own, and another user's file: refused, left as they were.
+        for (const auto& [name, owner, mode] : {std::tuple{"mine-ro.rolvet", kNobody, 0444},
+                                                std::tuple{"roots.rolvet", uid_t(0), 0644}}) {
+            const QString path = make(name, owner, mode_t(mode));
+            QVERIFY(!path.isEmpty());
+            QCOMPARE(SaveAsNobody(path), path + " へのアクセスは拒否されました。");
+            QCOMPARE(ReadAll(path), old);
+            QCOMPARE(QFileInfo(path).ownerId(), owner);
+        }
+        // Another user's file that anyone may write is written in place: it stays its owner's.
+        const QString shared = make("shared.rolvet", 0, 0666);
+        QCOMPARE(SaveAsNobody(shared), QString());
+        QCOMPARE(ReadAll(shared), TrackBytes(Track(2, 7)));
+        QCOMPARE(QFileInfo(shared).ownerId(), 0u);
+
+        // A folder that refuses new files: a writable file in it is still saved, in place.
+        QVERIFY(QDir(dir.path()).mkdir("closed"));
+        const QString inClosed = make("closed/mine.rolvet", kNobody, 0644);
+        QCOMPARE(::chmod(dir.filePath("closed").toLocal8Bit().constData(), 0555), 0);
+        QCOMPARE(SaveAsNobody(inClosed), QString());
+        QCOMPARE(ReadAll(inClosed), TrackBytes(Track(2, 7)));
+        QCOMPARE(SaveAsNobody(dir.filePath("closed/new.rolvet")),
+                 dir.filePath("closed/new.rolvet") + " へのアクセスは拒否されました。");
+        QCOMPARE(Entries(dir.filePath("closed")), QStringList{"mine.rolvet"});
+
+        // The command-line export refuses a read-only model the same way.
+        const QString model = make("ro.mqo", kNobody, 0444);
+        const QString track = dir.filePath("square.rolvet");
+        QVERIFY(!SaveTrackFile(track.toStdString(), 1, 100, kSquare));
+        QProcess process;
+        process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                  ROLVET_EXECUTABLE, "--export", track, model});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(),
+                 model + "の書き出しに失敗しました。");
+        QCOMPARE(ReadAll(model), old);
+    }
+
+    // Saves and exports killed at random instants, counted over many runs: the file at the
+    // target is always one complete version, and nothing else is left once the next save ran.
+    void killedWritesLeaveNothingBehind() {
+        std::random_device seedSource;
+        const unsigned seed = seedSource();
+        std::mt19937 rng(seed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.rolvet");
+        const auto a = Track(1'000'000, 1), b = Track(700'000, 2);
+        const QByteArray bytesA = TrackBytes(a), bytesB = TrackBytes(b);
+        constexpr int kRuns = 30;
+        for (bool named : {false, true}) {
+            int leftTemporaries = 0;
+            std::optional<CAtomicFile::ScopedNamedTemporary> force;
+            if (named) {
+                force.emplace(); // as on file systems without unnamed files
+            }
+            QFile::remove(path);
+            for (int run = 0; run < kRuns; ++run) {
+                KillDuring(rng, 40, [&] {
+                    SaveTrackFile(path.toStdString(), 4, 100, a);
+                    SaveTrackFile(path.toStdString(), 4, 100, b);
+                });
+                const QByteArray now = ReadAll(path);
+                QVERIFY2(
+                    now.isEmpty() ? !QFile::exists(path) : now == bytesA || now == bytesB,
+                    qPrintable(
+                        QString("seed %1, run %2, %3 bytes").arg(seed).arg(run).arg(now.size())));
+                leftTemporaries += int(Entries(dir.path()).size()) - (QFile::exists(path) ? 1 : 0);
+            }
+            QVERIFY(!SaveTrackFile(path.toStdString(), 4, 100, a));
+            QCOMPARE(Entries(dir.path()), QStringList{"t.rolvet"});
+            qInfo("%s temporary: %d saves killed, %d temporary files seen before the next save "
+                  "removed them",
+                  named ? "named" : "unnamed", kRuns, leftTemporaries);
+        }
+
+        QTemporaryDir out;
+        const QByteArray reference = ReferenceModel(dir.path(), 2000);
+        QVERIFY(reference.size() > 1'000'000);
+        const QString model = out.filePath("road.mqo");
+        for (int run = 0; run < kRuns; ++run) {
+            KillDuring(rng, 60, [&] {
+                QFile::remove(model);
+                RoadExportRequest request;
+                request.modelPath = model.toStdString();
+                request.points = kSquare;
+                request.divisions = 2000;
+                request.halfWidth = 50;
+                request.textureSource = kTexture;
+                ExportRoad(request);
+            });
+            for (const QString& name : Entries(out.path())) {
+                const QByteArray bytes = ReadAll(out.filePath(name));
+                QVERIFY2(name == "road.mqo" ? bytes == reference
+                                            : name == "Road.png" && bytes == ReadAll(kTexture),
+                         qPrintable(QString("seed %1, run %2: %3").arg(seed).arg(run).arg(name)));
+            }
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--save-as-child") == 0) {
+        return SaveChild(argv[2]);
+    }
+    QCoreApplication app(argc, argv);
+    TestFiles test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_files.moc"
