@@ -37,14 +37,15 @@ struct RoadModelInfo {
 inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
 
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
-// points, known before the mesh is built.
+// points, known before anything is computed.
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
                             const RoadTextureImages& textures);
 
-// Writes the GLB. Needs a built mesh with finite positions. progress is told bytes written out
-// of the file's length and may cancel. Failed when the sink refuses bytes or the file would
-// exceed kMaxGlbBytes.
-WriteOutcome WriteGlb(CByteSink& sink, const RoadMesh& mesh, const RoadModelInfo& info,
+// Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
+// streams out in small pieces: memory use does not grow with the road. progress is told bytes
+// written out of the file's length and may cancel. Failed when the sink refuses bytes or the
+// file would exceed kMaxGlbBytes.
+WriteOutcome WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
                       const RoadTextureImages& textures, const ExportProgress& progress = {});
 
 } // namespace rolvet

@@ -3,6 +3,7 @@
 #include "common/Strings.h"
 #include "export/MqoWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{1} << 16;
 constexpr std::size_t kMaxLineLength = 256;
-constexpr std::size_t kProgressInterval = 1 << 14; // lines between progress reports
+constexpr std::int64_t kRingsPerPiece = 2048;
 
 // Collects lines in one block and hands full blocks to the sink.
 class CLines {
@@ -50,49 +51,39 @@ private:
     bool m_ok = true;
 };
 
-char* Number(char* p, float value) {
-    return FormatFixed6(p, value);
-}
-
-char* Index(char* p, std::uint64_t value) {
-    return std::to_chars(p, p + 24, value).ptr;
-}
-
 // "head x y z" (or "head u v" with two components).
 void AppendTuple(CLines& out, std::string_view head, const float* values, int count) {
     char* p = out.Reserve();
     p += head.copy(p, head.size());
     for (int c = 0; c < count; ++c) {
         *p++ = ' ';
-        p = Number(p, values[c]);
+        p = FormatFixed6(p, values[c]);
     }
     *p++ = '\n';
     out.Commit(p);
 }
 
+enum class Section { Positions, TextureCoordinates, Normals };
+
 } // namespace
 
-WriteOutcome WriteObj(CByteSink& sink, const RoadMesh& mesh, std::string_view mtlName,
+WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
                       const ExportProgress& progress) {
-    if (mesh.samples <= 0 || !mesh.finite) {
+    if (rings.Samples() <= 0 || !rings.Finite()) {
         return WriteOutcome::Failed;
     }
-    const RoadMeshPart* parts[] = {&mesh.road, &mesh.kerb};
-    const char* names[] = {"road", "kerb"};
-    std::uint64_t lines = 0;
-    for (const RoadMeshPart* part : parts) {
-        lines += 3 * part->VertexCount() + part->indices.size() / 3;
-    }
+    const std::int64_t ringCount = rings.Samples() + 1;
+    const std::int64_t samples = rings.Samples();
+    // Work units: each section pass over the rings of each part, and the faces of each part.
+    const auto total = static_cast<std::uint64_t>(6 * ringCount + 2 * samples);
     std::uint64_t done = 0;
     CLines out(sink);
-    auto step = [&]() {
-        if (++done % kProgressInterval != 0) {
-            return WriteOutcome::Written;
-        }
+    auto report = [&](std::int64_t units) {
+        done += static_cast<std::uint64_t>(units);
         if (!out.Ok()) {
             return WriteOutcome::Failed;
         }
-        return !progress || progress(done, lines) ? WriteOutcome::Written : WriteOutcome::Cancelled;
+        return !progress || progress(done, total) ? WriteOutcome::Written : WriteOutcome::Cancelled;
     };
 
     out.Append("# ");
@@ -102,33 +93,41 @@ WriteOutcome WriteObj(CByteSink& sink, const RoadMesh& mesh, std::string_view mt
     out.Append("\nmtllib ");
     out.Append(mtlName);
     out.Append("\no road\n");
+
     // Positions, texture coordinates and normals of both parts; the kerb's follow the road's.
-    for (const RoadMeshPart* part : parts) {
-        for (std::size_t v = 0; v < part->VertexCount(); ++v) {
-            AppendTuple(out, "v", &part->positions[3 * v], 3);
-            if (const WriteOutcome o = step(); o != WriteOutcome::Written) {
-                return o;
+    RoadMeshPart road, kerb;
+    for (RoadMeshPart* part : {&road, &kerb}) {
+        const std::size_t perRing = part == &road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
+        part->positions.resize(3 * perRing * kRingsPerPiece);
+        part->normals.resize(3 * perRing * kRingsPerPiece);
+        part->uvs.resize(2 * perRing * kRingsPerPiece);
+    }
+    for (Section section : {Section::Positions, Section::TextureCoordinates, Section::Normals}) {
+        for (const RoadMeshPart* part : {&road, &kerb}) {
+            const std::size_t perRing = part == &road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
+            for (std::int64_t first = 0; first < ringCount; first += kRingsPerPiece) {
+                const std::int64_t count = std::min(kRingsPerPiece, ringCount - first);
+                rings.Fill(first, count, road, kerb);
+                for (std::size_t v = 0; v < perRing * static_cast<std::size_t>(count); ++v) {
+                    if (section == Section::Positions) {
+                        AppendTuple(out, "v", &part->positions[3 * v], 3);
+                    } else if (section == Section::Normals) {
+                        AppendTuple(out, "vn", &part->normals[3 * v], 3);
+                    } else {
+                        // OBJ counts v from the bottom of the image, the mesh from the top.
+                        const float uv[] = {part->uvs[2 * v], 1.0f - part->uvs[2 * v + 1]};
+                        AppendTuple(out, "vt", uv, 2);
+                    }
+                }
+                if (const WriteOutcome o = report(count); o != WriteOutcome::Written) {
+                    return o;
+                }
             }
         }
     }
-    for (const RoadMeshPart* part : parts) {
-        for (std::size_t v = 0; v < part->VertexCount(); ++v) {
-            // OBJ counts v from the bottom of the image, the mesh from the top.
-            const float uv[] = {part->uvs[2 * v], 1.0f - part->uvs[2 * v + 1]};
-            AppendTuple(out, "vt", uv, 2);
-            if (const WriteOutcome o = step(); o != WriteOutcome::Written) {
-                return o;
-            }
-        }
-    }
-    for (const RoadMeshPart* part : parts) {
-        for (std::size_t v = 0; v < part->VertexCount(); ++v) {
-            AppendTuple(out, "vn", &part->normals[3 * v], 3);
-            if (const WriteOutcome o = step(); o != WriteOutcome::Written) {
-                return o;
-            }
-        }
-    }
+
+    const char* names[] = {"road", "kerb"};
+    std::vector<std::uint32_t> roadIndices(6 * kRingsPerPiece), kerbIndices(12 * kRingsPerPiece);
     std::uint64_t base = 1; // OBJ indices start at 1
     for (int p = 0; p < 2; ++p) {
         out.Append("g ");
@@ -136,31 +135,32 @@ WriteOutcome WriteObj(CByteSink& sink, const RoadMesh& mesh, std::string_view mt
         out.Append("\nusemtl ");
         out.Append(names[p]);
         out.Append("\n");
-        const std::vector<std::uint32_t>& indices = parts[p]->indices;
-        for (std::size_t t = 0; t < indices.size(); t += 3) {
-            char* q = out.Reserve();
-            *q++ = 'f';
-            for (int c = 0; c < 3; ++c) {
-                const std::uint64_t i = base + indices[t + c];
-                *q++ = ' ';
-                q = Index(q, i);
-                *q++ = '/';
-                q = Index(q, i);
-                *q++ = '/';
-                q = Index(q, i);
+        for (std::int64_t first = 0; first < samples; first += kRingsPerPiece) {
+            const std::int64_t count = std::min(kRingsPerPiece, samples - first);
+            CRoadMeshRings::FillIndices(first, count, roadIndices.data(), kerbIndices.data());
+            const std::uint32_t* indices = p == 0 ? roadIndices.data() : kerbIndices.data();
+            const std::size_t n = static_cast<std::size_t>(count) * (p == 0 ? 6 : 12);
+            for (std::size_t t = 0; t < n; t += 3) {
+                char* q = out.Reserve();
+                *q++ = 'f';
+                for (std::size_t c = 0; c < 3; ++c) {
+                    const std::uint64_t i = base + indices[t + c];
+                    for (int k = 0; k < 3; ++k) {
+                        *q++ = k == 0 ? ' ' : '/';
+                        q = std::to_chars(q, q + 24, i).ptr;
+                    }
+                }
+                *q++ = '\n';
+                out.Commit(q);
             }
-            *q++ = '\n';
-            out.Commit(q);
-            if (const WriteOutcome o = step(); o != WriteOutcome::Written) {
+            if (const WriteOutcome o = report(count); o != WriteOutcome::Written) {
                 return o;
             }
         }
-        base += parts[p]->VertexCount();
+        base += static_cast<std::uint64_t>(ringCount) *
+                (p == 0 ? kRoadVerticesPerRing : kKerbVerticesPerRing);
     }
-    if (!out.Flush()) {
-        return WriteOutcome::Failed;
-    }
-    return !progress || progress(lines, lines) ? WriteOutcome::Written : WriteOutcome::Cancelled;
+    return out.Flush() ? WriteOutcome::Written : WriteOutcome::Failed;
 }
 
 std::string MtlText(std::string_view roadImage, std::string_view kerbImage) {

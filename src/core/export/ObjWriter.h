@@ -12,10 +12,10 @@
 
 namespace rolvet {
 
-// Writes the OBJ text of a built mesh whose positions are finite; mtlName is the material
-// library's file name as the model refers to it. progress is told the rings and triangles
-// written out of their total and may cancel.
-WriteOutcome WriteObj(CByteSink& sink, const RoadMesh& mesh, std::string_view mtlName,
+// Writes the OBJ text of the road whose rings are given; their vertices must be finite. mtlName
+// is the material library's file name as the model refers to it. The text streams out in
+// blocks; progress is told the work done out of its total and may cancel.
+WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
                       const ExportProgress& progress = {});
 
 // The material library: "road" and "kerb" with the named texture images.

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -85,37 +84,34 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
             return {RoadExportStatus::Invalid, str::kNotFinite};
         }
     }
-    // Both formats are held in memory as a mesh first; the GLB's 32-bit length bounds it.
+    // A GLB counts its length in 32 bits: refuse what cannot fit before any work. OBJ shares
+    // the limit, which also bounds the memory the export needs.
     const std::int64_t samples =
         static_cast<std::int64_t>(request.points.size()) * request.divisions;
     if (GlbBytesBound(samples, request.points.size(), request.textures) > kMaxGlbBytes) {
         return {RoadExportStatus::TooLarge, str::kTooManyVertices};
     }
 
-    // Progress: building the mesh is the first half of the work, writing the second.
-    const std::uint64_t half = static_cast<std::uint64_t>(samples);
-    auto build = [&](std::uint64_t done, std::uint64_t) {
+    // Progress: walking the centre line is the first half of the work, writing the second.
+    const auto half = static_cast<std::uint64_t>(samples);
+    auto walk = [&](std::uint64_t done, std::uint64_t) {
         return !request.progress || request.progress(done, 2 * half);
     };
     auto write = [&](std::uint64_t done, std::uint64_t total) {
-        const std::uint64_t scaled = total > 0 ? half * done / total : half;
+        const std::uint64_t scaled =
+            total > 0
+                ? static_cast<std::uint64_t>(static_cast<double>(half) * static_cast<double>(done) /
+                                             static_cast<double>(total))
+                : half;
         return !request.progress || request.progress(half + scaled, 2 * half);
     };
 
-    RoadMesh mesh;
     WriteOutcome outcome = WriteOutcome::Failed;
-    try {
-        outcome = BuildRoadMesh(request.points, request.divisions, request.halfWidth, mesh, build);
-    } catch (const std::bad_alloc&) {
-        return WriteFailed(request.modelPath);
-    }
-    if (outcome == WriteOutcome::Cancelled) {
+    const CRoadMeshRings rings(request.points, request.divisions, request.halfWidth, walk);
+    if (rings.Cancelled()) {
         return {RoadExportStatus::Cancelled, {}};
     }
-    if (outcome != WriteOutcome::Written) {
-        return WriteFailed(request.modelPath);
-    }
-    if (!mesh.finite) {
+    if (!rings.Finite()) {
         return {RoadExportStatus::Invalid, str::kNotFinite};
     }
 
@@ -123,12 +119,12 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
     if (request.format == RoadFormat::Glb) {
         const RoadModelInfo info{request.points, request.roadWidth, request.divisions};
         outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
-            return WriteGlb(sink, mesh, info, request.textures, write);
+            return WriteGlb(sink, rings, info, request.textures, write);
         });
     } else {
         const std::string mtlName = MtlFileName(request.modelPath);
         outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
-            return WriteObj(sink, mesh, mtlName, write);
+            return WriteObj(sink, rings, mtlName, write);
         });
         if (outcome == WriteOutcome::Written &&
             !WriteWholeFile(folder + mtlName, MtlText(str::kRoadImageName, str::kKerbImageName))) {

@@ -18,8 +18,10 @@
 #pragma once
 
 #include "export/ExportProgress.h"
+#include "export/RoadRibbon.h"
 #include "track/Vector3D.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -57,6 +59,51 @@ inline constexpr int kMaxTextureRepeats = 65536;
 struct RoadTextureBands {
     static constexpr double kRoadU0 = 0.26, kRoadU1 = 1.0, kRoadV0 = 0.26, kRoadV1 = 1.0;
     static constexpr double kKerbU0 = 0.0, kKerbU1 = 1.0, kKerbV0 = 0.0, kKerbV1 = 0.24;
+};
+
+// The mesh computed ring by ring, for writers that stream a large road without holding all of
+// it in memory; BuildRoadMesh fills its vectors with the same code. Construction walks the
+// centre line once (lap length, repeats, u of every ring, and whether every vertex is finite).
+class CRoadMeshRings {
+public:
+    // Needs at least one point and one division (Samples() is 0 otherwise). points must stay
+    // alive and unchanged while the object is used.
+    CRoadMeshRings(std::span<const CVector3D> points, int divisions, float halfWidth,
+                   const ExportProgress& progress = {});
+
+    std::int64_t Samples() const { return m_samples; }
+    double Length() const { return m_length; }
+    int Repeats() const { return m_repeats; }
+    bool Finite() const { return m_finite; }
+    // The smallest and largest x, y and z of the road part's and the kerb part's positions.
+    const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
+    const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
+    bool Cancelled() const { return m_cancelled; }
+    // The centre point of sample j (0 <= j < S).
+    CVector3D Centre(std::int64_t j) const;
+
+    // Writes rings first .. first + count − 1 (0 <= first, first + count <= S + 1) into the
+    // parts starting at their ring `at`; the parts must already hold that many rings. centres,
+    // when given, receives the centre of each ring's sample at the same offset.
+    void Fill(std::int64_t first, std::int64_t count, RoadMeshPart& road, RoadMeshPart& kerb,
+              std::size_t at = 0, CVector3D* centres = nullptr) const;
+
+    // The triangles of samples first .. first + count − 1: 6 road and 12 kerb indices each
+    // (either output may be null).
+    static void FillIndices(std::int64_t first, std::int64_t count, std::uint32_t* road,
+                            std::uint32_t* kerb);
+
+private:
+    CRoadRibbon m_ribbon;
+    int m_divisions;
+    std::int64_t m_samples = 0;
+    std::vector<float> m_u; // u of every ring, S + 1 of them
+    double m_length = 0.0;
+    int m_repeats = 1;
+    bool m_finite = true;
+    bool m_cancelled = false;
+    std::array<CVector3D, 2> m_roadBounds{};
+    std::array<CVector3D, 2> m_kerbBounds{};
 };
 
 // Memory the mesh of `samples` samples takes, to check limits before building it.

@@ -33,6 +33,12 @@ CRoadRibbon::CRoadRibbon(std::span<const CVector3D> points, int divisions, float
     }
 }
 
+CVector3D CRoadRibbon::Centre(std::size_t k, int i) const {
+    const std::size_t n = m_points.size();
+    return CatmullRom(m_points[(n + k - 1) % n], m_points[k], m_points[(k + 1) % n],
+                      m_points[(k + 2) % n], static_cast<float>(i) / m_fd);
+}
+
 RoadFrame CRoadRibbon::Frame(std::size_t k, int i) const {
     const std::size_t n = m_points.size();
     const CVector3D& p0 = m_points[(n + k - 1) % n];

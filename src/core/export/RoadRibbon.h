@@ -51,6 +51,8 @@ public:
     // The sample at step i (0 <= i < StepCount()) of segment k (0 <= k < SegmentCount()).
     RoadSample Sample(std::size_t k, int i) const { return Frame(k, i).vertices; }
     RoadFrame Frame(std::size_t k, int i) const;
+    // Only the centre point of that sample (the same value as Frame(k, i).centre).
+    CVector3D Centre(std::size_t k, int i) const;
 
 private:
     std::span<const CVector3D> m_points;
