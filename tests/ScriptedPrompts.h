@@ -23,8 +23,8 @@ public:
     QList<FileDialogRequest> fileRequests;      // every file dialog opened
     QStringList fileAnswers;                    // chosen paths ("" = cancel), in order
     QString fileAnswer;                         // the answer once fileAnswers is used up
-    std::function<void(QDialog&)> drive;        // works a shown dialog; it stays Rejected unless driven
-    QStringList dialogsRun;                     // objectName of every dialog run
+    std::function<void(QDialog&)> drive; // works a shown dialog; it stays Rejected unless driven
+    QStringList dialogsRun;              // objectName of every dialog run
 
     // Forgets the script and the record, and installs these prompts again.
     void Reset() {
@@ -44,7 +44,9 @@ public:
         messages.append(text);
         messageParents.append(parent);
     }
-    void ShowInformation(QWidget* parent, const QString& text) override { ShowMessage(parent, text); }
+    void ShowInformation(QWidget* parent, const QString& text) override {
+        ShowMessage(parent, text);
+    }
     QMessageBox::StandardButton AskYesNoCancel(QWidget*, const QString& text) override {
         questions.append(text);
         return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();

@@ -28,7 +28,8 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
 }
 
 inline QByteArray ToQByteArray(const std::vector<std::byte>& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 inline std::span<const std::byte> AsBytes(const QByteArray& a) {

@@ -76,6 +76,18 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace {
 
+// Writes to an open stdio stream.
+class CStdioSink final : public rolvet::CByteSink {
+public:
+    explicit CStdioSink(std::FILE* file) : m_file(file) {}
+    bool Write(const char* data, std::size_t size) override {
+        return std::fwrite(data, 1, size, m_file) == size;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
 constexpr int kPoints = 10000;
 constexpr int kDivisions = 16;
 constexpr int kRoadWidth = 100;
@@ -115,7 +127,7 @@ std::string Streaming() {
 
 void BM_ExportMqo(benchmark::State& state) {
     std::FILE* devnull = std::fopen("/dev/null", "w");
-    rolvet::CStdioSink sink(devnull);
+    CStdioSink sink(devnull);
     for (auto _ : state) {
         const auto outcome =
             rolvet::WriteMqoDocument(sink, Track(), kDivisions, rolvet::HalfRoadWidth(kRoadWidth));

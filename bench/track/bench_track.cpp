@@ -22,7 +22,8 @@ const std::vector<CVector3D>& Track() {
     static const std::vector<CVector3D> track = [] {
         std::vector<CVector3D> v(kVertices);
         for (std::size_t i = 0; i < v.size(); ++i) {
-            v[i] = {static_cast<float>(i) * 0.5f, static_cast<float>(i % 7), -static_cast<float>(i)};
+            v[i] = {static_cast<float>(i) * 0.5f, static_cast<float>(i % 7),
+                    -static_cast<float>(i)};
         }
         return v;
     }();
@@ -31,7 +32,8 @@ const std::vector<CVector3D>& Track() {
 
 std::filesystem::path Folder() {
     static const std::filesystem::path dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rolvet-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rolvet-bench-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -161,6 +162,7 @@ class TestDesktop : public QObject {
     QString m_tools; // a folder on PATH holding stand-ins for the database tools
     QByteArray m_savedPath;
     std::vector<std::pair<QString, QStringList>> m_launched;
+    std::optional<desktop::CScopedToolLauncher> m_launcher;
 
     QString Home(const QString& relative) const { return QDir(m_home).filePath(relative); }
 
@@ -199,14 +201,14 @@ private slots:
         // Everything below works inside the temporary folder, never in a real home.
         QCOMPARE(desktop::DataHome(), m_home);
         m_launched.clear();
-        desktop::SetToolLauncherForTesting([this](const QString& program, const QStringList& args) {
+        m_launcher.emplace([this](const QString& program, const QStringList& args) {
             m_launched.emplace_back(program, args);
             return true;
         });
     }
 
     void cleanup() {
-        desktop::SetToolLauncherForTesting({});
+        m_launcher.reset();
         qputenv("PATH", m_savedPath);
         m_dir.reset();
     }
@@ -349,7 +351,7 @@ private slots:
 
     void toolsRunInTheBackground() {
         // A slow tool, started for real: registration must not wait for it.
-        desktop::SetToolLauncherForTesting({});
+        m_launcher.reset();
         const QString marker = m_dir->filePath("ran");
         QVERIFY(MakeExecutable(QDir(m_tools).filePath("update-mime-database"),
                                "#!/bin/sh\n/bin/sleep 2\necho \"$1\" > '" +

@@ -274,8 +274,10 @@ private slots:
         QCOMPARE(TheVertexStore().Count(), 3);
         QCOMPARE(doc.Title(), QString("keep.rolvet"));
 
+        QSignalSpy redraws(&doc, &CRolvetDoc::viewsNeedUpdate);
         prompts.answers = {QMessageBox::No};
         Trigger(app, cmd::ID_FILE_NEW);
+        QVERIFY(redraws.count() > 0);
         QCOMPARE(TheVertexStore().Count(), 0);
         QCOMPARE(doc.Title(), U("無題"));
         QCOMPARE(app.MainFrame()->windowTitle(), U("無題 - Welmo Rolvet 0.3"));
@@ -345,7 +347,20 @@ private slots:
         QCOMPARE(doc.DivisionCount(), 7);
         QVERIFY(doc.IsModified());
 
-        // A truncated file: message, then a fresh untitled track.
+        // A folder cannot be opened either: the modified track stays as it was.
+        TheVertexStore().Append({8, 0, 8});
+        const QString folder = m_dir.filePath("folder.rolvet");
+        QVERIFY(QDir().mkpath(folder));
+        prompts.answers = {QMessageBox::No};
+        QVERIFY(!app.Files().OpenDocumentFile(folder));
+        QCOMPARE(prompts.messages.last(), folder + U(" へのアクセスは拒否されました。"));
+        QCOMPARE(doc.Title(), QString("good.rolvet"));
+        QCOMPARE(TheVertexStore().Count(), 4);
+        QCOMPARE(TheVertexStore().At(3).x, 8.0f);
+        QVERIFY(doc.IsModified());
+
+        // A truncated file: message, then a fresh untitled track, redrawn.
+        QSignalSpy redraws(&doc, &CRolvetDoc::viewsNeedUpdate);
         const QString bad = m_dir.filePath("bad.rolvet");
         QVERIFY(WriteAll(bad, QByteArray(8, '\0')));
         prompts.answers = {QMessageBox::No};
@@ -355,6 +370,7 @@ private slots:
         QCOMPARE(doc.DivisionCount(), 4);
         QCOMPARE(TheVertexStore().Count(), 0);
         QVERIFY(!doc.IsModified());
+        QVERIFY(redraws.count() > 0);
     }
 
     void sameFileIsNotReadAgain() {
@@ -409,6 +425,29 @@ private slots:
                            U(rolvet::str::kSettingsApplication));
         QCOMPARE(settings.value("Recent File List/File1").toString(), b);
         QVERIFY(!settings.contains("Recent File List/File2"));
+
+        // Four entries at most, newest first.
+        const QStringList more = {Track("c.rolvet"), Track("d.rolvet"), Track("e.rolvet"),
+                                  Track("f.rolvet")};
+        prompts.answers = {QMessageBox::No};
+        for (const QString& path : more) {
+            QVERIFY(app.Files().OpenDocumentFile(path));
+        }
+        const QStringList newestFirst = {more[3], more[2], more[1], more[0]};
+        QCOMPARE(app.RecentFiles().Entries(), newestFirst);
+        QVERIFY(file->findChild<QAction*>("ID_FILE_MRU_FILE4", Qt::FindDirectChildrenOnly));
+        QVERIFY(!file->findChild<QAction*>("ID_FILE_MRU_FILE5", Qt::FindDirectChildrenOnly));
+        QCOMPARE(settings.value("Recent File List/File4").toString(), more[0]);
+        QVERIFY(!settings.contains("Recent File List/File5"));
+    }
+
+    void commandLineOpensTheFirstOfSeveralFiles() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({Track("first.rolvet", 3), Track("second.rolvet", 5)}));
+        QCOMPARE(app.Document().Title(), QString("first.rolvet"));
+        QCOMPARE(app.Document().DivisionCount(), 3);
+        QVERIFY(prompts.messages.isEmpty());
     }
 
     void saveGoesToSaveAsForReadOnlyOrVanishedFiles() {

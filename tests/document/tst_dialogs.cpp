@@ -9,6 +9,7 @@
 #include "document/VertexDialog.h"
 #include "document/VertexListView.h"
 #include "document/XYZDialog.h"
+#include "track/TrackText.h"
 #include "track/VertexStore.h"
 
 #include <QLabel>
@@ -317,11 +318,12 @@ private slots:
                                 0.0001f,
                                 std::numeric_limits<float>::quiet_NaN()};
         for (const float v : values) {
-            QCOMPARE(rolvet::FormatCoordinate(v), PrintfG6(static_cast<double>(v)));
+            QCOMPARE(QString::fromStdString(rolvet::FormatCoordinate(v)),
+                     PrintfG6(static_cast<double>(v)));
         }
-        QCOMPARE(rolvet::FormatCoordinate(123.456789f), QString("123.457"));
-        QCOMPARE(rolvet::FormatCoordinate(1234567.0f), QString("1.23457e+06"));
-        QCOMPARE(rolvet::FormatCoordinate(1e-7f), QString("1e-07"));
+        QCOMPARE(rolvet::FormatCoordinate(123.456789f), std::string("123.457"));
+        QCOMPARE(rolvet::FormatCoordinate(1234567.0f), std::string("1.23457e+06"));
+        QCOMPARE(rolvet::FormatCoordinate(1e-7f), std::string("1e-07"));
     }
 
     void coordinatesAreScannedLikePercentLf() {
@@ -332,7 +334,7 @@ private slots:
         for (const char* input : inputs) {
             double d = 0;
             QCOMPARE(std::sscanf(input, "%lf", &d), 1);
-            const std::optional<float> value = rolvet::ScanCoordinate(QString::fromLatin1(input));
+            const std::optional<float> value = rolvet::ScanCoordinate(input);
             QVERIFY2(value.has_value(), input);
             QCOMPARE(*value, static_cast<float>(d));
         }
@@ -347,14 +349,14 @@ private slots:
                                   "x1",   "nan",   "-NAN",         "inf",   "-inf",    "Infinity",
                                   "1e39", "-1e39", "3.4028236e38", "1e400", "nan(123)"};
         for (const char* input : rejected) {
-            QVERIFY2(!rolvet::ScanCoordinate(QString::fromLatin1(input)), input);
+            QVERIFY2(!rolvet::ScanCoordinate(input), input);
         }
-        QVERIFY(!rolvet::ScanCoordinate(QString::fromUtf8("１２"))); // full-width digits
+        QVERIFY(!rolvet::ScanCoordinate("１２")); // full-width digits
 
         // Only the first 399 characters are read.
-        QCOMPARE(*rolvet::ScanCoordinate(QString(397, ' ') + "12"), 12.0f);
-        QCOMPARE(*rolvet::ScanCoordinate(QString(398, ' ') + "12"), 1.0f);
-        QVERIFY(!rolvet::ScanCoordinate(QString(399, ' ') + "12"));
+        QCOMPARE(*rolvet::ScanCoordinate(std::string(397, ' ') + "12"), 12.0f);
+        QCOMPARE(*rolvet::ScanCoordinate(std::string(398, ' ') + "12"), 1.0f);
+        QVERIFY(!rolvet::ScanCoordinate(std::string(399, ' ') + "12"));
     }
 
     void formattingIgnoresTheProcessLocale() {
@@ -374,11 +376,11 @@ private slots:
         }
         const CVector3D one[] = {{1.5f, -2.25f, 0}};
         const std::string text = rolvet::VertexListText(one);
-        const QString shown = rolvet::FormatCoordinate(1.5f);
+        const std::string shown = rolvet::FormatCoordinate(1.5f);
         const std::optional<float> read = rolvet::ScanCoordinate("2.75");
         std::setlocale(LC_NUMERIC, saved.c_str());
         QCOMPARE(text, std::string("(1.500000,-2.250000,0.000000)\r\n"));
-        QCOMPARE(shown, QString("1.5"));
+        QCOMPARE(shown, std::string("1.5"));
         QCOMPARE(read, std::optional<float>(2.75f));
     }
 

@@ -90,8 +90,9 @@ private slots:
     }
 
     void unreadableFileLeavesAFreshUntitledTrack() {
-        for (const QByteArray& bytes : {QByteArray(8, '\0'),
-                                        QByteArray::fromHex("040000006400000003000000") + QByteArray(24, '\0')}) {
+        for (const QByteArray& bytes :
+             {QByteArray(8, '\0'),
+              QByteArray::fromHex("040000006400000003000000") + QByteArray(24, '\0')}) {
             CRolvetDoc doc;
             const QString good = SaveSample("good.rolvet", 8, 80, {{1, 1, 1}});
             QVERIFY(!doc.OnOpenDocument(good));
@@ -117,7 +118,8 @@ private slots:
         doc.SetModifiedFlag(true);
         const QString missing = m_dir.filePath("gone.rolvet");
         const TrackError err = doc.OnOpenDocument(missing);
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), missing + " が見つかりませんでした。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 missing + " が見つかりませんでした。");
         QCOMPARE(TheVertexStore().Count(), 1);
         QCOMPARE(doc.DivisionCount(), 6);
         QCOMPARE(doc.Title(), QString("mine.rolvet"));
@@ -140,7 +142,8 @@ private slots:
         const QString folder = m_dir.filePath("dir.rolvet");
         QVERIFY(QDir().mkdir(folder));
         const TrackError err = doc.OnSaveDocument(folder);
-        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)), folder + " へのアクセスは拒否されました。");
+        QCOMPARE(QString::fromStdString(TrackErrorMessage(err)),
+                 folder + " へのアクセスは拒否されました。");
         QVERIFY(doc.IsModified());
         QCOMPARE(doc.PathName(), path);
     }

@@ -166,24 +166,25 @@ private slots:
         }
     }
 
-    // The exact arithmetic order matters in the last bits: pin a few results of a general track.
+    // Inputs for which any other grouping gives another float (worked out by hand): the
+    // tangents are formed as ((p1 - p0) + p2) - p1 and ((p2 - p1) + p3) - p2, and the weighted
+    // points are summed p2*h01 + (m2*h11 + (m1*h10 + p1*h00)).
     void catmullRomRoundingOrder() {
-        const CVector3D p0(-123.456f, 7.25f, 99.9f), p1(0.1f, 0.2f, 0.3f),
-            p2(1000.001f, -3.3f, 17.17f), p3(2048.5f, 1.0f, -999.75f);
-        const float t = 0.7f;
-        // The same steps written out with explicit single-precision temporaries.
-        const float s = 0.5f, t2 = t * t, t3 = t * t2;
-        auto step = [&](float a0, float a1, float a2, float a3) {
-            const float m1 = (((a1 - a0) + a2) - a1) * s;
-            const float m2 = (((a2 - a1) + a3) - a2) * s;
-            const float h00 = 2.0f * t3 - 3.0f * t2 + 1.0f, h10 = t3 - 2.0f * t2 + t;
-            const float h01 = 3.0f * t2 - 2.0f * t3, h11 = t3 - t2;
-            const float x1 = m1 * h10, x2 = a1 * h00, x3 = m2 * h11, x4 = a2 * h01;
-            return x4 + (x3 + (x1 + x2));
-        };
-        const CVector3D expected(step(p0.x, p1.x, p2.x, p3.x), step(p0.y, p1.y, p2.y, p3.y),
-                                 step(p0.z, p1.z, p2.z, p3.z));
-        QVERIFY(SameBits(CatmullRom(p0, p1, p2, p3, t), expected));
+        // t = 0.5: 1 + 2^25 rounds to 2^25 before -2^25 is added, so x is 0 (1 when summed
+        // in another order).
+        const CVector3D a =
+            CatmullRom({-67108880, 0, 0}, {0, 0, 0}, {-67108864, 0, 0}, {-536870912, 0, 0}, 0.5f);
+        QVERIFY(SameBits(a, CVector3D(0, 0, 0)));
+        // t = -0.5 (h00 = 0): 2^24 + 1 rounds to 2^24, so m1 is 0 and y is 1 (0.4375 with
+        // m1 = (p2 - p0) / 2).
+        const CVector3D b =
+            CatmullRom({0, 0, 0}, {0, 16777216, 0}, {0, 1, 0}, {0, 16777216, 0}, -0.5f);
+        QVERIFY(SameBits(b, CVector3D(0, 1, 0)));
+        // t = 1.5 (h01 = 0): the same rounding makes m2 0 and z 0 (0.5625 with
+        // m2 = (p3 - p1) / 2).
+        const CVector3D c =
+            CatmullRom({0, 0, 16777216}, {0, 0, 0}, {0, 0, 16777216}, {0, 0, 1}, 1.5f);
+        QVERIFY(SameBits(c, CVector3D(0, 0, 0)));
     }
 
     void countsNeverOverflow() {
@@ -447,9 +448,9 @@ private slots:
         for (const char* yes : {"/t/road.mqo", "/t/ROAD.MQO", "/t/r.Mqo", "r.mqo", "/t/a.b.mqo"}) {
             QVERIFY2(HasMqoExtension(yes), yes);
         }
-        for (const char* no : {"/t/road.txt", "/t/road", "/t/road.mqo.txt", "/t.mqo/road",
-                               "/t/x.mqo\\y", "/t/road.mqoo", "/t/road.mq", "/t/road.",
-                               "/t/road.glb"}) {
+        for (const char* no :
+             {"/t/road.txt", "/t/road", "/t/road.mqo.txt", "/t.mqo/road", "/t/x.mqo\\y",
+              "/t/road.mqoo", "/t/road.mq", "/t/road.", "/t/road.glb"}) {
             QVERIFY2(!HasMqoExtension(no), no);
         }
         QCOMPARE(RoadFormatOf("/t/a.GlB"), std::optional(RoadFormat::Glb));

@@ -16,9 +16,17 @@ using namespace rolvet::plan;
 
 namespace {
 
+// The colours the plan must show, as the plan's description gives them.
+constexpr QRgb kBlack = qRgb(0, 0, 0);           // axes
+constexpr QRgb kGrey = qRgb(128, 128, 128);      // dotted square and labels
+constexpr QRgb kLightBlue = qRgb(128, 192, 255); // lines between the points
+constexpr QRgb kBlue = qRgb(0, 0, 255);          // markers
+constexpr QRgb kRed = qRgb(255, 0, 0);           // the selected marker
+constexpr QRgb kWhite = qRgb(255, 255, 255);     // window background
+
 QImage Blank(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
-    image.fill(QColor::fromRgb(kBackgroundColour));
+    image.fill(QColor::fromRgb(kWhite));
     return image;
 }
 
@@ -113,50 +121,68 @@ private slots:
         const int cx = 320, cy = 300;
         // Axes through the centre, in black, edge to edge (the labels lie over their ends).
         for (int y : {20, 150, 400, 580}) {
-            QCOMPARE(At(img, cx, y), Rgb(kAxisColour));
+            QCOMPARE(At(img, cx, y), Rgb(kBlack));
         }
         for (int x : {25, 100, 600}) {
-            QCOMPARE(At(img, x, cy), Rgb(kAxisColour));
+            QCOMPARE(At(img, x, cy), Rgb(kBlack));
         }
         // The dotted square of +-1000 units lies 250 pixels from the centre at scale 4. It is
         // dotted, and its gaps are painted in the background colour, also over the axes.
         for (const QRect edge :
              {QRect(cx - 250, cy - 250, 501, 1), QRect(cx + 250, cy - 250, 1, 501),
               QRect(cx - 250, cy + 250, 501, 1), QRect(cx - 250, cy - 250, 1, 501)}) {
-            const int dots = CountOf(img, kGreyColour, edge);
+            const int dots = CountOf(img, kGrey, edge);
             QVERIFY2(dots > 501 / 4 && dots < 501 / 2, qPrintable(QString::number(dots)));
-            QCOMPARE(CountOf(img, kAxisColour, edge), 0);
+            QCOMPARE(CountOf(img, kBlack, edge), 0);
         }
-        QCOMPARE(CountOf(img, kGreyColour, QRect(cx - 240, cy - 240, 230, 230)), 0);
-        // Grey labels near their anchors: -X left, +X right, -Z top, +Z bottom.
-        QVERIFY(CountOf(img, kGreyColour, QRect(0, cy - 7, 20, 14)) > 5);
-        QVERIFY(CountOf(img, kGreyColour, QRect(640 - 20, cy - 7, 20, 14)) > 5);
-        QVERIFY(CountOf(img, kGreyColour, QRect(cx - 8, 0, 20, 14)) > 5);
-        QVERIFY(CountOf(img, kGreyColour, QRect(cx - 8, 600 - 15, 20, 15)) > 5);
+        QCOMPARE(CountOf(img, kGrey, QRect(cx - 240, cy - 240, 230, 230)), 0);
+        // The labels, each with its top-left corner where it belongs: every pixel around them
+        // as the axes and the grey text alone would paint it.
+        QImage expected = Blank(640, 600);
+        {
+            QPainter p(&expected);
+            p.setPen(QColor::fromRgb(kBlack));
+            p.drawLine(cx, 0, cx, 600);
+            p.drawLine(0, cy, 640, cy);
+            p.setPen(QColor::fromRgb(kGrey));
+            QFont font; // the scene's font, drawn without smoothing
+            font.setStyleStrategy(QFont::NoAntialias);
+            p.setFont(font);
+            const int ascent = p.fontMetrics().ascent();
+            p.drawText(0, cy - 7 + ascent, "-X");
+            p.drawText(640 - 20, cy - 7 + ascent, "+X");
+            p.drawText(cx - 8, 0 + ascent, "-Z");
+            p.drawText(cx - 8, 600 - 15 + ascent, "+Z");
+        }
+        for (const QRect around : {QRect(0, cy - 20, 60, 40), QRect(640 - 60, cy - 20, 60, 40),
+                                   QRect(cx - 30, 0, 60, 40), QRect(cx - 30, 600 - 40, 60, 40)}) {
+            QVERIFY(CountOf(expected, kGrey, around) > 5);
+            QCOMPARE(img.copy(around), expected.copy(around));
+        }
         // No track.
-        QVERIFY(BoxOf(img, kMarkerColour).isNull());
-        QVERIFY(BoxOf(img, kLineColour).isNull());
-        QVERIFY(BoxOf(img, kSelectedColour).isNull());
+        QVERIFY(BoxOf(img, kBlue).isNull());
+        QVERIFY(BoxOf(img, kLightBlue).isNull());
+        QVERIFY(BoxOf(img, kRed).isNull());
         COMPARE_PICTURES(Scene(640, 600, none));
 
         // An odd width: the vertical axis lies at 101 / 2 = 50.
         const QImage odd = RenderFast(Scene(101, 100, none));
-        QCOMPARE(At(odd, 50, 25), Rgb(kAxisColour));
-        QCOMPARE(At(odd, 51, 25), Rgb(kBackgroundColour));
-        QCOMPARE(At(odd, 49, 25), Rgb(kBackgroundColour));
+        QCOMPARE(At(odd, 50, 25), Rgb(kBlack));
+        QCOMPARE(At(odd, 51, 25), Rgb(kWhite));
+        QCOMPARE(At(odd, 49, 25), Rgb(kWhite));
     }
 
     void markerPositionsTruncateTowardZero() {
         // (-1, -1) at scale 4 and centre (200, 150): 199.75 and 149.75 truncate to (199, 149).
         const std::vector<CVector3D> one{{-1.0f, 0.0f, -1.0f}};
         const QImage img = RenderFast(Scene(400, 300, one));
-        QCOMPARE(BoxOf(img, kMarkerColour), QRect(197, 147, 5, 5));
-        QVERIFY(BoxOf(img, kLineColour).isNull()); // a single vertex draws no line
+        QCOMPARE(BoxOf(img, kBlue), QRect(197, 147, 5, 5));
+        QVERIFY(BoxOf(img, kLightBlue).isNull()); // a single vertex draws no line
 
         // Centre x 10, world x -42: 10 - 10.5 = -0.5 truncates to 0, not -1.
         const std::vector<CVector3D> left{{-42.0f, 0.0f, 0.0f}};
         const QImage edge = RenderFast(Scene(20, 40, left));
-        QCOMPARE(BoxOf(edge, kMarkerColour), QRect(0, 18, 3, 5));
+        QCOMPARE(BoxOf(edge, kBlue), QRect(0, 18, 3, 5));
 
         // The height y has no effect on the picture.
         const std::vector<CVector3D> low{{10, 0, 20}, {-30, 0, 5}};
@@ -169,15 +195,15 @@ private slots:
         const std::vector<CVector3D> tri{{-200, 0, -200}, {200, 0, -200}, {200, 0, 200}};
         for (int selected : {-1, 3, 7}) {
             const QImage img = RenderFast(Scene(400, 300, tri, selected));
-            QVERIFY(BoxOf(img, kSelectedColour).isNull());
+            QVERIFY(BoxOf(img, kRed).isNull());
         }
         const QImage img = RenderFast(Scene(400, 300, tri, 1));
         const int cx = 200, cy = 150;
-        QCOMPARE(BoxOf(img, kSelectedColour), QRect(cx + 50 - 2, cy - 50 - 2, 5, 5));
-        QCOMPARE(At(img, cx, cy - 50), Rgb(kLineColour));            // first segment
-        QCOMPARE(At(img, cx + 50, cy), Rgb(kLineColour));            // second segment
-        QCOMPARE(At(img, cx + 10, cy + 10), Rgb(kBackgroundColour)); // closing one is absent
-        QCOMPARE(CountOf(img, kLineColour, QRect(cx - 40, cy - 40, 80, 80)), 0);
+        QCOMPARE(BoxOf(img, kRed), QRect(cx + 50 - 2, cy - 50 - 2, 5, 5));
+        QCOMPARE(At(img, cx, cy - 50), Rgb(kLightBlue));  // first segment
+        QCOMPARE(At(img, cx + 50, cy), Rgb(kLightBlue));  // second segment
+        QCOMPARE(At(img, cx + 10, cy + 10), Rgb(kWhite)); // closing one is absent
+        QCOMPARE(CountOf(img, kLightBlue, QRect(cx - 40, cy - 40, 80, 80)), 0);
         COMPARE_PICTURES(Scene(400, 300, tri, 1));
     }
 
@@ -187,10 +213,10 @@ private slots:
         const std::vector<CVector3D> v{{-40, 0, 0}, {40, 0, 0}, {0, 0, 8}};
         const QImage img = RenderFast(Scene(200, 100, v));
         const int cx = 100, cy = 50;
-        QCOMPARE(At(img, cx - 2, cy), Rgb(kMarkerColour)); // marker 2 over segment 0-1
-        QCOMPARE(At(img, cx - 3, cy), Rgb(kLineColour));   // segment 0-1 beside it
-        QCOMPARE(At(img, cx - 10, cy), Rgb(kLineColour));  // segment 0-1 over marker 0
-        QCOMPARE(At(img, cx + 9, cy), Rgb(kLineColour));   // segment 0-1 over marker 1
+        QCOMPARE(At(img, cx - 2, cy), Rgb(kBlue));       // marker 2 over segment 0-1
+        QCOMPARE(At(img, cx - 3, cy), Rgb(kLightBlue));  // segment 0-1 beside it
+        QCOMPARE(At(img, cx - 10, cy), Rgb(kLightBlue)); // segment 0-1 over marker 0
+        QCOMPARE(At(img, cx + 9, cy), Rgb(kLightBlue));  // segment 0-1 over marker 1
         COMPARE_PICTURES(Scene(200, 100, v));
     }
 
@@ -201,7 +227,7 @@ private slots:
         const std::vector<CVector3D> right{{0, 0, 0}, {1e38f, 0, 0}};
         const QImage img = RenderFast(Scene(300, 200, right));
         for (int x = 160; x < 300; x += 7) {
-            QCOMPARE(At(img, x, 100), Rgb(kLineColour));
+            QCOMPARE(At(img, x, 100), Rgb(kLightBlue));
         }
         COMPARE_PICTURES(Scene(300, 200, right));
 
@@ -214,7 +240,7 @@ private slots:
         }
         // A NaN point lies off-screen: no marker of it shows.
         const std::vector<CVector3D> lost{{nan, 0, nan}};
-        QVERIFY(BoxOf(RenderFast(Scene(300, 200, lost, 0)), kSelectedColour).isNull());
+        QVERIFY(BoxOf(RenderFast(Scene(300, 200, lost, 0)), kRed).isNull());
     }
 
     void directPaintingMatchesQPainterLineForLine() {
@@ -276,7 +302,7 @@ private slots:
             PaintPlan(painter, s);
         }
         QCOMPARE(clipped.copy(0, 0, 100, 160), reference.copy(0, 0, 100, 160));
-        QCOMPARE(At(clipped, 150, 80), Rgb(kBackgroundColour));
+        QCOMPARE(At(clipped, 150, 80), Rgb(kWhite));
         QImage rgb888(200, 160, QImage::Format_RGB888);
         rgb888.fill(Qt::white);
         {

@@ -12,7 +12,6 @@ inline constexpr const char* kVersion = "0.3.0.1";
 inline constexpr const char* kSettingsOrganization = "MFC Rolvet Creator アプリケーション";
 inline constexpr const char* kSettingsApplication = "Rolvet";
 inline constexpr const char* kUntitled = "無題"; // 61443
-inline constexpr const char* kFileNewName = "Rolvet";
 inline constexpr const char* kFilterName = "Rolvet Files (*.rolvet)";
 inline constexpr const char* kFilterExtension = ".rolvet";
 inline constexpr const char* kFileTypeId = "Rolvet.Document";
@@ -25,8 +24,6 @@ inline constexpr const char* kIndicatorNum = "NUM";     // 59138
 inline constexpr const char* kIndicatorScroll = "SCRL"; // 59139
 
 // Start-up and application commands.
-inline constexpr const char* kOleInitFailed = // 100
-    "OLE の初期化に失敗しました。OLE ライブラリのバージョンが正しいことを確認してください。";
 inline constexpr const char* kAboutCaption = "バージョン情報 Welmo Rolvet";
 inline constexpr const char* kAboutText = "Welmo Rolvet, Version 0.3";
 inline constexpr const char* kRegistryDeleted = "レジストリを削除しました。";

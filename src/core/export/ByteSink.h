@@ -1,10 +1,9 @@
-// Where the road writers put their bytes: memory, a stdio stream or an atomically replaced file.
+// Where the road writers put their bytes: memory or an atomically replaced file.
 #pragma once
 
 #include "common/AtomicFile.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
 namespace rolvet {
@@ -27,18 +26,6 @@ public:
 
 private:
     std::string m_text;
-};
-
-// Writes to an open stdio stream.
-class CStdioSink final : public CByteSink {
-public:
-    explicit CStdioSink(std::FILE* file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override {
-        return std::fwrite(data, 1, size, m_file) == size;
-    }
-
-private:
-    std::FILE* m_file;
 };
 
 // Writes into an open CAtomicFile.

@@ -2,7 +2,6 @@
 
 #include "common/AtomicFile.h"
 #include "export/RoadRibbon.h"
-#include "track/VertexStore.h"
 
 #include <bit>
 #include <charconv>
@@ -339,11 +338,6 @@ WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> po
         return outcome;
     }
     return file.Commit().ok ? WriteOutcome::Written : WriteOutcome::Failed;
-}
-
-bool WriteMqoFile(const std::string& path, int divisions, float halfWidth) {
-    return WriteMqoFile(path, TheVertexStore().All(), divisions, halfWidth) ==
-           WriteOutcome::Written;
 }
 
 } // namespace rolvet

@@ -37,7 +37,4 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
 WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,
                           float halfWidth, const ExportProgress& progress = {});
 
-// The model of the track in the process-wide vertex store; true when the file was written.
-bool WriteMqoFile(const std::string& path, int divisions, float halfWidth);
-
 } // namespace rolvet

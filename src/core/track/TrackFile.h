@@ -42,6 +42,14 @@ struct TrackError {
     explicit operator bool() const { return kind != TrackErrorKind::None; }
 };
 
+// What a failed open leaves in the editor. A file that could not be opened at all (missing, a
+// folder, no permission: CannotOpen) leaves the open track exactly as it was, modified flag
+// included. Every other failure happens after the file was opened, when replacing the open track
+// has begun, so the editor resets to a fresh untitled track.
+constexpr bool OpenFailureKeepsTrack(const TrackError& error) {
+    return error.kind == TrackErrorKind::CannotOpen;
+}
+
 // The text the user is shown for a failed open or save.
 std::string TrackErrorMessage(const TrackError& error);
 

@@ -228,8 +228,11 @@ QByteArray DesktopEntry(const QString& executablePath) {
     return text.toUtf8();
 }
 
-void SetToolLauncherForTesting(ToolLauncher launcher) {
-    Launcher() = std::move(launcher);
+CScopedToolLauncher::CScopedToolLauncher(ToolLauncher launcher)
+    : m_previous(std::exchange(Launcher(), std::move(launcher))) {}
+
+CScopedToolLauncher::~CScopedToolLauncher() {
+    Launcher() = std::move(m_previous);
 }
 
 } // namespace rolvet::desktop

@@ -43,8 +43,20 @@ QByteArray DesktopEntry(const QString& executablePath);
 QString ExecArgument(const QString& argument);
 
 // How the database tools are started: program (found on PATH) and arguments; returns
-// whether it started. Tests replace it; an empty function restores the detached launch.
+// whether it started.
 using ToolLauncher = std::function<bool(const QString& program, const QStringList& arguments)>;
-void SetToolLauncherForTesting(ToolLauncher launcher);
+
+// Replaces the detached launch of the database tools while it exists (for tests); the launch
+// in use before comes back when it goes.
+class CScopedToolLauncher {
+public:
+    explicit CScopedToolLauncher(ToolLauncher launcher);
+    ~CScopedToolLauncher();
+    CScopedToolLauncher(const CScopedToolLauncher&) = delete;
+    CScopedToolLauncher& operator=(const CScopedToolLauncher&) = delete;
+
+private:
+    ToolLauncher m_previous;
+};
 
 } // namespace rolvet::desktop

@@ -35,12 +35,10 @@ CFileFlows::CFileFlows(CRolvetDoc& doc, CRecentFileList& recent) : m_doc(doc), m
 
 bool CFileFlows::Start(const QString& fileName) {
     if (fileName.isEmpty()) {
-        m_doc.OnNewDocument();
-    } else if (!OpenDocumentFile(fileName)) {
-        return false;
+        m_doc.ResetToUntitled();
+        return true;
     }
-    m_doc.UpdateAllViews();
-    return true;
+    return OpenDocumentFile(fileName);
 }
 
 QString CFileFlows::NormalizePath(const QString& path) {
@@ -82,9 +80,7 @@ void CFileFlows::OnFileNew() {
     if (!SaveModified()) {
         return;
     }
-    m_doc.SetTitle(Utf8(rolvet::str::kUntitled));
-    m_doc.OnNewDocument();
-    m_doc.UpdateAllViews();
+    m_doc.ResetToUntitled();
 }
 
 void CFileFlows::OnFileOpen() {

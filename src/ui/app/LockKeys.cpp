@@ -48,9 +48,10 @@ std::optional<bool> IndicatorOn(xcb_connection_t* c, xcb_atom_t atom) {
     if (atom == XCB_ATOM_NONE) {
         return std::nullopt;
     }
-    const auto cookie = xcb_xkb_get_named_indicator(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_LED_CLASS_DFLT_XI_CLASS,
-                                                    XCB_XKB_ID_DFLT_XI_ID, atom);
-    xcb_xkb_get_named_indicator_reply_t* reply = xcb_xkb_get_named_indicator_reply(c, cookie, nullptr);
+    const auto cookie = xcb_xkb_get_named_indicator(
+        c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_LED_CLASS_DFLT_XI_CLASS, XCB_XKB_ID_DFLT_XI_ID, atom);
+    xcb_xkb_get_named_indicator_reply_t* reply =
+        xcb_xkb_get_named_indicator_reply(c, cookie, nullptr);
     std::optional<bool> on;
     if (reply != nullptr && reply->found) {
         on = reply->on != 0;
@@ -82,6 +83,8 @@ std::optional<LockKeyState> ReadLockKeys() {
 
 #else
 
-std::optional<LockKeyState> ReadLockKeys() { return std::nullopt; }
+std::optional<LockKeyState> ReadLockKeys() {
+    return std::nullopt;
+}
 
 #endif

@@ -58,8 +58,8 @@ QFont DialogFont(int pointSize) {
 
 namespace {
 
-QPushButton* AddButton(QDialog* dialog, const CDialogUnits& du, const char* text, const char* name, int x,
-                       int y) {
+QPushButton* AddButton(QDialog* dialog, const CDialogUnits& du, const char* text, const char* name,
+                       int x, int y) {
     auto* button = new QPushButton(QString::fromUtf8(text), dialog);
     button->setObjectName(QLatin1String(name));
     du.Place(button, x, y, 50, 14);

@@ -17,10 +17,6 @@ class CDialogUnits {
 public:
     explicit CDialogUnits(const QFont& font);
 
-    // Base units of the font: average character width and character height, in pixels.
-    int BaseX() const { return m_nBaseX; }
-    int BaseY() const { return m_nBaseY; }
-
     int ToPixelsX(int du) const;
     int ToPixelsY(int du) const;
     // The rectangle at dialog-unit position (x, y) with size cx by cy.

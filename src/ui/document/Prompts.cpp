@@ -65,4 +65,6 @@ CPrompts& Prompts() {
     return g_override ? *g_override : real;
 }
 
-void SetPrompts(CPrompts* prompts) { g_override = prompts; }
+void SetPrompts(CPrompts* prompts) {
+    g_override = prompts;
+}

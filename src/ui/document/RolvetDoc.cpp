@@ -56,19 +56,19 @@ bool CRolvetDoc::OnNewDocument() {
     return true;
 }
 
+void CRolvetDoc::ResetToUntitled() {
+    SetTitle(QString::fromUtf8(rolvet::str::kUntitled));
+    OnNewDocument();
+    UpdateAllViews();
+}
+
 rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
-    const bool wasModified = IsModified();
     rolvet::TrackData track;
     rolvet::TrackError error = rolvet::LoadTrackFile(path.toStdString(), track);
-    if (error.kind == rolvet::TrackErrorKind::CannotOpen) {
-        SetModifiedFlag(wasModified);
-        return error;
-    }
     if (error) {
-        // The file was opened but not read: fall back to a fresh untitled track.
-        SetTitle(QString::fromUtf8(rolvet::str::kUntitled));
-        OnNewDocument();
-        UpdateAllViews();
+        if (!rolvet::OpenFailureKeepsTrack(error)) {
+            ResetToUntitled();
+        }
         return error;
     }
     m_nDivisionCount = track.divisionCount;

@@ -63,9 +63,12 @@ public:
     // The selected index is left as it was.
     bool OnNewDocument();
 
+    // New, a failed open and start-up without a file: a fresh track titled "無題", redrawn.
+    void ResetToUntitled();
+
     // Reads a track file. On success the document holds the file's track, path and title and is
-    // not modified. If the file cannot be opened, nothing changes. If it was opened but could not
-    // be read, the document becomes a fresh untitled track.
+    // not modified. On failure rolvet::OpenFailureKeepsTrack says whether the document stays as
+    // it was or is reset to untitled.
     rolvet::TrackError OnOpenDocument(const QString& path);
 
     // Writes the track to path. On success the document takes path and title and is not

@@ -6,6 +6,7 @@
 #include "document/VertexDialog.h"
 #include "document/WaitCursor.h"
 #include "document/XYZDialog.h"
+#include "track/TrackText.h"
 #include "track/VertexStore.h"
 
 #include <optional>

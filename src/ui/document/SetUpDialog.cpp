@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
+#include "track/TrackText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,42 +13,6 @@
 #include <algorithm>
 #include <charconv>
 #include <string>
-
-namespace rolvet {
-
-QString FormatInt(int value) {
-    return QString::number(value);
-}
-
-bool ScanInt(const QString& text, int& value) {
-    const std::string s = text.toStdString();
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    unsigned long long magnitude = 0;
-    const char* first = s.data() + i;
-    const char* last = s.data() + s.size();
-    const auto [end, ec] = std::from_chars(first, last, magnitude);
-    if (end == first || ec != std::errc()) {
-        return false;
-    }
-    const unsigned long long limit = negative ? 2147483648ULL : 2147483647ULL;
-    if (magnitude > limit) {
-        return false;
-    }
-    const long long signedValue =
-        negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-    value = static_cast<int>(signedValue);
-    return true;
-}
-
-} // namespace rolvet
 
 namespace {
 
@@ -116,10 +81,9 @@ CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(316), du.ToPixelsY(183));
 
-
     // Opening: the values go into the edits as they are, the sliders clamp them to their range.
-    m_pDivisionEdit->setText(rolvet::FormatInt(m_nDivisionCount));
-    m_pWidthEdit->setText(rolvet::FormatInt(m_nRoadWidth));
+    m_pDivisionEdit->setText(QString::fromStdString(rolvet::FormatInt(m_nDivisionCount)));
+    m_pWidthEdit->setText(QString::fromStdString(rolvet::FormatInt(m_nRoadWidth)));
     m_pDivisionSlider->setValue(m_nDivisionCount);
     m_pWidthSlider->setValue(m_nRoadWidth);
 
@@ -137,12 +101,13 @@ CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
 
 void CSetUpDialog::OnHScroll(QSlider* slider) {
     QLineEdit* edit = slider == m_pWidthSlider ? m_pWidthEdit : m_pDivisionEdit;
-    edit->setText(rolvet::FormatInt(slider->sliderPosition()));
+    edit->setText(QString::fromStdString(rolvet::FormatInt(slider->sliderPosition())));
 }
 
 void CSetUpDialog::accept() {
     // The edits only ever hold text written as "%d"; a value that cannot be read stays as it was.
-    rolvet::ScanInt(m_pDivisionEdit->text(), m_nDivisionCount);
-    rolvet::ScanInt(m_pWidthEdit->text(), m_nRoadWidth);
+    m_nDivisionCount =
+        rolvet::ScanInt(m_pDivisionEdit->text().toStdString()).value_or(m_nDivisionCount);
+    m_nRoadWidth = rolvet::ScanInt(m_pWidthEdit->text().toStdString()).value_or(m_nRoadWidth);
     QDialog::accept();
 }

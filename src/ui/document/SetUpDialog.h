@@ -37,11 +37,3 @@ private:
     QSlider* m_pDivisionSlider = nullptr; // 1000
     QSlider* m_pWidthSlider = nullptr;    // 1001
 };
-
-namespace rolvet {
-// Formats an integer as "%d" does.
-QString FormatInt(int value);
-// Scans a decimal integer as "%d" does: leading white space, optional sign, digits; the rest is
-// ignored. Returns false when no digit is found.
-bool ScanInt(const QString& text, int& value);
-} // namespace rolvet

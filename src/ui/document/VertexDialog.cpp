@@ -3,47 +3,10 @@
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
 #include "document/VertexListView.h"
+#include "track/TrackText.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-#include <charconv>
-
-namespace rolvet {
-
-namespace {
-
-// Appends value as "%f" would print it in the C locale.
-void AppendFixed6(std::string& out, double value) {
-    char buffer[400]; // the longest double in fixed notation has 309 integer digits
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-    if (ec == std::errc()) {
-        out.append(buffer, end);
-    }
-}
-
-} // namespace
-
-std::string VertexListText(std::span<const CVector3D> vertices) {
-    std::string text;
-    text.reserve(vertices.size() * 40);
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const CVector3D& v = vertices[i];
-        text += '(';
-        AppendFixed6(text, static_cast<double>(v.x));
-        text += ',';
-        AppendFixed6(text, static_cast<double>(v.y));
-        text += ',';
-        AppendFixed6(text, static_cast<double>(v.z));
-        text += ')';
-        text += i + 1 < vertices.size() ? ",\r\n" : "\r\n";
-    }
-    return text;
-}
-
-} // namespace rolvet
-
 CVertexDialog::CVertexDialog(const QString& text, QWidget* parent)
     : QDialog(parent), m_strText(text) {
     // A multi-line edit without scroll bars that scrolls both ways to follow the cursor; Tab

@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <span>
-#include <string>
 
 class CVertexListView;
 class QPlainTextEdit;
@@ -38,10 +37,3 @@ private:
     QPlainTextEdit* m_pEdit = nullptr;  // 1003, for the text
     CVertexListView* m_pList = nullptr; // 1003, for a long list
 };
-
-namespace rolvet {
-// The vertex list: "(x,y,z)" per vertex with six decimals in store order, ",\r\n" after every
-// vertex but the last and "\r\n" after the last; empty for no vertices. Always a decimal point,
-// whatever the process locale.
-std::string VertexListText(std::span<const CVector3D> vertices);
-} // namespace rolvet

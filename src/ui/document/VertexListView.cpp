@@ -1,6 +1,7 @@
 #include "document/VertexListView.h"
 
 #include "document/VertexDialog.h"
+#include "track/TrackText.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,57 +3,11 @@
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
 #include "document/Prompts.h"
+#include "track/TrackText.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include <charconv>
-#include <clocale>
-#include <cmath>
-#include <cstdlib>
-#include <locale.h>
-#include <string>
-
-namespace rolvet {
-
-namespace {
-
-// The C locale, so that a decimal point is read whatever the process locale says.
-locale_t CLocale() {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
-}
-
-} // namespace
-
-QString FormatCoordinate(float value) {
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                         std::chars_format::general, 6);
-    if (ec != std::errc()) {
-        return {};
-    }
-    return QString::fromLatin1(buffer, end - buffer);
-}
-
-std::optional<float> ScanCoordinate(const QString& text) {
-    // Only the first 399 characters take part, as with a 400-character read buffer.
-    const std::string s = text.left(399).toStdString();
-    const char* begin = s.c_str();
-    char* end = nullptr;
-    const double d = strtod_l(begin, &end, CLocale());
-    if (end == begin) {
-        return std::nullopt;
-    }
-    const float f = static_cast<float>(d);
-    if (!std::isfinite(f)) {
-        return std::nullopt;
-    }
-    return f;
-}
-
-} // namespace rolvet
 
 CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     : QDialog(parent), m_fX(x), m_fY(y), m_fZ(z) {
@@ -79,7 +33,7 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
 
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(editNames[i]));
-        edit->setText(rolvet::FormatCoordinate(values[i]));
+        edit->setText(QString::fromStdString(rolvet::FormatCoordinate(values[i])));
         du.Place(edit, 65, 20 + 25 * i, 104, 16);
         m_pEdits[i] = edit;
 
@@ -89,14 +43,14 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(205), du.ToPixelsY(122));
 
-
     ok->setFocus();
 }
 
 void CXYZDialog::accept() {
     float read[3] = {};
     for (int i = 0; i < 3; ++i) {
-        const std::optional<float> value = rolvet::ScanCoordinate(m_pEdits[i]->text());
+        const std::optional<float> value =
+            rolvet::ScanCoordinate(m_pEdits[i]->text().toStdString());
         if (!value) {
             Prompts().ShowMessage(this, QString::fromUtf8(rolvet::str::kEnterNumber));
             m_pEdits[i]->setFocus();

@@ -8,8 +8,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <optional>
-
 class QLineEdit;
 
 class CXYZDialog : public QDialog {
@@ -34,14 +32,3 @@ private:
     float m_fZ;
     QLineEdit* m_pEdits[3] = {}; // 1005, 1006, 1007
 };
-
-namespace rolvet {
-// A coordinate as shown in its edit: "%.*g" with six significant digits, in the C locale.
-QString FormatCoordinate(float value);
-// Reads a coordinate the way "%lf" reads the first 399 characters of the text: leading white
-// space, then the longest number (sign, digits, fraction, exponent; also hexadecimal, "inf" and
-// "nan"); anything after it is ignored. The number is rounded to single precision. Returns
-// nothing when no number can be read or when the rounded value is not finite, since an infinite
-// or undefined coordinate would spoil the plan and the exported model.
-std::optional<float> ScanCoordinate(const QString& text);
-} // namespace rolvet
