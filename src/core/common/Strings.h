@@ -122,8 +122,8 @@ inline constexpr CommandText kCmdAppExit = {"アプリケーションの終了(&
                                             "終了"}; // 57665
 inline constexpr CommandText kCmdEditUndo = {"元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻す",
                                              "元に戻す"}; // 57643
-inline constexpr CommandText kCmdEditRedo = {"やり直し(&R)\tCtrl+Y", "直前に元に戻した動作をやり直す",
-                                             "やり直し"}; // 57644
+inline constexpr CommandText kCmdEditRedo = {"やり直し(&R)\tCtrl+Y",
+                                             "直前に元に戻した動作をやり直す", "やり直し"}; // 57644
 inline constexpr CommandText kCmdEditCut = {
     "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに保存", "切り取り"}; // 57635
 inline constexpr CommandText kCmdEditCopy = {
