@@ -8,6 +8,8 @@
 #include "app/MainFrame.h"
 #include "app/RolvetApp.h"
 #include "common/Strings.h"
+#include "document/NativePath.h"
+#include "track/TrackFile.h"
 #include "track/VertexStore.h"
 
 #include <QAction>
@@ -27,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+
+#include <filesystem>
 
 using testutil::ReadAll;
 using testutil::WriteAll;
@@ -342,7 +346,7 @@ private slots:
         prompts.fileAnswers = {missing};
         Trigger(app, cmd::ID_FILE_OPEN);
         QCOMPARE(prompts.fileRequests.last().filters,
-                 QStringList({"Rolvet Files (*.rolvet)", U("すべてのファイル (*.*)")}));
+                 QStringList({"Rolvet Files (*.rolvet)", U("すべてのファイル (*)")}));
         QCOMPARE(prompts.fileRequests.last().caption, U("開く"));
         QCOMPARE(prompts.messages.last(), missing + U(" が見つかりませんでした。"));
         QCOMPARE(doc.Title(), QString("good.rolvet"));
@@ -382,10 +386,10 @@ private slots:
         QVERIFY(app.InitInstance({path}));
         TheVertexStore().Append({9, 9, 9});
         app.Document().SetModifiedFlag(true);
-        // A quoted, relative or linked name of the same file counts as the same file.
+        // A relative or linked name of the same file counts as the same file.
         const QString link = m_dir.filePath("link.rolvet");
         QVERIFY(QFile::link(path, link));
-        QVERIFY(app.Files().OpenDocumentFile(QLatin1Char('"') + link + QLatin1Char('"')));
+        QVERIFY(app.Files().OpenDocumentFile(link));
         QVERIFY(app.Files().OpenDocumentFile(QDir::current().relativeFilePath(path)));
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(TheVertexStore().Count(), 4);
@@ -483,12 +487,71 @@ private slots:
                               Qt::NoModifier);
         QApplication::sendEvent(app.MainFrame(), &enter);
         QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // A move is refused: the source could delete what it thinks we took.
+        QDragEnterEvent move(QPoint(10, 10), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(app.MainFrame(), &move);
+        QVERIFY(!move.isAccepted());
+        // The drop returns to its source before anything is opened.
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
         QApplication::sendEvent(app.MainFrame(), &drop);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QCOMPARE(app.Document().Title(), U("無題"));
+        QTRY_COMPARE(app.Document().Title(), QString("two.rolvet"));
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(';')));
         QCOMPARE(app.Document().Title(), QString("two.rolvet"));
         QCOMPARE(app.Document().DivisionCount(), 2);
         QCOMPARE(app.RecentFiles().Entries(), QStringList({two, one}));
+    }
+
+    // Linux file names: quotes, markup and bytes that are not UTF-8 are part of the name.
+    void namesAreTakenAsTheyAre() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString q = Track("q", 3), quoted = Track("q\"x\".rolvet", 5);
+        const QString spoken = Track("say \"hi\" t.rolvet", 6);
+        QVERIFY(app.InitInstance({quoted}));
+        QCOMPARE(app.Document().DivisionCount(), 5);
+        QVERIFY(app.Files().OpenDocumentFile(spoken));
+        QCOMPARE(app.Document().Title(), QString("say \"hi\" t.rolvet"));
+        prompts.fileAnswers = {q};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(app.Document().DivisionCount(), 3);
+        // Quotes around a command-line name that is no file are still taken off.
+        CRolvetApp second;
+        QVERIFY(second.InitInstance({QLatin1Char('"') + spoken + QLatin1Char('"')}));
+        QCOMPARE(second.Document().DivisionCount(), 6);
+
+        // A message shows a name with markup as plain text.
+        const QString bold = m_dir.filePath("<b>bold</b>.rolvet");
+        QVERIFY(!app.Files().OpenDocumentFile(bold));
+        QCOMPARE(prompts.messages.last(), bold + U(" が見つかりませんでした。"));
+
+        // Shift-JIS "コース": opened from the command line, saved, listed in the recent files and
+        // opened again from there, and picked in a dialog that decoded it with loss.
+        const std::string sjis = PathToNative(m_dir.path()) + "/\x83\x52\x81\x5b\x83\x58.rolvet";
+        QVERIFY(!rolvet::SaveTrackFile(sjis, 9, 100, {}));
+        const QString name = PathFromNative(sjis);
+        QVERIFY(app.Files().OpenDocumentFile(name));
+        QCOMPARE(app.Document().DivisionCount(), 9);
+        QVERIFY(!app.Document().Title().contains(QChar(0xDC83)));
+        app.Document().SetDivisionCount(10);
+        QVERIFY(app.Files().OnFileSave());
+        rolvet::TrackData back;
+        QVERIFY(!rolvet::LoadTrackFile(sjis, back));
+        QCOMPARE(back.divisionCount, 10);
+        QVERIFY(app.Files().OpenDocumentFile(q));
+        {
+            CRolvetApp third; // the recent list as stored and loaded again
+            QVERIFY(third.InitInstance({}));
+            QCOMPARE(third.RecentFiles().Entries().value(1), name);
+            QVERIFY(third.Files().OpenDocumentFile(third.RecentFiles().Entries().value(1), true));
+            QCOMPARE(third.Document().DivisionCount(), 10);
+        }
+        prompts.fileAnswers = {QString::fromUtf8(sjis.data(), qsizetype(sjis.size()))};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(app.Document().DivisionCount(), 10);
+        std::filesystem::remove(sjis);
     }
 
     void startUpWithAnUnreadableTrackEnds() {

@@ -254,6 +254,20 @@ private slots:
         QCOMPARE(QString::fromUtf8(r.err), Tr(rolvet::str::kNotFinite) + QLatin1Char('\n'));
         QCOMPARE(Entries(dir.path()), QStringList({"inf.rolvet"}));
         QCOMPARE(RunCli({QStringLiteral("--export"), track, dir.filePath("x.gltf")}).exitCode, 2);
+
+        // A road whose GLB would pass 4 GiB is refused before anything is computed or written.
+        rolvet::RoadExportRequest huge;
+        huge.points = TheVertexStore().All();
+        huge.divisions = 20'000'000;
+        huge.halfWidth = 50.0f;
+        for (const char* name : {"huge.glb", "huge.obj"}) {
+            huge.format = rolvet::RoadFormatOf(name).value();
+            huge.modelPath = dir.filePath(QString::fromLatin1(name)).toStdString();
+            const rolvet::RoadExportResult refused = rolvet::ExportRoad(huge);
+            QCOMPARE(refused.status, rolvet::RoadExportStatus::TooLarge);
+            QCOMPARE(refused.message, std::string(rolvet::str::kTooManyVertices));
+        }
+        QCOMPARE(Entries(dir.path()), QStringList({"inf.rolvet"}));
     }
 
     // Write failures: the model is reported with its path, an image with the copy text, and a

@@ -15,7 +15,8 @@ inline constexpr const char* kUntitled = "無題"; // 61443
 inline constexpr const char* kFilterName = "Rolvet Files (*.rolvet)";
 inline constexpr const char* kFilterExtension = ".rolvet";
 inline constexpr const char* kFileTypeId = "Rolvet.Document";
-inline constexpr const char* kAllFilesFilter = "すべてのファイル (*.*)";
+inline constexpr const char* kAllFilesFilter =
+    "すべてのファイル (*)"; // "*.*" would hide names without a dot
 inline constexpr const char* kOpenCaption = "開く";
 inline constexpr const char* kSaveAsCaption = "名前を付けて保存";
 inline constexpr const char* kReady = "レディ";         // 57345
@@ -37,6 +38,8 @@ inline constexpr const char* kSaveChanges = "%1 への変更を保存します�
 inline constexpr const char* kBadFormat = "予期しないファイル形式です。";
 inline constexpr const char* kOpenFailed = "ドキュメントを開くことに失敗しました。";
 inline constexpr const char* kSaveFailed = "ドキュメントの保存に失敗しました。";
+inline constexpr const char* kRestoreQuestion =
+    "保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?";
 
 // File-error messages by cause (%1 = full path).
 inline constexpr const char* kFileErrorGeneric = "%1 へのアクセス中に不明なエラーが発生しました。";

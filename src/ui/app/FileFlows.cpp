@@ -2,6 +2,7 @@
 
 #include "app/RecentFileList.h"
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/WaitCursor.h"
@@ -11,6 +12,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QWidget>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,11 +29,17 @@ QStringList TrackFilters() {
     return {Utf8(rolvet::str::kFilterName), Utf8(rolvet::str::kAllFilesFilter)};
 }
 
-bool IsReadOnly(const QFileInfo& info) {
-    // The permission bits, not access(): root may write anything, yet a read-only track stays so.
-    const auto writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return (info.permissions() & writeBits) == 0;
+// Whether path names a file, and whether that file is read-only by its permission bits (not
+// access(): root may write anything, yet a read-only track stays so).
+bool Exists(const QString& path, bool* readOnly = nullptr) {
+    struct stat st {};
+    if (::stat(PathToNative(path).c_str(), &st) != 0) {
+        return false;
+    }
+    if (readOnly != nullptr) {
+        *readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    }
+    return true;
 }
 
 } // namespace
@@ -34,14 +47,18 @@ bool IsReadOnly(const QFileInfo& info) {
 CFileFlows::CFileFlows(CRolvetDoc& doc, CRecentFileList& recent) : m_doc(doc), m_recent(recent) {}
 
 bool CFileFlows::Start(const QString& fileName) {
-    if (fileName.isEmpty()) {
+    // A name on the command line may come wrapped in quotes by a launcher that quotes twice;
+    // those are dropped, but only when the name as given is not a file: a double quote is an
+    // ordinary character of a Linux file name.
+    const QString name = fileName.isEmpty() || Exists(fileName) ? fileName : CleanQuotes(fileName);
+    if (name.isEmpty()) {
         m_doc.ResetToUntitled();
         return true;
     }
-    return OpenDocumentFile(fileName);
+    return OpenDocumentFile(name);
 }
 
-QString CFileFlows::NormalizePath(const QString& path) {
+QString CFileFlows::CleanQuotes(const QString& path) {
     QString p = path;
     if (p.startsWith(QLatin1Char('"'))) {
         p.remove(0, 1);
@@ -49,9 +66,24 @@ QString CFileFlows::NormalizePath(const QString& path) {
     if (const qsizetype quote = p.lastIndexOf(QLatin1Char('"')); quote >= 0) {
         p.truncate(quote);
     }
-    const QFileInfo info(p);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    return p;
+}
+
+QString CFileFlows::NormalizePath(const QString& path) {
+    // Worked on the name's bytes, so names that are not UTF-8 keep them.
+    std::filesystem::path native(PathToNative(path));
+    std::error_code ec;
+    native = std::filesystem::absolute(native, ec);
+    if (char* real = ::realpath(native.c_str(), nullptr)) {
+        const QString resolved = PathFromNative(real);
+        std::free(real);
+        return resolved;
+    }
+    std::string cleaned = native.lexically_normal().string();
+    if (cleaned.size() > 1 && cleaned.back() == '/') {
+        cleaned.pop_back();
+    }
+    return PathFromNative(cleaned);
 }
 
 void CFileFlows::AddToRecentFiles(const QString& path) {
@@ -60,11 +92,12 @@ void CFileFlows::AddToRecentFiles(const QString& path) {
 }
 
 bool CFileFlows::SaveModified() {
-    if (!m_doc.IsModified()) {
+    if (!m_doc.IsModified() || m_ending) {
         return true;
     }
-    const QString name =
-        m_doc.PathName().isEmpty() ? m_doc.Title() : QFileInfo(m_doc.PathName()).fileName();
+    const QString name = m_doc.PathName().isEmpty()
+                             ? m_doc.Title()
+                             : DisplayPath(QFileInfo(m_doc.PathName()).fileName());
     const QString question = Utf8(rolvet::str::kSaveChanges).arg(name);
     switch (Prompts().AskYesNoCancel(m_window, question)) {
     case QMessageBox::Yes:
@@ -87,7 +120,8 @@ void CFileFlows::OnFileOpen() {
     FileDialogRequest request;
     request.caption = Utf8(rolvet::str::kOpenCaption);
     request.filters = TrackFilters();
-    const QString path = Prompts().AskFileName(m_window, request);
+    // File dialogs decode names that are not UTF-8 with loss; find the file they stand for.
+    const QString path = ResolveLossyPath(Prompts().AskFileName(m_window, request));
     if (!path.isEmpty()) {
         OpenDocumentFile(path);
     }
@@ -134,8 +168,8 @@ void CFileFlows::OpenDroppedFiles(const QStringList& paths) {
 
 bool CFileFlows::OnFileSave() {
     const QString& path = m_doc.PathName();
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || IsReadOnly(info)) {
+    bool readOnly = false;
+    if (path.isEmpty() || !Exists(path, &readOnly) || readOnly) {
         return OnFileSaveAs();
     }
     return DoSave(path);
@@ -157,11 +191,12 @@ bool CFileFlows::OnFileSaveAs() {
     request.filters = TrackFilters();
     request.defaultSuffix = QStringLiteral("rolvet");
     request.proposedPath = proposed;
-    const QString chosen = Prompts().AskFileName(m_window, request);
+    const QString chosen = ResolveLossyPath(Prompts().AskFileName(m_window, request));
     if (chosen.isEmpty()) {
         return false;
     }
-    return DoSave(QFileInfo(chosen).absoluteFilePath());
+    return DoSave(QFileInfo(chosen).isAbsolute() ? chosen
+                                                 : QDir::current().absoluteFilePath(chosen));
 }
 
 bool CFileFlows::DoSave(const QString& path) {

@@ -37,9 +37,15 @@ public:
     bool OnFileSaveAs();
     // Asks whether to save a modified track; false when the action that asked must stop.
     bool SaveModified();
+    // While the editor is being ended, nothing is asked: the track lives on in its recovery copy.
+    void SetEnding(bool ending) { m_ending = ending; }
 
-    // The path as the open flow uses it: quotes stripped, absolute, symbolic links resolved.
+    // The path as the open flow uses it: absolute, symbolic links resolved. Every character,
+    // quotes included, is part of the name.
     static QString NormalizePath(const QString& path);
+    // A command-line name without one leading double quote and without everything from the
+    // last double quote on.
+    static QString CleanQuotes(const QString& path);
 
 private:
     bool DoSave(const QString& path);
@@ -48,4 +54,5 @@ private:
     CRolvetDoc& m_doc;
     CRecentFileList& m_recent;
     QWidget* m_window = nullptr;
+    bool m_ending = false;
 };

@@ -4,6 +4,7 @@
 #include "app/Icons.h"
 #include "app/RecentFileList.h"
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "document/RolvetDoc.h"
 #include "view/RolvetView.h"
 
@@ -189,7 +190,7 @@ void CMainFrame::RebuildRecentFileMenu() {
     m_recentPlaceholder->setVisible(entries.isEmpty());
     for (int i = 0; i < entries.size(); ++i) {
         const QString path = entries.at(i);
-        QString shown = QDir::toNativeSeparators(path);
+        QString shown = DisplayPath(path);
         shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
         auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), m_fileMenu);
         action->setObjectName(QStringLiteral("ID_FILE_MRU_FILE%1").arg(i + 1));
@@ -219,20 +220,42 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
 }
 
+namespace {
+
+// The local files of a drop, by their bytes (a URL carries names that are not UTF-8 intact).
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            const QByteArray native =
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+            paths.append(PathFromNative(
+                std::string_view(native.constData(), static_cast<std::size_t>(native.size()))));
+        }
+    }
+    return paths;
+}
+
+} // namespace
+
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
+    // Files are only ever copied from the drag source: a move would let it delete them.
+    if (event->mimeData()->hasUrls() && (event->possibleActions() & Qt::CopyAction)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
     }
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            paths.append(url.toLocalFile());
-        }
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return;
     }
-    event->acceptProposedAction();
+    const QStringList paths = DroppedFiles(event->mimeData());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     activateWindow();
-    m_files.OpenDroppedFiles(paths);
+    // The drag source waits until the drop returns: open the files (which may ask questions)
+    // only afterwards.
+    QTimer::singleShot(0, this, [this, paths] { m_files.OpenDroppedFiles(paths); });
 }

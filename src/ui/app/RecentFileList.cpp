@@ -1,6 +1,7 @@
 #include "app/RecentFileList.h"
 
 #include "common/Strings.h"
+#include "document/NativePath.h"
 
 #include <QSettings>
 
@@ -12,6 +13,28 @@ QSettings OpenSettings() {
 }
 
 constexpr const char* kGroup = "Recent File List";
+constexpr QLatin1StringView kUrlPrefix("file://");
+
+// Settings hold text: a name that is not UTF-8 is kept as a file URL of its bytes.
+QString ToSetting(const QString& path) {
+    if (DisplayPath(path) == path) {
+        return path;
+    }
+    const std::string native = PathToNative(path);
+    return kUrlPrefix +
+           QString::fromLatin1(QByteArray(native.data(), static_cast<qsizetype>(native.size()))
+                                   .toPercentEncoding("/"));
+}
+
+QString FromSetting(const QString& value) {
+    if (!value.startsWith(kUrlPrefix)) {
+        return value;
+    }
+    const QByteArray native =
+        QByteArray::fromPercentEncoding(value.mid(kUrlPrefix.size()).toLatin1());
+    return PathFromNative(
+        std::string_view(native.constData(), static_cast<std::size_t>(native.size())));
+}
 
 } // namespace
 
@@ -20,7 +43,8 @@ void CRecentFileList::Load() {
     settings.beginGroup(kGroup);
     m_entries.clear();
     for (int i = 1; i <= kSize; ++i) {
-        const QString path = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        const QString path =
+            FromSetting(settings.value(QStringLiteral("File%1").arg(i)).toString());
         if (!path.isEmpty() && !m_entries.contains(path)) {
             m_entries.append(path);
         }
@@ -34,7 +58,7 @@ void CRecentFileList::Save() const {
     for (int i = 1; i <= kSize; ++i) {
         const QString key = QStringLiteral("File%1").arg(i);
         if (i <= m_entries.size()) {
-            settings.setValue(key, m_entries.at(i - 1));
+            settings.setValue(key, ToSetting(m_entries.at(i - 1)));
         } else {
             settings.remove(key);
         }

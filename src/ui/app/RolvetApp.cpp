@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QSessionManager>
 #include <QTimer>
 #include <QTranslator>
 
@@ -100,6 +101,9 @@ int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
     if (!app.InitInstance(arguments)) {
         return app.ExitCode();
     }
+    app.Recovery().CatchTerminationSignals();
+    QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &app,
+                     [&app](QSessionManager&) { app.OnTermination(); });
     CFirstPaintProbe probe;
     if (qEnvironmentVariableIntValue("ROLVET_EXIT_AFTER_FIRST_PAINT") != 0) {
         app.MainFrame()->centralWidget()->installEventFilter(&probe);
@@ -133,6 +137,17 @@ bool CRolvetApp::InitInstance(const QStringList& arguments) {
         m_exitCode = 1;
         return false;
     }
+    connect(&m_recovery, &CRecovery::terminationRequested, this, [this] {
+        OnTermination();
+        QCoreApplication::exit(0);
+    });
+    CRecovery::OfferRestore(m_doc, m_frame.get());
     m_frame->show();
     return true;
+}
+
+void CRolvetApp::OnTermination() {
+    m_recovery.WriteNow();
+    m_recovery.KeepCopy();
+    m_files.SetEnding(true);
 }

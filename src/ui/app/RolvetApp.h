@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "app/FileFlows.h"
 #include "app/RecentFileList.h"
+#include "app/Recovery.h"
 #include "document/RolvetDoc.h"
 
 #include <QObject>
@@ -42,11 +43,16 @@ public:
     CFileFlows& Files() { return m_files; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
     const CRecentFileList& RecentFiles() const { return m_recent; }
+    CRecovery& Recovery() { return m_recovery; }
+    // The editor is being ended (signal or desktop logout): the recovery copy is written and
+    // kept, and the window closes without asking.
+    void OnTermination();
 
 private:
     CRolvetDoc m_doc;
     CRecentFileList m_recent;
     CFileFlows m_files{m_doc, m_recent};
+    CRecovery m_recovery{m_doc};
     std::unique_ptr<CMainFrame> m_frame;
     int m_exitCode = 0;
 };

@@ -12,16 +12,19 @@ public:
     void ShowMessage(QWidget* parent, const QString& text) override {
         QMessageBox box(QMessageBox::Warning, QString::fromUtf8(rolvet::str::kAppTitle), text,
                         QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText); // file names are shown as they are, never as markup
         box.exec();
     }
     void ShowInformation(QWidget* parent, const QString& text) override {
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(rolvet::str::kAppTitle), text,
                         QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText); // file names are shown as they are, never as markup
         box.exec();
     }
     QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& text) override {
         QMessageBox box(QMessageBox::Warning, QString::fromUtf8(rolvet::str::kAppTitle), text,
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+        box.setTextFormat(Qt::PlainText);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
         const int result = box.exec();

@@ -1,6 +1,7 @@
 #include "document/RolvetDoc.h"
 
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "track/VertexStore.h"
 
 #include <QFileInfo>
@@ -37,7 +38,7 @@ void CRolvetDoc::SetTitle(const QString& title) {
 
 void CRolvetDoc::SetPathName(const QString& path) {
     m_strPathName = path;
-    SetTitle(QFileInfo(path).fileName());
+    SetTitle(DisplayPath(QFileInfo(path).fileName()));
 }
 
 bool CRolvetDoc::OnNewDocument() {
@@ -58,7 +59,7 @@ void CRolvetDoc::ResetToUntitled() {
 
 rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     rolvet::TrackData track;
-    rolvet::TrackError error = rolvet::LoadTrackFile(path.toStdString(), track);
+    rolvet::TrackError error = rolvet::LoadTrackFile(PathToNative(path), track);
     if (error) {
         if (!rolvet::OpenFailureKeepsTrack(error)) {
             ResetToUntitled();
@@ -77,7 +78,7 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
     emit pendingEditsNeeded(false);
-    rolvet::TrackError error = rolvet::SaveTrackFile(path.toStdString(), m_nDivisionCount,
+    rolvet::TrackError error = rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount,
                                                      m_nRoadWidth, TheVertexStore().All());
     if (!error) {
         m_history.setClean();

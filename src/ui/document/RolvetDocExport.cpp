@@ -1,6 +1,7 @@
 // The document's export command: asks for a model path, writes the road model in the format its
 // extension names (Metasequoia, GLB or OBJ) with its textures.
 #include "common/Strings.h"
+#include "document/NativePath.h"
 #include "document/Prompts.h"
 #include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
@@ -37,11 +38,12 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
         return;
     }
 
-    const QString path = Prompts().AskFileName(parent, request);
+    // File dialogs decode names that are not UTF-8 with loss; find the folder they stand for.
+    const QString path = ResolveLossyPath(Prompts().AskFileName(parent, request));
     if (path.isEmpty()) {
         return;
     }
-    const std::string modelPath = path.toStdString();
+    const std::string modelPath = PathToNative(path);
     const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
     if (!format) {
         return; // another extension is refused without a word

@@ -1,0 +1,273 @@
+#include "app/Recovery.h"
+
+#include "common/AtomicFile.h"
+#include "common/Strings.h"
+#include "document/NativePath.h"
+#include "document/Prompts.h"
+#include "document/RolvetDoc.h"
+#include "track/VertexStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <bit>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kMagic[] = "RolvetRecovery1\n";
+constexpr std::size_t kMagicSize = sizeof kMagic - 1;
+constexpr const char* kSuffix = ".rolvet-recovery";
+constexpr int kCheckIntervalMs = 1000; // a change is in the copy within two seconds
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void AppendU32(std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+}
+
+std::uint32_t ReadU32(const char* p) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) {
+        v = (v << 8) | static_cast<unsigned char>(p[i]);
+    }
+    return v;
+}
+
+// The process that wrote a copy, from its name "<pid>-<random>.rolvet-recovery".
+long OwnerOf(const QString& file) {
+    const QString name = QFileInfo(file).fileName();
+    bool ok = false;
+    const long pid = name.section(QLatin1Char('-'), 0, 0).toLong(&ok);
+    return ok ? pid : 0;
+}
+
+} // namespace
+
+CRecovery::CRecovery(CRolvetDoc& doc, QObject* parent) : QObject(parent), m_doc(doc) {
+    std::random_device random;
+    m_path = Folder() + QStringLiteral("/%1-%2%3")
+                            .arg(::getpid())
+                            .arg(random(), 8, 16, QLatin1Char('0'))
+                            .arg(QLatin1String(kSuffix));
+    m_timer.setInterval(kCheckIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &CRecovery::Check);
+    m_timer.start();
+}
+
+CRecovery::~CRecovery() {
+    if (!m_keep) {
+        Remove();
+    }
+    if (m_signals != nullptr) {
+        for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
+            std::signal(s, SIG_DFL);
+        }
+    }
+}
+
+QString CRecovery::Folder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state)) {
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return state + QStringLiteral("/rolvet/recovery");
+}
+
+std::uint64_t CRecovery::Fingerprint() const {
+    // FNV-1a over 8-byte words: cheap enough to run every second over millions of vertices.
+    std::uint64_t h = 1469598103934665603ULL;
+    auto mix = [&h](std::uint64_t word) { h = (h ^ word) * 1099511628211ULL; };
+    mix(static_cast<std::uint32_t>(m_doc.DivisionCount()));
+    mix(static_cast<std::uint32_t>(m_doc.RoadWidth()));
+    mix(qHash(m_doc.PathName()) ^ (std::uint64_t{qHash(m_doc.Title())} << 1));
+    const auto all = TheVertexStore().All();
+    mix(all.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(all.data());
+    const std::size_t size = all.size_bytes();
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        mix(word);
+    }
+    for (; i < size; ++i) {
+        mix(bytes[i]);
+    }
+    return h == 0 ? 1 : h;
+}
+
+void CRecovery::Check() {
+    if (!m_doc.IsModified()) {
+        Remove();
+    } else if (Fingerprint() != m_written) {
+        WriteNow();
+    }
+}
+
+void CRecovery::WriteNow() {
+    if (!m_doc.IsModified()) {
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(PathToNative(Folder()), ec);
+    const std::string path = PathToNative(m_doc.PathName());
+    const QByteArray title = m_doc.Title().toUtf8();
+    std::string header(kMagic, kMagicSize);
+    AppendU32(header, static_cast<std::uint32_t>(path.size()));
+    header += path;
+    AppendU32(header, static_cast<std::uint32_t>(title.size()));
+    header.append(title.constData(), static_cast<std::size_t>(title.size()));
+
+    const auto all = TheVertexStore().All();
+    const std::vector<std::byte> trackHeader =
+        rolvet::SerializeTrack(m_doc.DivisionCount(), m_doc.RoadWidth(), {});
+    rolvet::CAtomicFile file(PathToNative(m_path));
+    rolvet::FileStatus status = file.Open();
+    if (status.ok) {
+        status = file.Write(header);
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        // The track file's own bytes: header with the count, then the vertices as they are.
+        std::string counted(reinterpret_cast<const char*>(trackHeader.data()), 8);
+        AppendU32(counted, static_cast<std::uint32_t>(all.size()));
+        if (status.ok) {
+            status = file.Write(counted);
+        }
+        if (status.ok) {
+            status = file.Write(all.data(), all.size_bytes());
+        }
+    } else {
+        const std::vector<std::byte> bytes =
+            rolvet::SerializeTrack(m_doc.DivisionCount(), m_doc.RoadWidth(), all);
+        if (status.ok) {
+            status = file.Write(bytes.data(), bytes.size());
+        }
+    }
+    if (status.ok && file.Commit().ok) {
+        m_written = Fingerprint();
+    }
+}
+
+void CRecovery::Remove() {
+    if (m_written != 0 || QFileInfo::exists(m_path)) {
+        ::unlink(PathToNative(m_path).c_str());
+    }
+    m_written = 0;
+}
+
+QStringList CRecovery::OrphanCopies() {
+    QDir folder(Folder());
+    QStringList orphans;
+    const QFileInfoList entries = folder.entryInfoList(
+        {QStringLiteral("*") + QLatin1String(kSuffix)}, QDir::Files, QDir::Time);
+    for (const QFileInfo& entry : entries) {
+        const long pid = OwnerOf(entry.filePath());
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            orphans.append(entry.filePath());
+        }
+    }
+    return orphans;
+}
+
+std::optional<CRecovery::Copy> CRecovery::ReadCopy(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = in.readAll();
+    qsizetype at = static_cast<qsizetype>(kMagicSize);
+    if (bytes.size() < at || std::memcmp(bytes.constData(), kMagic, kMagicSize) != 0) {
+        return std::nullopt;
+    }
+    auto field = [&](QByteArray& out) {
+        if (bytes.size() - at < 4) {
+            return false;
+        }
+        const std::uint32_t size = ReadU32(bytes.constData() + at);
+        at += 4;
+        if (static_cast<std::uint64_t>(bytes.size() - at) < size) {
+            return false;
+        }
+        out = bytes.mid(at, static_cast<qsizetype>(size));
+        at += static_cast<qsizetype>(size);
+        return true;
+    };
+    QByteArray path, title;
+    Copy copy;
+    if (!field(path) || !field(title) || bytes.size() - at < 12 ||
+        rolvet::ParseTrack({reinterpret_cast<const std::byte*>(bytes.constData() + at),
+                            static_cast<std::size_t>(bytes.size() - at)},
+                           copy.track)) {
+        return std::nullopt;
+    }
+    copy.file = file;
+    copy.path =
+        PathFromNative(std::string_view(path.constData(), static_cast<std::size_t>(path.size())));
+    copy.title = QString::fromUtf8(title);
+    return copy;
+}
+
+void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
+    for (const QString& file : OrphanCopies()) {
+        const std::optional<Copy> copy = ReadCopy(file);
+        if (!copy) {
+            QFile::remove(file); // damaged: nothing can be restored from it
+            continue;
+        }
+        const QString question = QString::fromUtf8(rolvet::str::kRestoreQuestion).arg(copy->title);
+        const QMessageBox::StandardButton answer = Prompts().AskYesNoCancel(window, question);
+        if (answer == QMessageBox::No) {
+            QFile::remove(file);
+        } else if (answer == QMessageBox::Yes) {
+            doc.SetTitle(copy->title);
+            doc.OnNewDocument();
+            doc.SetDivisionCount(copy->track.divisionCount);
+            doc.SetRoadWidth(copy->track.roadWidth);
+            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices));
+            if (!copy->path.isEmpty()) {
+                doc.SetPathName(copy->path);
+            }
+            doc.SetModifiedFlag(true);
+            doc.UpdateAllViews();
+            QFile::remove(file); // this editor's own copy takes over
+            return;
+        } else {
+            return; // asked again at the next start
+        }
+    }
+}
+
+void CRecovery::CatchTerminationSignals() {
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    m_signals = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_signals, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(g_signalPipe[0], &byte, 1) > 0) {
+        }
+        emit terminationRequested();
+    });
+    struct sigaction action {};
+    action.sa_handler = &OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
+        ::sigaction(s, &action, nullptr);
+    }
+}
