@@ -21,6 +21,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -611,6 +613,68 @@ private slots:
         QVERIFY(box.button(QMessageBox::Yes)->text().contains(U("はい")));
         QVERIFY(box.button(QMessageBox::No)->text().contains(U("いいえ")));
         QVERIFY(box.button(QMessageBox::Cancel)->text().contains(U("キャンセル")));
+    }
+
+    // Watched with strace: the exported model is written into a temporary in the model's own
+    // folder, and that file is synced before it takes the model's name (by link or rename).
+    void writesSyncATemporaryBesideTheTarget() {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out");
+        QVERIFY(QDir().mkpath(out));
+        const QString track =
+            Track("traced.rolvet", 2, {{0, 0, 0}, {100, 0, 0}, {100, 0, 100}, {0, 0, 100}});
+        const QString model = out + "/road.mqo", log = dir.filePath("trace");
+        QProcess strace;
+        strace.start("strace", {"-f", "-qq", "-s", "4096", "-o", log, "-e",
+                                "trace=openat,fsync,fdatasync,linkat,rename,renameat,renameat2",
+                                ROLVET_EXECUTABLE, "--export", track, model});
+        if (!strace.waitForFinished(60000) || strace.exitCode() != 0 || !QFile::exists(model)) {
+            QSKIP(qPrintable("strace cannot trace here: " + strace.readAllStandardError()));
+        }
+        const QRegularExpression call(R"(^(?:\d+ +)?(\w+)\((.*)\) += (-?\d+))");
+        const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+        QHash<int, QString> dataFds; // fds of files created in the model's folder
+        QSet<int> synced;
+        QHash<QString, int> linkedNames;
+        int named = 0;
+        for (const QString& line : QString::fromUtf8(ReadAll(log)).split('\n')) {
+            const auto m = call.match(line);
+            if (!m.hasMatch()) {
+                continue;
+            }
+            const QString fn = m.captured(1), args = m.captured(2);
+            const int result = m.captured(3).toInt();
+            QStringList paths;
+            for (auto it = quoted.globalMatch(args); it.hasNext();) {
+                paths << it.next().captured(1);
+            }
+            const int firstInt = args.section(',', 0, 0).toInt();
+            if (fn == "openat" && result >= 0 && !paths.isEmpty() &&
+                (args.contains("O_TMPFILE") || args.contains("O_CREAT")) &&
+                (paths[0] == out || QFileInfo(paths[0]).path() == out)) {
+                dataFds.insert(result, paths[0]);
+            } else if ((fn == "fsync" || fn == "fdatasync") && dataFds.contains(firstInt)) {
+                synced.insert(firstInt);
+            } else if (fn == "linkat" && result == 0 && !paths.isEmpty()) {
+                const int fd =
+                    paths[0].startsWith("/proc/self/fd/") ? paths[0].mid(14).toInt() : firstInt;
+                linkedNames.insert(paths.last(), fd);
+            } else if (fn.startsWith("rename") && result == 0 && paths.size() == 2) {
+                QCOMPARE(QFileInfo(paths[0]).path(), out);
+                int fd = linkedNames.value(paths[0], -1);
+                for (auto it = dataFds.cbegin(); fd < 0 && it != dataFds.cend(); ++it) {
+                    fd = it.value() == paths[0] ? it.key() : -1;
+                }
+                linkedNames.insert(paths[1], fd);
+            }
+            if (linkedNames.contains(model) && named == 0) {
+                named = 1;
+                const int fd = linkedNames.value(model);
+                QVERIFY2(dataFds.contains(fd), qPrintable(line));
+                QVERIFY2(synced.contains(fd), qPrintable("not synced before: " + line));
+            }
+        }
+        QCOMPARE(named, 1);
     }
 
     void registrationSwitchesNeedNoDisplay() {

@@ -10,12 +10,12 @@ class QDialog;
 class QWidget;
 
 struct FileDialogRequest {
-    bool save = false;      // a save dialog (asks before replacing) instead of an open dialog
-    QString caption;        // window caption; empty for the platform's default
-    QStringList filters;    // "Name (*.ext)" entries, the first one selected
-    QString defaultSuffix;  // added to a name typed without extension
+    bool save = false;          // a save dialog (asks before replacing) instead of an open dialog
+    QString caption;            // window caption; empty for the platform's default
+    QStringList filters;        // "Name (*.ext)" entries, the first one selected
+    QString defaultSuffix;      // added to a name typed without extension
     QStringList filterSuffixes; // when set, one per filter: the suffix added while it is selected
-    QString proposedPath;   // file name or path shown first
+    QString proposedPath;       // file name or path shown first
 };
 
 class CPrompts {

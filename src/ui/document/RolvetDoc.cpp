@@ -15,6 +15,12 @@ CRolvetDoc::CRolvetDoc(QObject* parent)
     connect(&m_history, &QUndoStack::canRedoChanged, this, &CRolvetDoc::historyChanged);
 }
 
+CRolvetDoc::~CRolvetDoc() {
+    // The history empties itself as it goes and signals that; nobody should hear it from a
+    // document that is being destroyed.
+    m_history.disconnect(this);
+}
+
 void CRolvetDoc::SetSelectedIndex(int index) {
     if (m_nSelectedIndex != index) {
         m_nSelectedIndex = index;

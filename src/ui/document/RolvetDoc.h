@@ -16,6 +16,7 @@ class CRolvetDoc : public QObject {
 
 public:
     explicit CRolvetDoc(QObject* parent = nullptr);
+    ~CRolvetDoc() override;
 
     int DivisionCount() const { return m_nDivisionCount; }
     void SetDivisionCount(int count) { m_nDivisionCount = count; }
