@@ -105,8 +105,10 @@ inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
 inline constexpr const char* kPreviewTitle = "3Dプレビュー - %1";
 inline constexpr const char* kPreviewNoOpenGL =
     "OpenGL を開始できないため、3Dプレビューを表示できません。編集はこのまま続けられます。";
-inline constexpr const char* kPreviewNoRoad = "頂点が4つ以上、分割数が1以上になると道路を表示します。";
-inline constexpr const char* kTrackTooLarge = "頂点数と分割数が大きすぎるため道路を計測できません。";
+inline constexpr const char* kPreviewNoRoad =
+    "頂点が4つ以上、分割数が1以上になると道路を表示します。";
+inline constexpr const char* kTrackTooLarge =
+    "頂点数と分割数が大きすぎるため道路を計測できません。";
 inline constexpr const char* kReadoutLength = "周長 %1";
 inline constexpr const char* kReadoutMinRadius = "最小半径 %1 (頂点%2-%3間)";
 inline constexpr const char* kReadoutNoRadius = "最小半径 なし";
