@@ -160,6 +160,11 @@ CPreviewView::CPreviewView(QWidget* parent) : QOpenGLWidget(parent) {
 }
 
 CPreviewView::~CPreviewView() {
+    // The base class destroys the context after this object's own part is gone: stop its
+    // aboutToBeDestroyed signal from calling back into it, and release the GL objects now.
+    if (context() != nullptr) {
+        disconnect(context(), nullptr, this, nullptr);
+    }
     ReleaseGL();
 }
 
