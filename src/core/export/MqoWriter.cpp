@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "export/RoadRibbon.h"
+#include "export/TextBuffer.h"
 
 #include <bit>
 #include <charconv>
@@ -52,8 +53,6 @@ constexpr std::string_view kMinusEdgeUV = ") M(0) UV(0 0 0 0.24 1 0.24 1 0)\r\n"
 
 // Room a single line can need: three numbers of at most kMaxFixedLength characters, or four
 // 10-digit indices with the UV text.
-constexpr std::size_t kMaxLineLength = 256;
-constexpr std::size_t kBlockSize = 1 << 16;
 // Progress is reported (and cancellation checked) once per this many samples.
 constexpr std::uint64_t kProgressInterval = 4096;
 
@@ -105,48 +104,6 @@ char* WriteText(char* out, std::string_view text) {
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
-
-// Collects text in one fixed block and hands full blocks to the sink.
-class CTextBuffer {
-public:
-    explicit CTextBuffer(CByteSink& sink) : m_sink(sink), m_block(kBlockSize) {}
-
-    // Where up to kMaxLineLength characters may be written; finish with Commit.
-    char* Reserve() {
-        if (m_used + kMaxLineLength > m_block.size()) {
-            Flush();
-        }
-        return m_block.data() + m_used;
-    }
-    void Commit(const char* end) { m_used = static_cast<std::size_t>(end - m_block.data()); }
-
-    void Append(std::string_view text) {
-        while (!text.empty()) {
-            if (m_used == m_block.size()) {
-                Flush();
-            }
-            const std::size_t n = std::min(text.size(), m_block.size() - m_used);
-            std::memcpy(m_block.data() + m_used, text.data(), n);
-            m_used += n;
-            text.remove_prefix(n);
-        }
-    }
-
-    bool Flush() {
-        if (m_ok && m_used > 0) {
-            m_ok = m_sink.Write(m_block.data(), m_used);
-        }
-        m_used = 0;
-        return m_ok;
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    CByteSink& m_sink;
-    std::vector<char> m_block;
-    std::size_t m_used = 0;
-    bool m_ok = true;
-};
 
 void AppendCountLine(CTextBuffer& out, std::string_view head, std::int64_t count) {
     char* p = out.Reserve();

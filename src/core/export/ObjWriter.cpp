@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "export/MqoWriter.h"
+#include "export/TextBuffer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,48 +12,10 @@ namespace rolvet {
 
 namespace {
 
-constexpr std::size_t kBlockSize = std::size_t{1} << 16;
-constexpr std::size_t kMaxLineLength = 256;
 constexpr std::int64_t kRingsPerPiece = 2048;
 
-// Collects lines in one block and hands full blocks to the sink.
-class CLines {
-public:
-    explicit CLines(CByteSink& sink) : m_sink(sink), m_block(kBlockSize) {}
-
-    char* Reserve() {
-        if (m_used + kMaxLineLength > m_block.size()) {
-            Flush();
-        }
-        return m_block.data() + m_used;
-    }
-    void Commit(char* end) { m_used = static_cast<std::size_t>(end - m_block.data()); }
-    void Append(std::string_view text) {
-        for (std::size_t at = 0; at < text.size(); at += kMaxLineLength) {
-            const std::string_view piece = text.substr(at, kMaxLineLength);
-            char* p = Reserve();
-            piece.copy(p, piece.size());
-            Commit(p + piece.size());
-        }
-    }
-    bool Flush() {
-        if (m_ok && m_used > 0) {
-            m_ok = m_sink.Write(m_block.data(), m_used);
-        }
-        m_used = 0;
-        return m_ok;
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    CByteSink& m_sink;
-    std::vector<char> m_block;
-    std::size_t m_used = 0;
-    bool m_ok = true;
-};
-
 // "head x y z" (or "head u v" with two components).
-void AppendTuple(CLines& out, std::string_view head, const float* values, int count) {
+void AppendTuple(CTextBuffer& out, std::string_view head, const float* values, int count) {
     char* p = out.Reserve();
     p += head.copy(p, head.size());
     for (int c = 0; c < count; ++c) {
@@ -77,7 +40,7 @@ WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_
     // Work units: each section pass over the rings of each part, and the faces of each part.
     const auto total = static_cast<std::uint64_t>(6 * ringCount + 2 * samples);
     std::uint64_t done = 0;
-    CLines out(sink);
+    CTextBuffer out(sink);
     auto report = [&](std::int64_t units) {
         done += static_cast<std::uint64_t>(units);
         if (!out.Ok()) {
