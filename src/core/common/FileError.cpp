@@ -91,7 +91,7 @@ std::string SubstitutePrintfString(const char* format, const std::string& arg) {
 }
 
 std::string FileErrorMessage(FileCause cause, const std::string& path) {
-    return SubstituteArg(FileCauseTemplate(cause), path);
+    return SubstituteArg(Translate(FileCauseTemplate(cause)), path);
 }
 
 } // namespace rolvet

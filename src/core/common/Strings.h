@@ -1,8 +1,54 @@
 // Every text the user sees, in one table keyed like the program's string resources.
 // All texts are UTF-8. Formats use either printf-style %s/%d (C side) or Qt's %1.
+//
+// The Japanese texts are the program's own and its default language. Each text the user reads
+// is marked with QT_TRANSLATE_NOOP("rolvet", ...): Qt's lupdate collects the marked texts, and
+// src/ui/app/translations/rolvet_en.ts holds the English of each, which lrelease compiles into
+// the program. Names, file names, settings keys and whatever goes into a written file stay
+// unmarked and are never translated.
+//
+// Adding a text:
+//   1. add it below, marked:
+//        inline constexpr const char* kNewText = QT_TRANSLATE_NOOP("rolvet", "新しい文");
+//   2. give its English in rolvet_en.ts, in the one <context> there:
+//        <message>
+//            <source>新しい文</source>
+//            <translation>New text</translation>
+//        </message>
+//      (or run `cmake --build build --target update_translations`, which adds every new
+//      source as an unfinished entry, and fill in its <translation>, dropping
+//      type="unfinished"). Keep every %1, %2, %s of the source, and the shortcut after a tab;
+//   3. show it through Tr() (ui/document/Tr.h) in the interface, or rolvet::Translate() in the
+//      core, never by converting the constant directly.
+// tst_translations fails while a marked text has no English or its English lost a placeholder.
+// Texts with the same Japanese share one English.
 #pragma once
 
+#include <string>
+
+// lupdate finds the marker by its name; the core has no Qt, so it is defined here exactly as Qt
+// defines it (the text itself).
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
+namespace rolvet {
+
+// A marked text in the language chosen for this run; the text itself while no language is
+// loaded (Japanese) or the loaded one has no entry for it.
+std::string Translate(const char* text);
+
+// The lookup Translate uses: installed once at start, before any other thread runs, by the
+// interface, which knows the chosen language. nullptr: texts stay as written.
+using TranslateFunction = std::string (*)(const char* text);
+void SetTranslateFunction(TranslateFunction function);
+
+} // namespace rolvet
+
 namespace rolvet::str {
+
+// The context of every marked text in the translation tables.
+inline constexpr const char* kTranslationContext = "rolvet";
 
 // Application identity.
 inline constexpr const char* kAppTitle = "Rolvet";              // 57344
@@ -11,110 +57,143 @@ inline constexpr const char* kProductName = "Welmo Rolvet";
 inline constexpr const char* kVersion = "0.3.0.1";
 inline constexpr const char* kSettingsOrganization = "MFC Rolvet Creator アプリケーション";
 inline constexpr const char* kSettingsApplication = "Rolvet";
-inline constexpr const char* kUntitled = "無題"; // 61443
-inline constexpr const char* kFilterName = "Rolvet Files (*.rolvet)";
+inline constexpr const char* kUntitled = QT_TRANSLATE_NOOP("rolvet", "無題"); // 61443
+inline constexpr const char* kFilterName = QT_TRANSLATE_NOOP("rolvet", "Rolvet Files (*.rolvet)");
 inline constexpr const char* kFilterExtension = ".rolvet";
 inline constexpr const char* kFileTypeId = "Rolvet.Document";
 inline constexpr const char* kAllFilesFilter =
-    "すべてのファイル (*)"; // "*.*" would hide names without a dot
-inline constexpr const char* kOpenCaption = "開く";
-inline constexpr const char* kSaveAsCaption = "名前を付けて保存";
-inline constexpr const char* kReady = "レディ";         // 57345
-inline constexpr const char* kIndicatorCaps = "CAP";    // 59137
-inline constexpr const char* kIndicatorNum = "NUM";     // 59138
-inline constexpr const char* kIndicatorScroll = "SCRL"; // 59139
+    QT_TRANSLATE_NOOP("rolvet", "すべてのファイル (*)"); // "*.*" would hide names without a dot
+inline constexpr const char* kOpenCaption = QT_TRANSLATE_NOOP("rolvet", "開く");
+inline constexpr const char* kSaveAsCaption = QT_TRANSLATE_NOOP("rolvet", "名前を付けて保存");
+inline constexpr const char* kReady = QT_TRANSLATE_NOOP("rolvet", "レディ");         // 57345
+inline constexpr const char* kIndicatorCaps = QT_TRANSLATE_NOOP("rolvet", "CAP");    // 59137
+inline constexpr const char* kIndicatorNum = QT_TRANSLATE_NOOP("rolvet", "NUM");     // 59138
+inline constexpr const char* kIndicatorScroll = QT_TRANSLATE_NOOP("rolvet", "SCRL"); // 59139
 
 // Start-up and application commands.
-inline constexpr const char* kAboutCaption = "バージョン情報 Welmo Rolvet";
-inline constexpr const char* kAboutText = "Welmo Rolvet, Version 0.3";
-inline constexpr const char* kRegistryDeleted = "レジストリを削除しました。";
+inline constexpr const char* kAboutCaption =
+    QT_TRANSLATE_NOOP("rolvet", "バージョン情報 Welmo Rolvet");
+inline constexpr const char* kAboutText = QT_TRANSLATE_NOOP("rolvet", "Welmo Rolvet, Version 0.3");
+inline constexpr const char* kRegistryDeleted =
+    QT_TRANSLATE_NOOP("rolvet", "レジストリを削除しました。");
 inline constexpr const char* kHelpFileName = "Rolvet.chm";
-inline constexpr const char* kNoDisplay =
+inline constexpr const char* kNoDisplay = QT_TRANSLATE_NOOP(
+    "rolvet",
     "rolvet: 画面に接続できないため、エディターを起動できません (DISPLAY または WAYLAND_DISPLAY "
-    "を確認してください)。画面なしでも rolvet --export TRACK.rolvet OUT.mqo で書き出せます。";
+    "を確認してください)。画面なしでも rolvet --export TRACK.rolvet OUT.mqo で書き出せます。");
 
 // Document flows (Qt-style %1 = path or title).
-inline constexpr const char* kSaveChanges = "%1 への変更を保存しますか?"; // 61699
-inline constexpr const char* kBadFormat = "予期しないファイル形式です。";
-inline constexpr const char* kOpenFailed = "ドキュメントを開くことに失敗しました。";
-inline constexpr const char* kSaveFailed = "ドキュメントの保存に失敗しました。";
-inline constexpr const char* kRestoreQuestion =
-    "保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?";
+inline constexpr const char* kSaveChanges =
+    QT_TRANSLATE_NOOP("rolvet", "%1 への変更を保存しますか?"); // 61699
+inline constexpr const char* kBadFormat =
+    QT_TRANSLATE_NOOP("rolvet", "予期しないファイル形式です。");
+inline constexpr const char* kOpenFailed =
+    QT_TRANSLATE_NOOP("rolvet", "ドキュメントを開くことに失敗しました。");
+inline constexpr const char* kSaveFailed =
+    QT_TRANSLATE_NOOP("rolvet", "ドキュメントの保存に失敗しました。");
+inline constexpr const char* kRestoreQuestion = QT_TRANSLATE_NOOP(
+    "rolvet",
+    "保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?");
 
 // File-error messages by cause (%1 = full path).
-inline constexpr const char* kFileErrorGeneric = "%1 へのアクセス中に不明なエラーが発生しました。";
-inline constexpr const char* kFileErrorNotFound = "%1 が見つかりませんでした。";
-inline constexpr const char* kFileErrorBadPath = "%1 に正しくないパスが含まれています。";
+inline constexpr const char* kFileErrorGeneric =
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中に不明なエラーが発生しました。");
+inline constexpr const char* kFileErrorNotFound =
+    QT_TRANSLATE_NOOP("rolvet", "%1 が見つかりませんでした。");
+inline constexpr const char* kFileErrorBadPath =
+    QT_TRANSLATE_NOOP("rolvet", "%1 に正しくないパスが含まれています。");
 inline constexpr const char* kFileErrorTooManyOpen =
-    "開いているファイルが多すぎるため、%1 を開けませんでした。";
-inline constexpr const char* kFileErrorAccessDenied = "%1 へのアクセスは拒否されました。";
+    QT_TRANSLATE_NOOP("rolvet", "開いているファイルが多すぎるため、%1 を開けませんでした。");
+inline constexpr const char* kFileErrorAccessDenied =
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセスは拒否されました。");
 inline constexpr const char* kFileErrorInvalidHandle =
-    "正しくないファイル ハンドルが %1 に関連付けられていました。";
+    QT_TRANSLATE_NOOP("rolvet", "正しくないファイル ハンドルが %1 に関連付けられていました。");
 inline constexpr const char* kFileErrorDirFull =
-    "%1 を作成できませんでした。そのディレクトリはいっぱいです。";
-inline constexpr const char* kFileErrorBadSeek = "%1 のシークに失敗しました。";
+    QT_TRANSLATE_NOOP("rolvet", "%1 を作成できませんでした。そのディレクトリはいっぱいです。");
+inline constexpr const char* kFileErrorBadSeek =
+    QT_TRANSLATE_NOOP("rolvet", "%1 のシークに失敗しました。");
 inline constexpr const char* kFileErrorHardIO =
-    "%1 へのアクセス中にハードウェア I/O エラーが報告されました。";
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中にハードウェア I/O エラーが報告されました。");
 inline constexpr const char* kFileErrorSharingViolation =
-    "%1 へのアクセス中に共有違反が発生しました。";
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中に共有違反が発生しました。");
 inline constexpr const char* kFileErrorLockViolation =
-    "%1 へのアクセス中にロック違反が発生しました。";
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中にロック違反が発生しました。");
 inline constexpr const char* kFileErrorDiskFull =
-    "%1 へのアクセス中にディスクがいっぱいになりました。";
-inline constexpr const char* kFileErrorEndOfFile = "%1 の末尾以降にアクセスしようとしました。";
+    QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中にディスクがいっぱいになりました。");
+inline constexpr const char* kFileErrorEndOfFile =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の末尾以降にアクセスしようとしました。");
 
 // Road export (printf-style %s = path).
-inline constexpr const char* kNeedFourVertices = "頂点は4つ以上作ってください。";
-inline constexpr const char* kCopyFailed = "%sのコピーに失敗しました。";
-inline constexpr const char* kWriteFailed = "%sの書き出しに失敗しました。";
-inline constexpr const char* kMqoFilter = "Metasequoiaファイル(*.mqo)";
+inline constexpr const char* kNeedFourVertices =
+    QT_TRANSLATE_NOOP("rolvet", "頂点は4つ以上作ってください。");
+inline constexpr const char* kCopyFailed =
+    QT_TRANSLATE_NOOP("rolvet", "%sのコピーに失敗しました。");
+inline constexpr const char* kWriteFailed =
+    QT_TRANSLATE_NOOP("rolvet", "%sの書き出しに失敗しました。");
+inline constexpr const char* kMqoFilter = QT_TRANSLATE_NOOP("rolvet", "Metasequoiaファイル(*.mqo)");
 inline constexpr const char* kTextureName = "Road.png";
-inline constexpr const char* kTooManyVertices =
-    "頂点数と分割数が大きすぎるため書き出せません。"; // the model format counts in 32 bits
-inline constexpr const char* kExporting = "書き出しています...";
-inline constexpr const char* kGlbFilter = "glTFバイナリ(*.glb)";
-inline constexpr const char* kObjFilter = "Wavefront OBJ(*.obj)";
+inline constexpr const char* kTooManyVertices = QT_TRANSLATE_NOOP(
+    "rolvet",
+    "頂点数と分割数が大きすぎるため書き出せません。"); // the model format counts in 32 bits
+inline constexpr const char* kExporting = QT_TRANSLATE_NOOP("rolvet", "書き出しています...");
+inline constexpr const char* kGlbFilter = QT_TRANSLATE_NOOP("rolvet", "glTFバイナリ(*.glb)");
+inline constexpr const char* kObjFilter = QT_TRANSLATE_NOOP("rolvet", "Wavefront OBJ(*.obj)");
 inline constexpr const char* kRoadImageName = "RoadSurface.png"; // beside an OBJ model
 inline constexpr const char* kKerbImageName = "RoadKerb.png";    // beside an OBJ model
-inline constexpr const char* kNotFinite =
-    "座標に無限大または数値でない値が含まれているため、この形式では書き出せません。";
-inline constexpr const char* kDivisionsTooSmall =
-    "分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。";
+inline constexpr const char* kNotFinite = QT_TRANSLATE_NOOP(
+    "rolvet", "座標に無限大または数値でない値が含まれているため、この形式では書き出せません。");
+inline constexpr const char* kDivisionsTooSmall = QT_TRANSLATE_NOOP(
+    "rolvet", "分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。");
 
 // Dialogs.
-inline constexpr const char* kSetUpCaption = "設定";
-inline constexpr const char* kSetUpDivisionLabel = "頂点と頂点の間の分割数";
-inline constexpr const char* kSetUpWidthLabel = "ロルベットの幅";
-inline constexpr const char* kVertexCaption = "頂点";
-inline constexpr const char* kXYZCaption = "選択頂点の座標";
-inline constexpr const char* kXLabel = "X座標";
-inline constexpr const char* kYLabel = "Y座標";
-inline constexpr const char* kZLabel = "Z座標";
-inline constexpr const char* kOk = "OK";
-inline constexpr const char* kCancel = "キャンセル";
-inline constexpr const char* kEnterNumber = "数字を入力してください。";
+inline constexpr const char* kSetUpCaption = QT_TRANSLATE_NOOP("rolvet", "設定");
+inline constexpr const char* kSetUpDivisionLabel =
+    QT_TRANSLATE_NOOP("rolvet", "頂点と頂点の間の分割数");
+inline constexpr const char* kSetUpWidthLabel = QT_TRANSLATE_NOOP("rolvet", "ロルベットの幅");
+inline constexpr const char* kVertexCaption = QT_TRANSLATE_NOOP("rolvet", "頂点");
+inline constexpr const char* kXYZCaption = QT_TRANSLATE_NOOP("rolvet", "選択頂点の座標");
+inline constexpr const char* kXLabel = QT_TRANSLATE_NOOP("rolvet", "X座標");
+inline constexpr const char* kYLabel = QT_TRANSLATE_NOOP("rolvet", "Y座標");
+inline constexpr const char* kZLabel = QT_TRANSLATE_NOOP("rolvet", "Z座標");
+inline constexpr const char* kOk = QT_TRANSLATE_NOOP("rolvet", "OK");
+inline constexpr const char* kCancel = QT_TRANSLATE_NOOP("rolvet", "キャンセル");
+inline constexpr const char* kEnterNumber = QT_TRANSLATE_NOOP("rolvet", "数字を入力してください。");
 
 // Menus.
-inline constexpr const char* kMenuFile = "ファイル(&F)";
-inline constexpr const char* kMenuEdit = "編集(&E)";
-inline constexpr const char* kMenuSettings = "設定(&S)";
-inline constexpr const char* kMenuView = "表示(&V)";
-inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
+inline constexpr const char* kMenuFile = QT_TRANSLATE_NOOP("rolvet", "ファイル(&F)");
+inline constexpr const char* kMenuEdit = QT_TRANSLATE_NOOP("rolvet", "編集(&E)");
+inline constexpr const char* kMenuSettings = QT_TRANSLATE_NOOP("rolvet", "設定(&S)");
+inline constexpr const char* kMenuView = QT_TRANSLATE_NOOP("rolvet", "表示(&V)");
+inline constexpr const char* kMenuHelp = QT_TRANSLATE_NOOP("rolvet", "ヘルプ(&H)");
+
+// Language of the interface (表示 > 言語 / Language). The names of the languages are shown
+// each in its own language and never translated.
+inline constexpr const char* kMenuLanguage = QT_TRANSLATE_NOOP("rolvet", "言語 / Language");
+inline constexpr const char* kLanguageJapanese = "日本語";
+inline constexpr const char* kLanguageEnglish = "English";
+inline constexpr const char* kLanguageJapanesePrompt =
+    QT_TRANSLATE_NOOP("rolvet", "次回の起動から日本語で表示");
+inline constexpr const char* kLanguageEnglishPrompt =
+    QT_TRANSLATE_NOOP("rolvet", "次回の起動から英語で表示");
+inline constexpr const char* kLanguageNextStart =
+    QT_TRANSLATE_NOOP("rolvet", "選んだ言語は次回の起動から使われます。");
 
 // 3D preview window and track readouts.
-inline constexpr const char* kPreviewTitle = "3Dプレビュー - %1";
-inline constexpr const char* kPreviewNoOpenGL =
-    "OpenGL を開始できないため、3Dプレビューを表示できません。編集はこのまま続けられます。";
+inline constexpr const char* kPreviewTitle = QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー - %1");
+inline constexpr const char* kPreviewNoOpenGL = QT_TRANSLATE_NOOP(
+    "rolvet",
+    "OpenGL を開始できないため、3Dプレビューを表示できません。編集はこのまま続けられます。");
 inline constexpr const char* kPreviewNoRoad =
-    "頂点が4つ以上、分割数が1以上になると道路を表示します。";
+    QT_TRANSLATE_NOOP("rolvet", "頂点が4つ以上、分割数が1以上になると道路を表示します。");
 inline constexpr const char* kTrackTooLarge =
-    "頂点数と分割数が大きすぎるため道路を計測できません。";
-inline constexpr const char* kReadoutLength = "周長 %1";
-inline constexpr const char* kReadoutMinRadius = "最小半径 %1 (頂点%2-%3間)";
-inline constexpr const char* kReadoutNoRadius = "最小半径 なし";
-inline constexpr const char* kReadoutHeight = "高さ %1 〜 %2";
-inline constexpr const char* kReadoutGrade = "最大勾配 %1%";
-inline constexpr const char* kReadoutFolds = "折り返し %1";
+    QT_TRANSLATE_NOOP("rolvet", "頂点数と分割数が大きすぎるため道路を計測できません。");
+inline constexpr const char* kReadoutLength = QT_TRANSLATE_NOOP("rolvet", "周長 %1");
+inline constexpr const char* kReadoutMinRadius =
+    QT_TRANSLATE_NOOP("rolvet", "最小半径 %1 (頂点%2-%3間)");
+inline constexpr const char* kReadoutNoRadius = QT_TRANSLATE_NOOP("rolvet", "最小半径 なし");
+inline constexpr const char* kReadoutHeight = QT_TRANSLATE_NOOP("rolvet", "高さ %1 〜 %2");
+inline constexpr const char* kReadoutGrade = QT_TRANSLATE_NOOP("rolvet", "最大勾配 %1%");
+inline constexpr const char* kReadoutFolds = QT_TRANSLATE_NOOP("rolvet", "折り返し %1");
 
 // Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
@@ -123,48 +202,81 @@ struct CommandText {
     const char* tooltip; // nullptr: none
 };
 
-inline constexpr CommandText kCmdFileNew = {"新規作成(&N)\tCtrl+N", "新規にファイルを作成",
-                                            "新規ファイル"}; // 57600
-inline constexpr CommandText kCmdFileOpen = {"開く(&O)...\tCtrl+O", "既存のファイルを開く",
-                                             "開く"}; // 57601
-inline constexpr CommandText kCmdFileSave = {"上書き保存(&S)\tCtrl+S",
-                                             "作業中のファイルを上書きして保存", "保存"}; // 57603
+inline constexpr CommandText kCmdFileNew = {QT_TRANSLATE_NOOP("rolvet", "新規作成(&N)\tCtrl+N"),
+                                            QT_TRANSLATE_NOOP("rolvet", "新規にファイルを作成"),
+                                            QT_TRANSLATE_NOOP("rolvet", "新規ファイル")}; // 57600
+inline constexpr CommandText kCmdFileOpen = {QT_TRANSLATE_NOOP("rolvet", "開く(&O)...\tCtrl+O"),
+                                             QT_TRANSLATE_NOOP("rolvet", "既存のファイルを開く"),
+                                             QT_TRANSLATE_NOOP("rolvet", "開く")}; // 57601
+inline constexpr CommandText kCmdFileSave = {
+    QT_TRANSLATE_NOOP("rolvet", "上書き保存(&S)\tCtrl+S"),
+    QT_TRANSLATE_NOOP("rolvet", "作業中のファイルを上書きして保存"),
+    QT_TRANSLATE_NOOP("rolvet", "保存")}; // 57603
 inline constexpr CommandText kCmdFileSaveAs = {
-    "名前を付けて保存(&A)...", "作業中のファイルを新しい名前で保存", "名前をつけて保存"}; // 57604
-inline constexpr CommandText kCmdFileExport = {"書き出し(&E)", "ファイルの書き出し",
-                                               "ファイル書き出し"}; // 32772
-inline constexpr CommandText kCmdRecentFile = {"最近使ったファイル", "指定のファイルを開く",
+    QT_TRANSLATE_NOOP("rolvet", "名前を付けて保存(&A)..."),
+    QT_TRANSLATE_NOOP("rolvet", "作業中のファイルを新しい名前で保存"),
+    QT_TRANSLATE_NOOP("rolvet", "名前をつけて保存")}; // 57604
+inline constexpr CommandText kCmdFileExport = {
+    QT_TRANSLATE_NOOP("rolvet", "書き出し(&E)"), QT_TRANSLATE_NOOP("rolvet", "ファイルの書き出し"),
+    QT_TRANSLATE_NOOP("rolvet", "ファイル書き出し")}; // 32772
+inline constexpr CommandText kCmdRecentFile = {QT_TRANSLATE_NOOP("rolvet", "最近使ったファイル"),
+                                               QT_TRANSLATE_NOOP("rolvet", "指定のファイルを開く"),
                                                nullptr}; // 57616
-inline constexpr CommandText kCmdAppExit = {"アプリケーションの終了(&X)",
-                                            "アプリケーションを終了し、ファイルの保存を指示",
-                                            "終了"}; // 57665
-inline constexpr CommandText kCmdEditUndo = {"元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻す",
-                                             "元に戻す"}; // 57643
-inline constexpr CommandText kCmdEditRedo = {"やり直し(&R)\tCtrl+Y",
-                                             "直前に元に戻した動作をやり直す", "やり直し"}; // 57644
+inline constexpr CommandText kCmdAppExit = {
+    QT_TRANSLATE_NOOP("rolvet", "アプリケーションの終了(&X)"),
+    QT_TRANSLATE_NOOP("rolvet", "アプリケーションを終了し、ファイルの保存を指示"),
+    QT_TRANSLATE_NOOP("rolvet", "終了")}; // 57665
+inline constexpr CommandText kCmdEditUndo = {
+    QT_TRANSLATE_NOOP("rolvet", "元に戻す(&U)\tCtrl+Z"),
+    QT_TRANSLATE_NOOP("rolvet", "直前に行った動作を元に戻す"),
+    QT_TRANSLATE_NOOP("rolvet", "元に戻す")}; // 57643
+inline constexpr CommandText kCmdEditRedo = {
+    QT_TRANSLATE_NOOP("rolvet", "やり直し(&R)\tCtrl+Y"),
+    QT_TRANSLATE_NOOP("rolvet", "直前に元に戻した動作をやり直す"),
+    QT_TRANSLATE_NOOP("rolvet", "やり直し")}; // 57644
 inline constexpr CommandText kCmdEditCut = {
-    "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに保存", "切り取り"}; // 57635
+    QT_TRANSLATE_NOOP("rolvet", "切り取り(&T)\tCtrl+X"),
+    QT_TRANSLATE_NOOP("rolvet", "選択範囲を切り取ってクリップボードに保存"),
+    QT_TRANSLATE_NOOP("rolvet", "切り取り")}; // 57635
 inline constexpr CommandText kCmdEditCopy = {
-    "コピー(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存", "コピー"}; // 57634
+    QT_TRANSLATE_NOOP("rolvet", "コピー(&C)\tCtrl+C"),
+    QT_TRANSLATE_NOOP("rolvet", "選択範囲をコピーしてクリップボードに保存"),
+    QT_TRANSLATE_NOOP("rolvet", "コピー")}; // 57634
 inline constexpr CommandText kCmdEditPaste = {
-    "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"};                  // 57637
-inline constexpr CommandText kCmdSetUp = {"設定(&S)", "設定", "設定"};                      // 32775
-inline constexpr CommandText kCmdXYZ = {"XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"};    // 32786
-inline constexpr CommandText kCmdShowVertices = {"頂点表示(&V)", "頂点を表示", "頂点表示"}; // 32784
-inline constexpr CommandText kCmdUnregister = {"レジストリの削除(&U)", "レジストリの削除",
-                                               "レジストリ削除"}; // 32779
-inline constexpr CommandText kCmdViewToolBar = {"ツール バー(&T)", "ツール バーの 表示/非表示",
-                                                "ツール バーの表示切り替え"}; // 59392
-inline constexpr CommandText kCmdViewStatusBar = {"ステータス バー(&S)",
-                                                  "ステータス バーの表示/非表示",
-                                                  "ステータス バーの表示切り替え"}; // 59393
-inline constexpr CommandText kCmdViewPreview = {"3Dプレビュー(&P)", "道路を3Dで表示",
-                                                "3Dプレビュー"}; // 32800
-inline constexpr CommandText kCmdHelpContents = {"目次(&H)", "ヘルプファイルを表示",
-                                                 "ヘルプ"}; // 32777
-inline constexpr CommandText kCmdAppAbout = {"バージョン情報 Welmo Rolvet(&A)...",
-                                             "プログラム情報、バージョン、著作権を表示します。",
-                                             "バージョン情報"}; // 57664
+    QT_TRANSLATE_NOOP("rolvet", "貼り付け(&P)\tCtrl+V"),
+    QT_TRANSLATE_NOOP("rolvet", "クリップボードの内容を貼り付け"),
+    QT_TRANSLATE_NOOP("rolvet", "貼り付け")}; // 57637
+inline constexpr CommandText kCmdSetUp = {QT_TRANSLATE_NOOP("rolvet", "設定(&S)"),
+                                          QT_TRANSLATE_NOOP("rolvet", "設定"),
+                                          QT_TRANSLATE_NOOP("rolvet", "設定")}; // 32775
+inline constexpr CommandText kCmdXYZ = {QT_TRANSLATE_NOOP("rolvet", "XYZ座標(&X)"),
+                                        QT_TRANSLATE_NOOP("rolvet", "選択頂点のXYZ座標"),
+                                        QT_TRANSLATE_NOOP("rolvet", "頂点座標")}; // 32786
+inline constexpr CommandText kCmdShowVertices = {QT_TRANSLATE_NOOP("rolvet", "頂点表示(&V)"),
+                                                 QT_TRANSLATE_NOOP("rolvet", "頂点を表示"),
+                                                 QT_TRANSLATE_NOOP("rolvet", "頂点表示")}; // 32784
+inline constexpr CommandText kCmdUnregister = {
+    QT_TRANSLATE_NOOP("rolvet", "レジストリの削除(&U)"),
+    QT_TRANSLATE_NOOP("rolvet", "レジストリの削除"),
+    QT_TRANSLATE_NOOP("rolvet", "レジストリ削除")}; // 32779
+inline constexpr CommandText kCmdViewToolBar = {
+    QT_TRANSLATE_NOOP("rolvet", "ツール バー(&T)"),
+    QT_TRANSLATE_NOOP("rolvet", "ツール バーの 表示/非表示"),
+    QT_TRANSLATE_NOOP("rolvet", "ツール バーの表示切り替え")}; // 59392
+inline constexpr CommandText kCmdViewStatusBar = {
+    QT_TRANSLATE_NOOP("rolvet", "ステータス バー(&S)"),
+    QT_TRANSLATE_NOOP("rolvet", "ステータス バーの表示/非表示"),
+    QT_TRANSLATE_NOOP("rolvet", "ステータス バーの表示切り替え")}; // 59393
+inline constexpr CommandText kCmdViewPreview = {
+    QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー(&P)"), QT_TRANSLATE_NOOP("rolvet", "道路を3Dで表示"),
+    QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー")}; // 32800
+inline constexpr CommandText kCmdHelpContents = {
+    QT_TRANSLATE_NOOP("rolvet", "目次(&H)"), QT_TRANSLATE_NOOP("rolvet", "ヘルプファイルを表示"),
+    QT_TRANSLATE_NOOP("rolvet", "ヘルプ")}; // 32777
+inline constexpr CommandText kCmdAppAbout = {
+    QT_TRANSLATE_NOOP("rolvet", "バージョン情報 Welmo Rolvet(&A)..."),
+    QT_TRANSLATE_NOOP("rolvet", "プログラム情報、バージョン、著作権を表示します。"),
+    QT_TRANSLATE_NOOP("rolvet", "バージョン情報")}; // 57664
 // Next and previous pane (57680, 57681) have keys only, and no texts.
 
 } // namespace rolvet::str

@@ -37,11 +37,13 @@ char AsciiLower(char c) {
 }
 
 RoadExportResult WriteFailed(const std::string& path) {
-    return {RoadExportStatus::WriteFailed, SubstitutePrintfString(str::kWriteFailed, path)};
+    return {RoadExportStatus::WriteFailed,
+            SubstitutePrintfString(Translate(str::kWriteFailed).c_str(), path)};
 }
 
 RoadExportResult CopyFailed(const std::string& path) {
-    return {RoadExportStatus::CopyFailed, SubstitutePrintfString(str::kCopyFailed, path)};
+    return {RoadExportStatus::CopyFailed,
+            SubstitutePrintfString(Translate(str::kCopyFailed).c_str(), path)};
 }
 
 // Writes bytes to path through the atomic writer.
@@ -77,11 +79,11 @@ std::string MtlFileName(const std::string& modelPath) {
 // GLB and OBJ: both carry the triangle mesh with texture coordinates by arc length.
 RoadExportResult ExportMesh(const RoadExportRequest& request) {
     if (request.divisions < 1) {
-        return {RoadExportStatus::Invalid, str::kDivisionsTooSmall};
+        return {RoadExportStatus::Invalid, Translate(str::kDivisionsTooSmall)};
     }
     for (const CVector3D& p : request.points) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-            return {RoadExportStatus::Invalid, str::kNotFinite};
+            return {RoadExportStatus::Invalid, Translate(str::kNotFinite)};
         }
     }
     // A GLB counts its length in 32 bits: refuse what cannot fit before any work. OBJ shares
@@ -89,7 +91,7 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
     const std::int64_t samples =
         static_cast<std::int64_t>(request.points.size()) * request.divisions;
     if (GlbBytesBound(samples, request.points.size(), request.textures) > kMaxGlbBytes) {
-        return {RoadExportStatus::TooLarge, str::kTooManyVertices};
+        return {RoadExportStatus::TooLarge, Translate(str::kTooManyVertices)};
     }
 
     // Progress: walking the centre line is the first half of the work, writing the second.
@@ -112,7 +114,7 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
         return {RoadExportStatus::Cancelled, {}};
     }
     if (!rings.Finite()) {
-        return {RoadExportStatus::Invalid, str::kNotFinite};
+        return {RoadExportStatus::Invalid, Translate(str::kNotFinite)};
     }
 
     const std::string folder = GetDirectoryPart(request.modelPath).value_or(std::string());
@@ -163,10 +165,10 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
 
 RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions) {
     if (pointCount < 4) {
-        return {RoadExportStatus::TooFewVertices, str::kNeedFourVertices};
+        return {RoadExportStatus::TooFewVertices, Translate(str::kNeedFourVertices)};
     }
     if (!RoadCountsFor(pointCount, divisions)) {
-        return {RoadExportStatus::TooLarge, str::kTooManyVertices};
+        return {RoadExportStatus::TooLarge, Translate(str::kTooManyVertices)};
     }
     return {};
 }
@@ -259,7 +261,7 @@ RoadExportResult ExportRoad(const RoadExportRequest& request) {
         return {RoadExportStatus::Cancelled, {}};
     case WriteOutcome::Failed:
         return {RoadExportStatus::WriteFailed,
-                SubstitutePrintfString(str::kWriteFailed, request.modelPath)};
+                SubstitutePrintfString(Translate(str::kWriteFailed).c_str(), request.modelPath)};
     }
     const std::string source =
         request.textureSource.empty() ? FindTextureSource() : request.textureSource;
@@ -269,7 +271,7 @@ RoadExportResult ExportRoad(const RoadExportRequest& request) {
         GetDirectoryPart(request.modelPath).value_or(std::string()) + str::kTextureName;
     if (!CopyFileReplacing(source, destination).ok) {
         return {RoadExportStatus::CopyFailed,
-                SubstitutePrintfString(str::kCopyFailed, destination)};
+                SubstitutePrintfString(Translate(str::kCopyFailed).c_str(), destination)};
     }
     return {};
 }

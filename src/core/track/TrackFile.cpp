@@ -164,16 +164,16 @@ std::string TrackErrorMessage(const TrackError& error) {
     case TrackErrorKind::None:
         return {};
     case TrackErrorKind::BadFormat:
-        return str::kBadFormat;
+        return Translate(str::kBadFormat);
     case TrackErrorKind::ReadFailed:
-        return str::kOpenFailed;
+        return Translate(str::kOpenFailed);
     case TrackErrorKind::SaveFailed:
-        return str::kSaveFailed;
+        return Translate(str::kSaveFailed);
     case TrackErrorKind::CannotOpen:
     case TrackErrorKind::File:
         return FileErrorMessage(error.cause, error.path);
     }
-    return str::kOpenFailed;
+    return Translate(str::kOpenFailed);
 }
 
 TrackError ParseTrack(std::span<const std::byte> bytes, TrackData& out) {

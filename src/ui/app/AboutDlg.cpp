@@ -3,13 +3,14 @@
 #include "app/Icons.h"
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
+#include "document/Tr.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CAboutDlg"));
-    setWindowTitle(QString::fromUtf8(rolvet::str::kAboutCaption));
+    setWindowTitle(Tr(rolvet::str::kAboutCaption));
     setFont(DialogFont(9));
     const CDialogUnits du(font());
 
@@ -18,7 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(AppIcon().pixmap(32, 32));
     icon->setGeometry(du.ToPixelsX(14), du.ToPixelsY(14), 32, 32);
 
-    auto* text = new QLabel(QString::fromUtf8(rolvet::str::kAboutText), this);
+    auto* text = new QLabel(Tr(rolvet::str::kAboutText), this);
     text->setObjectName(QStringLiteral("text"));
     du.Place(text, 42, 14, 140, 8);
 

@@ -107,7 +107,7 @@ int RunInfo(const CommandLineInfo& info) {
     rolvet::CTrackModel model;
     model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
     if (model.State() == rolvet::TrackModelState::TooLarge) {
-        return Fail(rolvet::str::kTrackTooLarge);
+        return Fail(rolvet::Translate(rolvet::str::kTrackTooLarge));
     }
     const std::string json =
         rolvet::TrackInfoJson(track.vertices.size(), track.divisionCount, track.roadWidth, model);

@@ -7,6 +7,7 @@
 #include "common/Strings.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "export/ProgramDirectory.h"
 
 #include <QDesktopServices>
@@ -39,7 +40,7 @@ void OpenHelpContents(const Context&) {
 
 void Unregister(const Context& c) {
     UnregisterFileType();
-    Prompts().ShowInformation(&c.window, QString::fromUtf8(str::kRegistryDeleted));
+    Prompts().ShowInformation(&c.window, Tr(str::kRegistryDeleted));
 }
 
 bool ToolBarShown(const Context& c) {

@@ -5,6 +5,7 @@
 #include "document/NativePath.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "document/WaitCursor.h"
 #include "track/TrackFile.h"
 
@@ -26,7 +27,7 @@ QString Utf8(const char* text) {
 }
 
 QStringList TrackFilters() {
-    return {Utf8(rolvet::str::kFilterName), Utf8(rolvet::str::kAllFilesFilter)};
+    return {Tr(rolvet::str::kFilterName), Tr(rolvet::str::kAllFilesFilter)};
 }
 
 // Whether path names a file, and whether that file is read-only by its permission bits (not
@@ -98,7 +99,7 @@ bool CFileFlows::SaveModified() {
     const QString name = m_doc.PathName().isEmpty()
                              ? m_doc.Title()
                              : DisplayPath(QFileInfo(m_doc.PathName()).fileName());
-    const QString question = Utf8(rolvet::str::kSaveChanges).arg(name);
+    const QString question = Tr(rolvet::str::kSaveChanges).arg(name);
     switch (Prompts().AskYesNoCancel(m_window, question)) {
     case QMessageBox::Yes:
         return OnFileSave();
@@ -118,7 +119,7 @@ void CFileFlows::OnFileNew() {
 
 void CFileFlows::OnFileOpen() {
     FileDialogRequest request;
-    request.caption = Utf8(rolvet::str::kOpenCaption);
+    request.caption = Tr(rolvet::str::kOpenCaption);
     request.filters = TrackFilters();
     // File dialogs decode names that are not UTF-8 with loss; find the file they stand for.
     const QString path = ResolveLossyPath(Prompts().AskFileName(m_window, request));
@@ -187,7 +188,7 @@ bool CFileFlows::OnFileSaveAs() {
     }
     FileDialogRequest request;
     request.save = true;
-    request.caption = Utf8(rolvet::str::kSaveAsCaption);
+    request.caption = Tr(rolvet::str::kSaveAsCaption);
     request.filters = TrackFilters();
     request.defaultSuffix = QStringLiteral("rolvet");
     request.proposedPath = proposed;

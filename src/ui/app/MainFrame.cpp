@@ -6,6 +6,7 @@
 #include "common/Strings.h"
 #include "document/NativePath.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "view/RolvetView.h"
 
 #include <QAction>
@@ -67,9 +68,9 @@ void CMainFrame::CreateActions() {
         action->setObjectName(QString::fromLatin1(cmd::ObjectName(command.id)));
         action->setData(int(command.id));
         if (command.text) {
-            action->setText(Utf8(command.text->menu));
-            action->setStatusTip(Utf8(command.text->prompt));
-            action->setToolTip(command.text->tooltip ? Utf8(command.text->tooltip) : QString());
+            action->setText(Tr(command.text->menu));
+            action->setStatusTip(Tr(command.text->prompt));
+            action->setToolTip(command.text->tooltip ? Tr(command.text->tooltip) : QString());
         }
         QList<QKeySequence> keys;
         for (const QKeyCombination key : command.keys) {
@@ -91,7 +92,7 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
     for (const cmd::Menu which : cmd::kMenus) {
-        QMenu* menu = menuBar()->addMenu(Utf8(cmd::MenuTitle(which)));
+        QMenu* menu = menuBar()->addMenu(Tr(cmd::MenuTitle(which)));
         menu->setToolTipsVisible(false);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         if (which == cmd::Menu::File) {
@@ -134,7 +135,7 @@ void CMainFrame::CreateStatusBar() {
     bar->setObjectName(QStringLiteral("AFX_IDW_STATUS_BAR"));
     for (const char* text :
          {rolvet::str::kIndicatorCaps, rolvet::str::kIndicatorNum, rolvet::str::kIndicatorScroll}) {
-        auto* label = new QLabel(Utf8(text), bar);
+        auto* label = new QLabel(Tr(text), bar);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
@@ -149,10 +150,10 @@ void CMainFrame::CreateStatusBar() {
     // The message pane shows the idle text whenever no prompt is shown.
     connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& message) {
         if (message.isEmpty()) {
-            bar->showMessage(Utf8(rolvet::str::kReady));
+            bar->showMessage(Tr(rolvet::str::kReady));
         }
     });
-    bar->showMessage(Utf8(rolvet::str::kReady));
+    bar->showMessage(Tr(rolvet::str::kReady));
 }
 
 void CMainFrame::UpdateCommandUI() {
@@ -173,7 +174,7 @@ void CMainFrame::ShowLockKeys(const std::optional<LockKeyState>& state) {
     for (int i = 0; i < m_indicators.size(); ++i) {
         QLabel* label = m_indicators.at(i);
         label->setEnabled(state.has_value());
-        label->setText(!state || on[i] ? Utf8(texts[i]) : QString());
+        label->setText(!state || on[i] ? Tr(texts[i]) : QString());
     }
 }
 

@@ -5,6 +5,7 @@
 #include "document/NativePath.h"
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "track/VertexStore.h"
 
 #include <QDir>
@@ -229,7 +230,7 @@ void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
             QFile::remove(file); // damaged: nothing can be restored from it
             continue;
         }
-        const QString question = QString::fromUtf8(rolvet::str::kRestoreQuestion).arg(copy->title);
+        const QString question = Tr(rolvet::str::kRestoreQuestion).arg(copy->title);
         const QMessageBox::StandardButton answer = Prompts().AskYesNoCancel(window, question);
         if (answer == QMessageBox::No) {
             QFile::remove(file);

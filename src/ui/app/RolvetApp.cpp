@@ -90,7 +90,7 @@ int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
         }
     }
     if (!DisplayAvailable()) {
-        std::fprintf(stderr, "%s\n", rolvet::str::kNoDisplay);
+        std::fprintf(stderr, "%s\n", rolvet::Translate(rolvet::str::kNoDisplay).c_str());
         return 1;
     }
     QApplication qapp(argc, argv);

@@ -1,6 +1,7 @@
 #include "document/DialogUnits.h"
 
 #include "common/Strings.h"
+#include "document/Tr.h"
 
 #include <QDialog>
 #include <QFontMetricsF>
@@ -60,7 +61,7 @@ namespace {
 
 QPushButton* AddButton(QDialog* dialog, const CDialogUnits& du, const char* text, const char* name,
                        int x, int y) {
-    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
+    auto* button = new QPushButton(Tr(text), dialog);
     button->setObjectName(QLatin1String(name));
     du.Place(button, x, y, 50, 14);
     return button;

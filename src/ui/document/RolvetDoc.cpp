@@ -2,12 +2,12 @@
 
 #include "common/Strings.h"
 #include "document/NativePath.h"
+#include "document/Tr.h"
 #include "track/VertexStore.h"
 
 #include <QFileInfo>
 
-CRolvetDoc::CRolvetDoc(QObject* parent)
-    : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {
+CRolvetDoc::CRolvetDoc(QObject* parent) : QObject(parent), m_strTitle(Tr(rolvet::str::kUntitled)) {
     // The clean state of the history is the track as last saved or opened.
     connect(&m_history, &QUndoStack::cleanChanged, this,
             [this](bool clean) { SetModifiedFlag(!clean); });
@@ -62,7 +62,7 @@ bool CRolvetDoc::OnNewDocument() {
 }
 
 void CRolvetDoc::ResetToUntitled() {
-    SetTitle(QString::fromUtf8(rolvet::str::kUntitled));
+    SetTitle(Tr(rolvet::str::kUntitled));
     OnNewDocument();
     UpdateAllViews();
 }

@@ -5,6 +5,7 @@
 #include "document/Prompts.h"
 #include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
 #include "export/RoadRibbon.h"
@@ -25,9 +26,8 @@ constexpr int kProgressSteps = 1000;
 void CRolvetDoc::OnFileExport(QWidget* parent) {
     FileDialogRequest request;
     request.save = true;
-    request.filters = {QString::fromUtf8(rolvet::str::kMqoFilter),
-                       QString::fromUtf8(rolvet::str::kGlbFilter),
-                       QString::fromUtf8(rolvet::str::kObjFilter)};
+    request.filters = {Tr(rolvet::str::kMqoFilter), Tr(rolvet::str::kGlbFilter),
+                       Tr(rolvet::str::kObjFilter)};
     request.filterSuffixes = {QStringLiteral("mqo"), QStringLiteral("glb"), QStringLiteral("obj")};
     request.defaultSuffix = QStringLiteral("mqo");
 
@@ -53,8 +53,8 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     const auto all = TheVertexStore().All();
     const std::vector<CVector3D> points(all.begin(), all.end());
 
-    QProgressDialog progress(QString::fromUtf8(rolvet::str::kExporting),
-                             QString::fromUtf8(rolvet::str::kCancel), 0, kProgressSteps, parent);
+    QProgressDialog progress(Tr(rolvet::str::kExporting), Tr(rolvet::str::kCancel), 0,
+                             kProgressSteps, parent);
     progress.setWindowTitle(QString::fromUtf8(rolvet::str::kAppTitle));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kProgressDelayMs);

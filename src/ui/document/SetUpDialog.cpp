@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
+#include "document/Tr.h"
 #include "track/TrackText.h"
 
 #include <QLabel>
@@ -43,12 +44,12 @@ QSlider* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum,
 
 CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
     : QDialog(parent), m_nRoadWidth(roadWidth), m_nDivisionCount(divisionCount) {
-    setWindowTitle(QString::fromUtf8(rolvet::str::kSetUpCaption));
+    setWindowTitle(Tr(rolvet::str::kSetUpCaption));
     setFont(DialogFont(8));
     const CDialogUnits du(font());
 
     // Controls in tab order.
-    auto* divisionLabel = new QLabel(QString::fromUtf8(rolvet::str::kSetUpDivisionLabel), this);
+    auto* divisionLabel = new QLabel(Tr(rolvet::str::kSetUpDivisionLabel), this);
     divisionLabel->setObjectName(QStringLiteral("labelDivision"));
     divisionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     du.Place(divisionLabel, 19, 29, 126, 13);
@@ -59,7 +60,7 @@ CSetUpDialog::CSetUpDialog(int roadWidth, int divisionCount, QWidget* parent)
     m_pDivisionSlider = MakeSlider(this, "slider1000", 1, 16, 1);
     du.Place(m_pDivisionSlider, 7, 50, 302, 20);
 
-    auto* widthLabel = new QLabel(QString::fromUtf8(rolvet::str::kSetUpWidthLabel), this);
+    auto* widthLabel = new QLabel(Tr(rolvet::str::kSetUpWidthLabel), this);
     widthLabel->setObjectName(QStringLiteral("labelWidth"));
     widthLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     du.Place(widthLabel, 19, 94, 100, 13);

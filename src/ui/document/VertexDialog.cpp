@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
+#include "document/Tr.h"
 #include "document/VertexListView.h"
 #include "track/TrackText.h"
 
@@ -39,7 +40,7 @@ CVertexDialog::CVertexDialog(std::span<const CVector3D> vertices, QWidget* paren
 }
 
 void CVertexDialog::Build(QWidget* edit) {
-    setWindowTitle(QString::fromUtf8(rolvet::str::kVertexCaption));
+    setWindowTitle(Tr(rolvet::str::kVertexCaption));
     setFont(DialogFont(9));
     const CDialogUnits du(font());
 

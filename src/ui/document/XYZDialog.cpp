@@ -3,6 +3,7 @@
 #include "common/Strings.h"
 #include "document/DialogUnits.h"
 #include "document/Prompts.h"
+#include "document/Tr.h"
 #include "track/TrackText.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     : QDialog(parent), m_fX(x), m_fY(y), m_fZ(z) {
-    setWindowTitle(QString::fromUtf8(rolvet::str::kXYZCaption));
+    setWindowTitle(Tr(rolvet::str::kXYZCaption));
     setFont(DialogFont(8));
     const CDialogUnits du(font());
 
@@ -26,7 +27,7 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
     const float values[3] = {x, y, z};
     QWidget* previous = cancel;
     for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(QString::fromUtf8(labels[i]), this);
+        auto* label = new QLabel(Tr(labels[i]), this);
         label->setObjectName(QString::fromLatin1(labelNames[i]));
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         du.Place(label, 7, 24 + 25 * i, 44, 15);
@@ -52,7 +53,7 @@ void CXYZDialog::accept() {
         const std::optional<float> value =
             rolvet::ScanCoordinate(m_pEdits[i]->text().toStdString());
         if (!value) {
-            Prompts().ShowMessage(this, QString::fromUtf8(rolvet::str::kEnterNumber));
+            Prompts().ShowMessage(this, Tr(rolvet::str::kEnterNumber));
             m_pEdits[i]->setFocus();
             m_pEdits[i]->selectAll();
             return;

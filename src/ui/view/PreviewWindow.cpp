@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "document/RolvetDoc.h"
+#include "document/Tr.h"
 #include "view/PreviewView.h"
 
 #include <QCloseEvent>
@@ -65,10 +66,10 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
         layout->addWidget(m_view, 1);
         connect(m_view, &CPreviewView::readoutsChanged, this, &CPreviewWindow::UpdateReadouts);
         connect(m_view, &CPreviewView::openGLFailed, this,
-                [this] { ShowMessage(Utf8(rolvet::str::kPreviewNoOpenGL)); });
+                [this] { ShowMessage(Tr(rolvet::str::kPreviewNoOpenGL)); });
         m_view->SetDocument(&m_doc);
     } else {
-        ShowMessage(Utf8(rolvet::str::kPreviewNoOpenGL));
+        ShowMessage(Tr(rolvet::str::kPreviewNoOpenGL));
     }
 
     layout->addWidget(m_status);
@@ -115,7 +116,7 @@ void CPreviewWindow::ShowMessage(const QString& text) {
 }
 
 void CPreviewWindow::UpdateTitle() {
-    setWindowTitle(Utf8(rolvet::str::kPreviewTitle).arg(m_doc.Title()));
+    setWindowTitle(Tr(rolvet::str::kPreviewTitle).arg(m_doc.Title()));
 }
 
 void CPreviewWindow::UpdateReadouts() {
@@ -128,35 +129,35 @@ void CPreviewWindow::UpdateReadouts() {
     }
     const rolvet::CTrackModel& model = m_view->Model();
     if (model.State() == rolvet::TrackModelState::NoRoad) {
-        m_readouts[0]->setText(Utf8(rolvet::str::kPreviewNoRoad));
+        m_readouts[0]->setText(Tr(rolvet::str::kPreviewNoRoad));
         return;
     }
     if (model.State() == rolvet::TrackModelState::TooLarge) {
-        m_readouts[0]->setText(Utf8(rolvet::str::kTrackTooLarge));
+        m_readouts[0]->setText(Tr(rolvet::str::kTrackTooLarge));
         return;
     }
     const rolvet::TrackReadouts r = model.Readouts();
     const QString none = QStringLiteral("-");
     m_readouts[0]->setText(
-        Utf8(rolvet::str::kReadoutLength).arg(r.length ? Number(*r.length, 1) : none));
+        Tr(rolvet::str::kReadoutLength).arg(r.length ? Number(*r.length, 1) : none));
     if (r.minRadius && r.minRadiusSample) {
         // The tightest circle lies between the control points of its sample's segment.
         const std::int64_t segment = *r.minRadiusSample / model.Divisions();
         const std::int64_t points = model.SampleCount() / model.Divisions();
-        m_readouts[1]->setText(Utf8(rolvet::str::kReadoutMinRadius)
+        m_readouts[1]->setText(Tr(rolvet::str::kReadoutMinRadius)
                                    .arg(Number(*r.minRadius, 1))
                                    .arg(segment)
                                    .arg((segment + 1) % points));
     } else {
-        m_readouts[1]->setText(Utf8(rolvet::str::kReadoutNoRadius));
+        m_readouts[1]->setText(Tr(rolvet::str::kReadoutNoRadius));
     }
-    m_readouts[2]->setText(Utf8(rolvet::str::kReadoutHeight)
+    m_readouts[2]->setText(Tr(rolvet::str::kReadoutHeight)
                                .arg(r.heightMin ? Number(*r.heightMin, 1) : none,
                                     r.heightMax ? Number(*r.heightMax, 1) : none));
     m_readouts[3]->setText(
-        Utf8(rolvet::str::kReadoutGrade).arg(r.maxGrade ? Number(*r.maxGrade * 100.0, 1) : none));
+        Tr(rolvet::str::kReadoutGrade).arg(r.maxGrade ? Number(*r.maxGrade * 100.0, 1) : none));
     const std::int64_t folds = r.folds.value_or(0);
-    m_readouts[4]->setText(Utf8(rolvet::str::kReadoutFolds).arg(folds));
+    m_readouts[4]->setText(Tr(rolvet::str::kReadoutFolds).arg(folds));
     if (folds > 0) {
         m_readouts[4]->setStyleSheet(QStringLiteral("color: #d0104c; font-weight: bold;"));
     }
