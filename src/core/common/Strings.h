@@ -166,18 +166,6 @@ inline constexpr const char* kMenuSettings = QT_TRANSLATE_NOOP("rolvet", "設定
 inline constexpr const char* kMenuView = QT_TRANSLATE_NOOP("rolvet", "表示(&V)");
 inline constexpr const char* kMenuHelp = QT_TRANSLATE_NOOP("rolvet", "ヘルプ(&H)");
 
-// Language of the interface (表示 > 言語 / Language). The names of the languages are shown
-// each in its own language and never translated.
-inline constexpr const char* kMenuLanguage = QT_TRANSLATE_NOOP("rolvet", "言語 / Language");
-inline constexpr const char* kLanguageJapanese = "日本語";
-inline constexpr const char* kLanguageEnglish = "English";
-inline constexpr const char* kLanguageJapanesePrompt =
-    QT_TRANSLATE_NOOP("rolvet", "次回の起動から日本語で表示");
-inline constexpr const char* kLanguageEnglishPrompt =
-    QT_TRANSLATE_NOOP("rolvet", "次回の起動から英語で表示");
-inline constexpr const char* kLanguageNextStart =
-    QT_TRANSLATE_NOOP("rolvet", "選んだ言語は次回の起動から使われます。");
-
 // 3D preview window and track readouts.
 inline constexpr const char* kPreviewTitle = QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー - %1");
 inline constexpr const char* kPreviewNoOpenGL = QT_TRANSLATE_NOOP(
@@ -277,6 +265,22 @@ inline constexpr CommandText kCmdAppAbout = {
     QT_TRANSLATE_NOOP("rolvet", "バージョン情報 Welmo Rolvet(&A)..."),
     QT_TRANSLATE_NOOP("rolvet", "プログラム情報、バージョン、著作権を表示します。"),
     QT_TRANSLATE_NOOP("rolvet", "バージョン情報")}; // 57664
+// Language of the interface (表示 > 言語 / Language). The names of the languages are shown
+// each in its own language and never translated.
+inline constexpr const char* kMenuLanguage = QT_TRANSLATE_NOOP("rolvet", "言語 / Language");
+inline constexpr const char* kLanguageJapanese = "日本語";
+inline constexpr const char* kLanguageEnglish = "English";
+inline constexpr const char* kLanguageJapanesePrompt =
+    QT_TRANSLATE_NOOP("rolvet", "次回の起動から日本語で表示");
+inline constexpr const char* kLanguageEnglishPrompt =
+    QT_TRANSLATE_NOOP("rolvet", "次回の起動から英語で表示");
+inline constexpr CommandText kCmdLanguageJapanese = {kLanguageJapanese, kLanguageJapanesePrompt,
+                                                     nullptr}; // 32850
+inline constexpr CommandText kCmdLanguageEnglish = {kLanguageEnglish, kLanguageEnglishPrompt,
+                                                    nullptr}; // 32851
+inline constexpr const char* kLanguageNextStart =
+    QT_TRANSLATE_NOOP("rolvet", "選んだ言語は次回の起動から使われます。");
+
 // Next and previous pane (57680, 57681) have keys only, and no texts.
 
 } // namespace rolvet::str

@@ -50,9 +50,18 @@ int Rank(Action action) {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     CommandLineInfo info;
-    for (const QString& arg : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
+            if (name == QLatin1String("lang")) {
+                info.language = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+                continue;
+            }
+            if (name.startsWith(QLatin1String("lang="))) {
+                info.language = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+                continue;
+            }
             const Switch* found = nullptr;
             for (const Switch& s : kSwitches) {
                 if (name == QLatin1String(s.name)) {

@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/DesktopIntegration.h"
 #include "app/FileFlows.h"
+#include "app/Language.h"
 #include "app/PreviewHost.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
@@ -41,6 +42,18 @@ void OpenHelpContents(const Context&) {
 void Unregister(const Context& c) {
     UnregisterFileType();
     Prompts().ShowInformation(&c.window, Tr(str::kRegistryDeleted));
+}
+
+// The language of the next start: the remembered choice, or the one in use.
+rolvet::lang::Language ChosenLanguage() {
+    return rolvet::lang::Remembered().value_or(rolvet::lang::Current());
+}
+
+void ChooseLanguage(const Context& c, rolvet::lang::Language language) {
+    rolvet::lang::Remember(language);
+    if (language != rolvet::lang::Current()) {
+        Prompts().ShowInformation(&c.window, Tr(str::kLanguageNextStart));
+    }
 }
 
 bool ToolBarShown(const Context& c) {
@@ -161,6 +174,20 @@ constexpr Command kCommands[] = {
      .text = &str::kCmdViewPreview,
      .run = [](const Context& c) { c.preview.Toggle(); },
      .checked = [](const Context& c) { return c.preview.IsOpen(); }},
+    {.id = ID_VIEW_LANGUAGE_JA,
+     .menu = Menu::View,
+     .separatorBefore = true,
+     .submenu = str::kMenuLanguage,
+     .text = &str::kCmdLanguageJapanese,
+     .run = [](const Context& c) { ChooseLanguage(c, rolvet::lang::Language::Japanese); },
+     .checked =
+         [](const Context&) { return ChosenLanguage() == rolvet::lang::Language::Japanese; }},
+    {.id = ID_VIEW_LANGUAGE_EN,
+     .menu = Menu::View,
+     .submenu = str::kMenuLanguage,
+     .text = &str::kCmdLanguageEnglish,
+     .run = [](const Context& c) { ChooseLanguage(c, rolvet::lang::Language::English); },
+     .checked = [](const Context&) { return ChosenLanguage() == rolvet::lang::Language::English; }},
     // ヘルプ
     {.id = ID_HELP_CONTENTS,
      .menu = Menu::Help,

@@ -50,6 +50,8 @@ enum Id : int {
     ID_VIEW_TOOLBAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_PREVIEW = 32800,
+    ID_VIEW_LANGUAGE_JA = 32850,
+    ID_VIEW_LANGUAGE_EN = 32851,
     ID_HELP_CONTENTS = 32777,
     ID_APP_ABOUT = 57664,
     ID_NEXT_PANE = 57680,
@@ -74,7 +76,8 @@ inline constexpr std::array kMenus = {Menu::File, Menu::Edit, Menu::Settings, Me
 struct Command {
     Id id;
     Menu menu = Menu::None;
-    bool separatorBefore = false;                   // a separator above it in its menu
+    bool separatorBefore = false;  // a separator above it in its menu
+    const char* submenu = nullptr; // title of the submenu of its menu that holds it, if any
     const rolvet::str::CommandText* text = nullptr; // nullptr: no texts (key-only commands)
     std::array<QKeyCombination, 2> keys{};          // unused entries stay Qt::Key_unknown
     const char* image = nullptr; // toolbar image (icons/<image>.png); nullptr: no button

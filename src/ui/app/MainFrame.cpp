@@ -98,6 +98,7 @@ void CMainFrame::CreateMenus() {
         if (which == cmd::Menu::File) {
             m_fileMenu = menu; // holds the recent files
         }
+        QMenu* submenu = nullptr;
         for (const cmd::Command& command : cmd::Commands()) {
             if (command.menu != which) {
                 continue;
@@ -105,7 +106,16 @@ void CMainFrame::CreateMenus() {
             if (command.separatorBefore) {
                 menu->addSeparator();
             }
-            menu->addAction(Action(command.id));
+            if (command.submenu == nullptr) {
+                submenu = nullptr;
+                menu->addAction(Action(command.id));
+                continue;
+            }
+            if (submenu == nullptr || submenu->title() != Tr(command.submenu)) {
+                submenu = menu->addMenu(Tr(command.submenu));
+                submenu->setToolTipsVisible(false);
+            }
+            submenu->addAction(Action(command.id));
         }
     }
     m_recentPlaceholder = Action(cmd::ID_FILE_MRU_FILE1);

@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopIntegration.h"
+#include "app/Language.h"
 #include "app/MainFrame.h"
 #include "common/Strings.h"
 
@@ -96,7 +97,9 @@ int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(Utf8(rolvet::str::kAppTitle));
     QApplication::setApplicationVersion(Utf8(rolvet::str::kVersion));
-    LoadQtTranslations();
+    if (rolvet::lang::Current() == rolvet::lang::Language::Japanese) {
+        LoadQtTranslations(); // Qt's own texts are English without a table
+    }
     CRolvetApp app;
     if (!app.InitInstance(arguments)) {
         return app.ExitCode();

@@ -1,5 +1,6 @@
 #include "app/BatchCommand.h"
 #include "app/CommandLine.h"
+#include "app/Language.h"
 #include "app/RolvetApp.h"
 #include "document/NativePath.h"
 
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
         arguments.append(PathFromNative(argv[i]));
     }
     const CommandLineInfo info = ParseCommandLine(arguments);
+    if (!rolvet::lang::ApplyCommandLine(info)) {
+        return 2;
+    }
     if (const auto status = RunBatchCommand(info)) {
         return *status;
     }

@@ -1,0 +1,523 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja_JP">
+<context>
+    <name>rolvet</name>
+    <message>
+        <source>無題</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>Rolvet Files (*.rolvet)</source>
+        <translation>Rolvet Files (*.rolvet)</translation>
+    </message>
+    <message>
+        <source>すべてのファイル (*)</source>
+        <translation>All Files (*)</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>レディ</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>CAP</source>
+        <translation>CAP</translation>
+    </message>
+    <message>
+        <source>NUM</source>
+        <translation>NUM</translation>
+    </message>
+    <message>
+        <source>SCRL</source>
+        <translation>SCRL</translation>
+    </message>
+    <message>
+        <source>バージョン情報 Welmo Rolvet</source>
+        <translation>About Welmo Rolvet</translation>
+    </message>
+    <message>
+        <source>Welmo Rolvet, Version 0.3</source>
+        <translation>Welmo Rolvet, Version 0.3</translation>
+    </message>
+    <message>
+        <source>レジストリを削除しました。</source>
+        <translation>The file type registration has been removed.</translation>
+    </message>
+    <message>
+        <source>rolvet: 画面に接続できないため、エディターを起動できません (DISPLAY または WAYLAND_DISPLAY を確認してください)。画面なしでも rolvet --export TRACK.rolvet OUT.mqo で書き出せます。</source>
+        <translation>rolvet: the editor cannot start because no display can be reached (check DISPLAY or WAYLAND_DISPLAY). Without a display, rolvet --export TRACK.rolvet OUT.mqo still exports.</translation>
+    </message>
+    <message>
+        <source>%1 への変更を保存しますか?</source>
+        <translation>Save changes to %1?</translation>
+    </message>
+    <message>
+        <source>予期しないファイル形式です。</source>
+        <translation>Unexpected file format.</translation>
+    </message>
+    <message>
+        <source>ドキュメントを開くことに失敗しました。</source>
+        <translation>Failed to open document.</translation>
+    </message>
+    <message>
+        <source>ドキュメントの保存に失敗しました。</source>
+        <translation>Failed to save document.</translation>
+    </message>
+    <message>
+        <source>保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?</source>
+        <translation>The track “%1” with unsaved changes was left behind when the editor last ended. Restore it?</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセス中に不明なエラーが発生しました。</source>
+        <translation>An unknown error occurred while accessing %1.</translation>
+    </message>
+    <message>
+        <source>%1 が見つかりませんでした。</source>
+        <translation>%1 was not found.</translation>
+    </message>
+    <message>
+        <source>%1 に正しくないパスが含まれています。</source>
+        <translation>%1 contains an invalid path.</translation>
+    </message>
+    <message>
+        <source>開いているファイルが多すぎるため、%1 を開けませんでした。</source>
+        <translation>%1 could not be opened because there are too many open files.</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセスは拒否されました。</source>
+        <translation>Access to %1 was denied.</translation>
+    </message>
+    <message>
+        <source>正しくないファイル ハンドルが %1 に関連付けられていました。</source>
+        <translation>An invalid file handle was associated with %1.</translation>
+    </message>
+    <message>
+        <source>%1 を作成できませんでした。そのディレクトリはいっぱいです。</source>
+        <translation>%1 could not be created because the directory is full.</translation>
+    </message>
+    <message>
+        <source>%1 のシークに失敗しました。</source>
+        <translation>Seek failed on %1.</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセス中にハードウェア I/O エラーが報告されました。</source>
+        <translation>A hardware I/O error was reported while accessing %1.</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセス中に共有違反が発生しました。</source>
+        <translation>A sharing violation occurred while accessing %1.</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセス中にロック違反が発生しました。</source>
+        <translation>A locking violation occurred while accessing %1.</translation>
+    </message>
+    <message>
+        <source>%1 へのアクセス中にディスクがいっぱいになりました。</source>
+        <translation>The disk became full while accessing %1.</translation>
+    </message>
+    <message>
+        <source>%1 の末尾以降にアクセスしようとしました。</source>
+        <translation>An attempt was made to access %1 past its end.</translation>
+    </message>
+    <message>
+        <source>頂点は4つ以上作ってください。</source>
+        <translation>Please make at least 4 vertices.</translation>
+    </message>
+    <message>
+        <source>%sのコピーに失敗しました。</source>
+        <translation>Copying %s failed.</translation>
+    </message>
+    <message>
+        <source>%sの書き出しに失敗しました。</source>
+        <translation>Writing %s failed.</translation>
+    </message>
+    <message>
+        <source>Metasequoiaファイル(*.mqo)</source>
+        <translation>Metasequoia file (*.mqo)</translation>
+    </message>
+    <message>
+        <source>頂点数と分割数が大きすぎるため書き出せません。</source>
+        <translation>The road cannot be exported: too many vertices and divisions.</translation>
+    </message>
+    <message>
+        <source>書き出しています...</source>
+        <translation>Exporting...</translation>
+    </message>
+    <message>
+        <source>glTFバイナリ(*.glb)</source>
+        <translation>glTF binary (*.glb)</translation>
+    </message>
+    <message>
+        <source>Wavefront OBJ(*.obj)</source>
+        <translation>Wavefront OBJ (*.obj)</translation>
+    </message>
+    <message>
+        <source>座標に無限大または数値でない値が含まれているため、この形式では書き出せません。</source>
+        <translation>The road cannot be written in this format: a coordinate is infinite or not a number.</translation>
+    </message>
+    <message>
+        <source>分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。</source>
+        <translation>The road cannot be written in this format: the division count is less than 1. Set it to 1 or more.</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>頂点と頂点の間の分割数</source>
+        <translation>Divisions between two vertices</translation>
+    </message>
+    <message>
+        <source>ロルベットの幅</source>
+        <translation>Road width</translation>
+    </message>
+    <message>
+        <source>頂点</source>
+        <translation>Vertices</translation>
+    </message>
+    <message>
+        <source>選択頂点の座標</source>
+        <translation>Selected vertex</translation>
+    </message>
+    <message>
+        <source>X座標</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y座標</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Z座標</source>
+        <translation>Z</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>数字を入力してください。</source>
+        <translation>Please enter a number.</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>設定(&amp;S)</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>3Dプレビュー - %1</source>
+        <translation>3D Preview - %1</translation>
+    </message>
+    <message>
+        <source>OpenGL を開始できないため、3Dプレビューを表示できません。編集はこのまま続けられます。</source>
+        <translation>The 3D preview cannot be shown because OpenGL cannot start. Editing goes on as before.</translation>
+    </message>
+    <message>
+        <source>頂点が4つ以上、分割数が1以上になると道路を表示します。</source>
+        <translation>The road is shown once there are at least 4 vertices and at least 1 division.</translation>
+    </message>
+    <message>
+        <source>頂点数と分割数が大きすぎるため道路を計測できません。</source>
+        <translation>The road cannot be measured: too many vertices and divisions.</translation>
+    </message>
+    <message>
+        <source>周長 %1</source>
+        <translation>Lap %1</translation>
+    </message>
+    <message>
+        <source>最小半径 %1 (頂点%2-%3間)</source>
+        <translation>Min. radius %1 (vertices %2-%3)</translation>
+    </message>
+    <message>
+        <source>最小半径 なし</source>
+        <translation>Min. radius none</translation>
+    </message>
+    <message>
+        <source>高さ %1 〜 %2</source>
+        <translation>Height %1 to %2</translation>
+    </message>
+    <message>
+        <source>最大勾配 %1%</source>
+        <translation>Max. grade %1%</translation>
+    </message>
+    <message>
+        <source>折り返し %1</source>
+        <translation>Folds %1</translation>
+    </message>
+    <message>
+        <source>新規作成(&amp;N)	Ctrl+N</source>
+        <translation>&amp;New	Ctrl+N</translation>
+    </message>
+    <message>
+        <source>新規にファイルを作成</source>
+        <translation>Create a new file</translation>
+    </message>
+    <message>
+        <source>新規ファイル</source>
+        <translation>New file</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)...	Ctrl+O</source>
+        <translation>&amp;Open...	Ctrl+O</translation>
+    </message>
+    <message>
+        <source>既存のファイルを開く</source>
+        <translation>Open an existing file</translation>
+    </message>
+    <message>
+        <source>上書き保存(&amp;S)	Ctrl+S</source>
+        <translation>&amp;Save	Ctrl+S</translation>
+    </message>
+    <message>
+        <source>作業中のファイルを上書きして保存</source>
+        <translation>Save the current file</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存(&amp;A)...</source>
+        <translation>Save &amp;As...</translation>
+    </message>
+    <message>
+        <source>作業中のファイルを新しい名前で保存</source>
+        <translation>Save the current file with a new name</translation>
+    </message>
+    <message>
+        <source>名前をつけて保存</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>書き出し(&amp;E)</source>
+        <translation>&amp;Export</translation>
+    </message>
+    <message>
+        <source>ファイルの書き出し</source>
+        <translation>Export the road model</translation>
+    </message>
+    <message>
+        <source>ファイル書き出し</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>最近使ったファイル</source>
+        <translation>Recent File</translation>
+    </message>
+    <message>
+        <source>指定のファイルを開く</source>
+        <translation>Open this file</translation>
+    </message>
+    <message>
+        <source>アプリケーションの終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>アプリケーションを終了し、ファイルの保存を指示</source>
+        <translation>Quit the application; asks to save the file</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>元に戻す(&amp;U)	Ctrl+Z</source>
+        <translation>&amp;Undo	Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>直前に行った動作を元に戻す</source>
+        <translation>Undo the last action</translation>
+    </message>
+    <message>
+        <source>元に戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;R)	Ctrl+Y</source>
+        <translation>&amp;Redo	Ctrl+Y</translation>
+    </message>
+    <message>
+        <source>直前に元に戻した動作をやり直す</source>
+        <translation>Redo the last undone action</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>切り取り(&amp;T)	Ctrl+X</source>
+        <translation>Cu&amp;t	Ctrl+X</translation>
+    </message>
+    <message>
+        <source>選択範囲を切り取ってクリップボードに保存</source>
+        <translation>Cut the selection and put it on the clipboard</translation>
+    </message>
+    <message>
+        <source>切り取り</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>コピー(&amp;C)	Ctrl+C</source>
+        <translation>&amp;Copy	Ctrl+C</translation>
+    </message>
+    <message>
+        <source>選択範囲をコピーしてクリップボードに保存</source>
+        <translation>Copy the selection and put it on the clipboard</translation>
+    </message>
+    <message>
+        <source>コピー</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>貼り付け(&amp;P)	Ctrl+V</source>
+        <translation>&amp;Paste	Ctrl+V</translation>
+    </message>
+    <message>
+        <source>クリップボードの内容を貼り付け</source>
+        <translation>Insert the clipboard contents</translation>
+    </message>
+    <message>
+        <source>貼り付け</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>XYZ座標(&amp;X)</source>
+        <translation>&amp;XYZ Coordinates</translation>
+    </message>
+    <message>
+        <source>選択頂点のXYZ座標</source>
+        <translation>XYZ coordinates of the selected vertex</translation>
+    </message>
+    <message>
+        <source>頂点座標</source>
+        <translation>Vertex coordinates</translation>
+    </message>
+    <message>
+        <source>頂点表示(&amp;V)</source>
+        <translation>Show &amp;Vertices</translation>
+    </message>
+    <message>
+        <source>頂点を表示</source>
+        <translation>Show the vertices</translation>
+    </message>
+    <message>
+        <source>頂点表示</source>
+        <translation>Show vertices</translation>
+    </message>
+    <message>
+        <source>レジストリの削除(&amp;U)</source>
+        <translation>&amp;Unregister File Type</translation>
+    </message>
+    <message>
+        <source>レジストリの削除</source>
+        <translation>Remove the file type registration</translation>
+    </message>
+    <message>
+        <source>レジストリ削除</source>
+        <translation>Unregister file type</translation>
+    </message>
+    <message>
+        <source>ツール バー(&amp;T)</source>
+        <translation>&amp;Toolbar</translation>
+    </message>
+    <message>
+        <source>ツール バーの 表示/非表示</source>
+        <translation>Show or hide the toolbar</translation>
+    </message>
+    <message>
+        <source>ツール バーの表示切り替え</source>
+        <translation>Toggle toolbar</translation>
+    </message>
+    <message>
+        <source>ステータス バー(&amp;S)</source>
+        <translation>&amp;Status Bar</translation>
+    </message>
+    <message>
+        <source>ステータス バーの表示/非表示</source>
+        <translation>Show or hide the status bar</translation>
+    </message>
+    <message>
+        <source>ステータス バーの表示切り替え</source>
+        <translation>Toggle status bar</translation>
+    </message>
+    <message>
+        <source>3Dプレビュー(&amp;P)</source>
+        <translation>3D &amp;Preview</translation>
+    </message>
+    <message>
+        <source>道路を3Dで表示</source>
+        <translation>Show the road in 3D</translation>
+    </message>
+    <message>
+        <source>3Dプレビュー</source>
+        <translation>3D preview</translation>
+    </message>
+    <message>
+        <source>目次(&amp;H)</source>
+        <translation>&amp;Contents</translation>
+    </message>
+    <message>
+        <source>ヘルプファイルを表示</source>
+        <translation>Show the help file</translation>
+    </message>
+    <message>
+        <source>ヘルプ</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>バージョン情報 Welmo Rolvet(&amp;A)...</source>
+        <translation>&amp;About Welmo Rolvet...</translation>
+    </message>
+    <message>
+        <source>プログラム情報、バージョン、著作権を表示します。</source>
+        <translation>Display program information, version and copyright.</translation>
+    </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>言語 / Language</source>
+        <translation>言語 / Language</translation>
+    </message>
+    <message>
+        <source>次回の起動から日本語で表示</source>
+        <translation>Show the editor in Japanese from the next start</translation>
+    </message>
+    <message>
+        <source>次回の起動から英語で表示</source>
+        <translation>Show the editor in English from the next start</translation>
+    </message>
+    <message>
+        <source>選んだ言語は次回の起動から使われます。</source>
+        <translation>The chosen language is used from the next start.</translation>
+    </message>
+</context>
+</TS>
