@@ -108,7 +108,8 @@ private slots:
         QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
-        QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)"));
+        QCOMPARE(layout.at(3),
+                 U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|-|言語 / Language"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
         QStringList toolbar;
@@ -736,6 +737,14 @@ private slots:
         QCOMPARE(int(batch.action), int(CommandLineInfo::Action::Export));
         QCOMPARE(batch.operands, QStringList({"a.rolvet", "b.mqo"}));
         QCOMPARE(int(parse({"--export", "-h"}).action), int(CommandLineInfo::Action::Help));
+        // --lang takes the next argument (or the one after '='), which is no track name.
+        const CommandLineInfo english = parse({"--LANG", "en", "t.rolvet"});
+        QCOMPARE(english.language, std::optional<QString>("en"));
+        QCOMPARE(english.fileName, QString("t.rolvet"));
+        QCOMPARE(english.operands, QStringList({"t.rolvet"}));
+        QCOMPARE(parse({"-lang=ja"}).language, std::optional<QString>("ja"));
+        QCOMPARE(parse({"t.rolvet", "--lang"}).language, std::optional<QString>(""));
+        QVERIFY(!parse({"t.rolvet"}).language);
     }
 };
 
