@@ -1,6 +1,7 @@
 // The English interface: every marked text of the string table has an English that keeps its
 // placeholders, English reaches the core's messages and the window, Japanese stays the default,
 // and the choice is remembered for the next start without changing any written file.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "app/Commands.h"
@@ -191,9 +192,13 @@ private slots:
 
         QTemporaryDir dir;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // The test's settings, where the child looks for its own.
-        env.insert("XDG_CONFIG_HOME",
-                   QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        // The child reads the settings this test wrote: <config>/<organization>/Rolvet.conf.
+        QDir config = QFileInfo(QSettings(U(rolvet::str::kSettingsOrganization),
+                                          U(rolvet::str::kSettingsApplication))
+                                    .fileName())
+                          .dir();
+        QVERIFY(config.cdUp());
+        env.insert("XDG_CONFIG_HOME", config.path());
         QString err;
         auto run = [&](const QStringList& arguments) {
             QProcess process;
@@ -232,5 +237,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTranslations)
+ROLVET_TEST_MAIN(TestTranslations)
 #include "tst_translations.moc"
