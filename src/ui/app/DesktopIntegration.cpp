@@ -217,6 +217,12 @@ QByteArray DesktopEntry(const QString& executablePath) {
                           "Version=1.0\n"
                           "Name=");
     text += QString::fromUtf8(rolvet::str::kProductName);
+    // What menus and software centres show under the name, as in the installed entry.
+    text += QString::fromUtf8("\nGenericName=Road Track Editor"
+                              "\nGenericName[ja]=道路コースエディター"
+                              "\nComment=Lay out closed road tracks and export them as 3D road "
+                              "models"
+                              "\nComment[ja]=閉じた道路のコースを作り、3D道路モデルとして書き出す");
     text += QLatin1String("\nTryExec=") + EscapeString(executablePath);
     text += QLatin1String("\nExec=") + ExecArgument(executablePath) + QLatin1String(" %f");
     text += QLatin1String("\nIcon=") + QLatin1String(kAppIconName);
@@ -224,7 +230,8 @@ QByteArray DesktopEntry(const QString& executablePath) {
                           "\nMimeType=") +
             QLatin1String(kMimeType) +
             QLatin1String(";"
-                          "\nCategories=Graphics;3DGraphics;\n");
+                          "\nCategories=Graphics;3DGraphics;"
+                          "\nKeywords=track;road;race;circuit;spline;mqo;gltf;obj;\n");
     return text.toUtf8();
 }
 
