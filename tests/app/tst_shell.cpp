@@ -107,7 +107,8 @@ private slots:
                                  "アプリケーションの終了(&X)"));
         QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
-        QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
+        QCOMPARE(layout.at(2),
+                 U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
@@ -182,17 +183,24 @@ private slots:
                        cmd::ID_SHOW_VERTICES, cmd::ID_UNREGISTER, cmd::ID_APP_ABOUT}) {
             QVERIFY2(frame->Action(id)->isEnabled(), cmd::ObjectName(id));
         }
+        const int pointCommands[] = {cmd::ID_XYZ, cmd::ID_ROAD_SHAPE};
         app.Document().SetSelectedIndex(-1);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+        }
         app.Document().SetSelectedIndex(2);
-        QVERIFY(frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(frame->Action(id)->isEnabled());
+        }
         Trigger(app, cmd::ID_FILE_NEW); // not modified: no question
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(app.Document().SelectedIndex(), 2);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
-        // The command does nothing while its rule says no, even when triggered directly.
-        frame->Action(cmd::ID_XYZ)->setEnabled(true);
-        frame->Action(cmd::ID_XYZ)->trigger();
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+            // The command does nothing while its rule says no, even when triggered directly.
+            frame->Action(id)->setEnabled(true);
+            frame->Action(id)->trigger();
+        }
         QVERIFY(prompts.dialogsRun.isEmpty());
 
         // Toolbar and status bar toggles show their state with a check mark.
