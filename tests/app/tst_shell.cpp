@@ -387,6 +387,35 @@ private slots:
         QVERIFY(redraws.count() > 0);
     }
 
+    // A file whose shapes are damaged opens with a message, from the command line, the Open
+    // flow and the recent-file list alike, and stays in the list.
+    void damagedShapesOpenWithAMessage() {
+        const QString path = Track("damaged.rolvet");
+        QByteArray bytes = ReadAll(path) + "RVEX" + QByteArray(8, '\x01');
+        QVERIFY(WriteAll(path, bytes));
+        const QString message =
+            path + U(" の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを"
+                     "開きました。幅とバンクは既定の値になっています。");
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({path}));
+        QCOMPARE(prompts.messages, QStringList{message});
+        QCOMPARE(TheVertexStore().Count(), 3);
+        QVERIFY(TheVertexStore().Shapes().empty());
+        QVERIFY(!app.Document().IsModified());
+        app.Files().OnFileNew();
+        prompts.fileAnswers = {path};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(prompts.messages.size(), 2);
+        app.Files().OnFileNew();
+        app.MainFrame()->FileMenu()
+            ->findChild<QAction*>("ID_FILE_MRU_FILE1", Qt::FindDirectChildrenOnly)
+            ->trigger();
+        QCOMPARE(prompts.messages, QStringList({message, message, message}));
+        QCOMPARE(app.Document().PathName(), path);
+        QCOMPARE(app.RecentFiles().Entries(), QStringList{path});
+    }
+
     void sameFileIsNotReadAgain() {
         CScriptedPrompts prompts;
         CRolvetApp app;
