@@ -134,9 +134,10 @@ float LoadFloat(const unsigned char* p) {
     return std::bit_cast<float>(LoadLE32(p));
 }
 
-// A value read from a file counts as not set when it is exactly what the settings give.
+// A value read from a file counts as not set when it is what the settings give (a zero of
+// either sign counting as zero, as when deciding whether to write the extension).
 std::optional<float> ReadProperty(float value, float byDefault) {
-    if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(byDefault)) {
+    if (value == byDefault) {
         return std::nullopt;
     }
     return value;
