@@ -56,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(back.vertices.size() == track.vertices.size() && back.otherChunks == track.otherChunks);
     for (std::size_t i = 0; i < track.shapes.size(); ++i) {
         Check(SameShape(rolvet::Resolve(track.shapes[i], track.roadWidth),
-                        rolvet::Resolve(back.shapes.empty() ? rolvet::PointShape{}
-                                                            : back.shapes[i],
+                        rolvet::Resolve(back.shapes.empty() ? rolvet::PointShape{} : back.shapes[i],
                                         back.roadWidth)));
     }
     Check(rolvet::SerializeTrack(back.divisionCount, back.roadWidth, back.vertices, back.shapes,

@@ -408,7 +408,8 @@ private slots:
         Trigger(app, cmd::ID_FILE_OPEN);
         QCOMPARE(prompts.messages.size(), 2);
         app.Files().OnFileNew();
-        app.MainFrame()->FileMenu()
+        app.MainFrame()
+            ->FileMenu()
             ->findChild<QAction*>("ID_FILE_MRU_FILE1", Qt::FindDirectChildrenOnly)
             ->trigger();
         QCOMPARE(prompts.messages, QStringList({message, message, message}));

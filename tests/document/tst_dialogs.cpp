@@ -531,8 +531,9 @@ private slots:
         const int steps = doc.HistoryCount();
         doc.OnEditPointShape(nullptr);
         QCOMPARE(shown, QStringList({"50", "50", "0"}));
-        QCOMPARE(m_prompts.messages,
-                 QStringList({kEnterNumber, QString::fromUtf8("0 以上の数字を入力してください。")}));
+        QCOMPARE(
+            m_prompts.messages,
+            QStringList({kEnterNumber, QString::fromUtf8("0 以上の数字を入力してください。")}));
         const rolvet::PointShape set = TheVertexStore().ShapeAt(1);
         QVERIFY(!set.widthLeft && !set.bank);
         QCOMPARE(set.widthRight, std::optional<float>(70.0f));

@@ -218,9 +218,8 @@ private slots:
         const std::vector<CVector3D> one{{1, 2, 3}};
         const QByteArray plain = ToQByteArray(SerializeTrack(4, 100, one));
         const QByteArray points = Chunk("PNTS", Le32(1) + Floats({50, 70, 0}));
-        for (const QByteArray& chunks :
-             {points + Chunk("ZZZZ", "\x01\x02\x03") + Chunk("EMPT", {}),
-              Chunk("ONLY", QByteArray(9, '\x55'))}) {
+        for (const QByteArray& chunks : {points + Chunk("ZZZZ", "\x01\x02\x03") + Chunk("EMPT", {}),
+                                         Chunk("ONLY", QByteArray(9, '\x55'))}) {
             QByteArray file = plain + Extension(chunks);
             if (chunks.startsWith("PNTS")) {
                 file.replace(4, 4, Le32(120)); // 50 + 70, as the width field must say
@@ -229,8 +228,8 @@ private slots:
             const TrackError err = ParseTrack(AsBytes(file), t);
             QVERIFY(!err && !err.shapeDamaged);
             QCOMPARE(t.vertices.size(), std::size_t{1});
-            QCOMPARE(ToQByteArray(SerializeTrack(t.divisionCount, t.roadWidth, t.vertices,
-                                                 t.shapes, t.otherChunks)),
+            QCOMPARE(ToQByteArray(SerializeTrack(t.divisionCount, t.roadWidth, t.vertices, t.shapes,
+                                                 t.otherChunks)),
                      file);
         }
     }
@@ -239,8 +238,8 @@ private slots:
     void damagedExtensionsOpenThePoints() {
         const std::vector<CVector3D> two{{1, 2, 3}, {4, 5, 6}};
         const QByteArray plain = ToQByteArray(SerializeTrack(7, 100, two));
-        const QByteArray good = Extension(Chunk("PNTS", Le32(2) + Floats({60, 50, 0, 50, 50, 9})) +
-                                          Chunk("KEEP", "x"));
+        const QByteArray good =
+            Extension(Chunk("PNTS", Le32(2) + Floats({60, 50, 0, 50, 50, 9})) + Chunk("KEEP", "x"));
         QByteArray badCrc = good;
         badCrc[20] = char(badCrc[20] ^ 1);
         const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -249,9 +248,9 @@ private slots:
             Extension(Chunk("PNTS", Le32(3) + Floats({1, 1, 0, 1, 1, 0, 1, 1, 0}))), // n != 2
             Extension(Chunk("PNTS", Le32(2) + Floats({1, 1, 0, 1, 1}))),             // short
             Extension(Chunk("PNTS", Le32(2) + Floats({1, 1, 0, nan, 1, 0}))),
-            Extension(Chunk("PNTS", Le32(2) + Floats({1, 1, 0, 1, 1, 0})), 2), // version
+            Extension(Chunk("PNTS", Le32(2) + Floats({1, 1, 0, 1, 1, 0})), 2),          // version
             Extension(Chunk("PNTS", Le32(2) + Floats({1, 1, 0, 1, 1, 0})).repeated(2)), // twice
-            Extension("PNT"),                              // a chunk header cut short
+            Extension("PNT"),                                // a chunk header cut short
             Extension(QByteArray("KEEP") + Le32(100) + "x"), // a chunk larger than the rest
         };
         for (qsizetype len = 4; len < good.size(); ++len) {
