@@ -36,10 +36,4 @@ inline ResolvedShape Resolve(const PointShape& shape, std::int32_t roadWidth) {
             shape.bank.value_or(0.0f)};
 }
 
-// Whether the resolved shape differs from what the settings alone give. A bank of -0 is level.
-inline bool DiffersFromDefault(const ResolvedShape& s, std::int32_t roadWidth) {
-    const float side = DefaultSideWidth(roadWidth);
-    return s.widthLeft != side || s.widthRight != side || s.bank != 0.0f;
-}
-
 } // namespace rolvet
