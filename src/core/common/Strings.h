@@ -91,6 +91,10 @@ inline constexpr const char* kOpenFailed =
     QT_TRANSLATE_NOOP("rolvet", "ドキュメントを開くことに失敗しました。");
 inline constexpr const char* kSaveFailed =
     QT_TRANSLATE_NOOP("rolvet", "ドキュメントの保存に失敗しました。");
+inline constexpr const char* kShapeDamaged = QT_TRANSLATE_NOOP(
+    "rolvet",
+    "%1 の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを開きました。"
+    "幅とバンクは既定の値になっています。");
 inline constexpr const char* kRestoreQuestion = QT_TRANSLATE_NOOP(
     "rolvet",
     "保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?");
@@ -158,6 +162,12 @@ inline constexpr const char* kZLabel = QT_TRANSLATE_NOOP("rolvet", "Z座標");
 inline constexpr const char* kOk = QT_TRANSLATE_NOOP("rolvet", "OK");
 inline constexpr const char* kCancel = QT_TRANSLATE_NOOP("rolvet", "キャンセル");
 inline constexpr const char* kEnterNumber = QT_TRANSLATE_NOOP("rolvet", "数字を入力してください。");
+inline constexpr const char* kShapeCaption = QT_TRANSLATE_NOOP("rolvet", "道路の形");
+inline constexpr const char* kWidthLeftLabel = QT_TRANSLATE_NOOP("rolvet", "左の幅");
+inline constexpr const char* kWidthRightLabel = QT_TRANSLATE_NOOP("rolvet", "右の幅");
+inline constexpr const char* kBankLabel = QT_TRANSLATE_NOOP("rolvet", "バンク角");
+inline constexpr const char* kEnterWidth =
+    QT_TRANSLATE_NOOP("rolvet", "0 以上の数字を入力してください。");
 
 // Menus.
 inline constexpr const char* kMenuFile = QT_TRANSLATE_NOOP("rolvet", "ファイル(&F)");
@@ -240,6 +250,10 @@ inline constexpr CommandText kCmdSetUp = {QT_TRANSLATE_NOOP("rolvet", "設定(&S
 inline constexpr CommandText kCmdXYZ = {QT_TRANSLATE_NOOP("rolvet", "XYZ座標(&X)"),
                                         QT_TRANSLATE_NOOP("rolvet", "選択頂点のXYZ座標"),
                                         QT_TRANSLATE_NOOP("rolvet", "頂点座標")}; // 32786
+inline constexpr CommandText kCmdShape = {
+    QT_TRANSLATE_NOOP("rolvet", "道路の形(&R)"),
+    QT_TRANSLATE_NOOP("rolvet", "選択頂点の左右の幅とバンク角 (度)"),
+    QT_TRANSLATE_NOOP("rolvet", "道路の形")}; // 32801
 inline constexpr CommandText kCmdShowVertices = {QT_TRANSLATE_NOOP("rolvet", "頂点表示(&V)"),
                                                  QT_TRANSLATE_NOOP("rolvet", "頂点を表示"),
                                                  QT_TRANSLATE_NOOP("rolvet", "頂点表示")}; // 32784

@@ -519,5 +519,37 @@
         <source>選んだ言語は次回の起動から使われます。</source>
         <translation>The chosen language is used from the next start.</translation>
     </message>
+    <message>
+        <source>%1 の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを開きました。幅とバンクは既定の値になっています。</source>
+        <translation>The road shape of %1 (left and right widths and bank) is damaged, so only its vertices and settings were opened. The widths and banks have their default values.</translation>
+    </message>
+    <message>
+        <source>道路の形</source>
+        <translation>Road Shape</translation>
+    </message>
+    <message>
+        <source>左の幅</source>
+        <translation>Left width</translation>
+    </message>
+    <message>
+        <source>右の幅</source>
+        <translation>Right width</translation>
+    </message>
+    <message>
+        <source>バンク角</source>
+        <translation>Bank angle</translation>
+    </message>
+    <message>
+        <source>0 以上の数字を入力してください。</source>
+        <translation>Please enter a number of 0 or more.</translation>
+    </message>
+    <message>
+        <source>道路の形(&amp;R)</source>
+        <translation>&amp;Road Shape</translation>
+    </message>
+    <message>
+        <source>選択頂点の左右の幅とバンク角 (度)</source>
+        <translation>Left and right width and bank angle (degrees) of the selected vertex</translation>
+    </message>
 </context>
 </TS>
