@@ -47,7 +47,8 @@ void BM_PreviewDragUpdate(benchmark::State& state) {
         // The point moves to and fro by 30 world units, as under the cursor.
         out = !out;
         dragged.x = out ? x + 30.0f : x;
-        const rolvet::ModelChange change = model.Update(track, kDivisions, kHalfWidth);
+        const rolvet::ModelChange change =
+            model.Update(track, kDivisions, kHalfWidth, rolvet::TrackChange::Moved(kPoints / 2));
         benchmark::DoNotOptimize(change);
         benchmark::DoNotOptimize(model.Readouts());
         if (change.all || change.count != 4 * kDivisions + 1) {

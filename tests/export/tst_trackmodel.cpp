@@ -167,7 +167,7 @@ private slots:
              {std::size_t{0}, std::size_t{1}, std::size_t{17}, std::size_t{38}, std::size_t{39}}) {
             points[k].x += coordinate(random);
             points[k].z += coordinate(random);
-            const ModelChange range = live.Update(points, d, 60.0f);
+            const ModelChange range = live.Update(points, d, 60.0f, TrackChange::Moved(int(k)));
             QVERIFY(!range.all);
             QCOMPARE(range.count, 4 * d + 1);
             CTrackModel fresh;
@@ -177,17 +177,18 @@ private slots:
         // Several neighbouring points at once (a height edit through the dialog is one).
         points[20].y = 75.0f;
         points[22].x -= 300.0f;
-        QCOMPARE(live.Update(points, d, 60.0f).count, 6 * d + 1);
-        // Nothing changed: nothing rebuilt. Once settled, the texture runs as if built afresh.
-        QCOMPARE(live.Update(points, d, 60.0f).count, 0);
+        QCOMPARE(live.Update(points, d, 60.0f, TrackChange::Moved(20, 3)).count, 6 * d + 1);
+        // Settings that the road does not depend on: nothing rebuilt. Once settled, the texture
+        // runs as if built afresh.
+        QCOMPARE(live.Update(points, d, 60.0f, TrackChange::Settings()).count, 0);
         live.SettleTexture();
         CTrackModel settled;
         settled.Update(points, d, 60.0f);
         QVERIFY(SameModel(live, settled, true));
         // Other width, more points: a full rebuild.
-        QVERIFY(live.Update(points, d, 61.0f).all);
+        QVERIFY(live.Update(points, d, 61.0f, TrackChange::Settings()).all);
         points.push_back({0, 0, 0});
-        QVERIFY(live.Update(points, d, 61.0f).all);
+        QVERIFY(live.Update(points, d, 61.0f, TrackChange::Inserted(40)).all);
         CTrackModel fresh;
         fresh.Update(points, d, 61.0f);
         QVERIFY(SameModel(live, fresh, true));

@@ -1,7 +1,6 @@
 #include "export/TrackModel.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -30,11 +29,6 @@ double Norm(const D3& a) {
 
 D3 Cross(const D3& a, const D3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-bool SameBits(std::span<const CVector3D> a, std::size_t i, const CVector3D& b) {
-    return std::bit_cast<std::array<std::uint32_t, 3>>(a[i]) ==
-           std::bit_cast<std::array<std::uint32_t, 3>>(b);
 }
 
 void AppendNumber(std::string& out, double value) {
@@ -91,31 +85,30 @@ void CTrackModel::SettleTexture() {
     }
 }
 
-ModelChange CTrackModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth) {
+ModelChange CTrackModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth,
+                                const TrackChange& edit) {
     const std::size_t n = points.size();
     const bool sameShape =
         m_built && n == m_points.size() && divisions == m_divisions &&
         std::bit_cast<std::uint32_t>(halfWidth) == std::bit_cast<std::uint32_t>(m_halfWidth);
-    if (!sameShape || m_state != TrackModelState::Ok) {
+    const bool moved = edit.kind == TrackChange::Kind::Moved && edit.first >= 0 &&
+                       edit.count > 0 && static_cast<std::size_t>(edit.first) < n;
+    const bool settingsOnly = edit.kind == TrackChange::Kind::Settings;
+    if (!sameShape || m_state != TrackModelState::Ok || !(moved || settingsOnly)) {
         m_points.assign(points.begin(), points.end());
         m_divisions = divisions;
         m_halfWidth = halfWidth;
         RebuildAll();
         return {0, SampleCount(), true};
     }
+    if (settingsOnly) {
+        return {}; // neither setting the road depends on changed
+    }
 
-    // The first and last control points that differ from the model's copy.
-    std::size_t first = 0;
-    while (first < n && SameBits(points, first, m_points[first])) {
-        ++first;
-    }
-    if (first == n) {
-        return {};
-    }
-    std::size_t last = n - 1;
-    while (SameBits(points, last, m_points[last])) {
-        --last;
-    }
+    // The control points the edit moved.
+    const std::size_t first = static_cast<std::size_t>(edit.first);
+    const std::size_t last =
+        std::min(n - 1, first + static_cast<std::size_t>(edit.count) - 1);
     std::copy(points.begin() + static_cast<std::ptrdiff_t>(first),
               points.begin() + static_cast<std::ptrdiff_t>(last) + 1,
               m_points.begin() + static_cast<std::ptrdiff_t>(first));

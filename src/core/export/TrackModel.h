@@ -4,6 +4,7 @@
 
 #include "export/RoadMesh.h"
 #include "export/RoadRibbon.h"
+#include "track/TrackChange.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
@@ -50,12 +51,15 @@ struct ModelChange {
 
 class CTrackModel {
 public:
-    // Brings the model in line with the track. When the point count, division count and width
-    // are unchanged and only a few control points moved, only the samples those points shape
-    // are rebuilt: moving point k changes segments k-2 .. k+1, that is 4·d samples.
+    // Brings the model in line with the track after edit, the change record of what changed
+    // since the last update (Whole by default: everything is rebuilt). When the point count,
+    // division count and width are unchanged and the record names moved control points, only
+    // the samples those points shape are rebuilt: moving point k changes segments k-2 .. k+1,
+    // that is 4·d samples.
     // The texture coordinates along the road are left as they were by such a partial update;
     // SettleTexture lays them along the new lap once the edits pause.
-    ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth);
+    ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth,
+                       const TrackChange& edit = TrackChange::Whole());
     void SettleTexture();
 
     TrackModelState State() const { return m_state; }

@@ -15,9 +15,12 @@ bool SameBits(const CVector3D& a, const CVector3D& b) {
     return std::memcmp(&a, &b, sizeof(CVector3D)) == 0;
 }
 
+} // namespace
+
 // The first application of a step is the edit itself, whose caller sets the selection as that
-// edit defines it. Undoing and redoing select the vertex the step touched, or none.
-class CTrackStep : public QUndoCommand {
+// edit defines it. Undoing and redoing select the vertex the step touched, or none. Every
+// application that changes the track announces what it changed.
+class CRolvetDoc::CTrackStep : public QUndoCommand {
 protected:
     explicit CTrackStep(CRolvetDoc& doc) : m_doc(doc) {}
 
@@ -27,6 +30,7 @@ protected:
         }
     }
     void MarkApplied() { m_bApplied = true; }
+    void Announce(const rolvet::TrackChange& change) { emit m_doc.trackChanged(change); }
 
     CRolvetDoc& m_doc;
 
@@ -35,7 +39,7 @@ private:
 };
 
 // A vertex put into the track at an index, or taken out of it.
-class CVertexPresenceStep : public CTrackStep {
+class CRolvetDoc::CVertexPresenceStep : public CTrackStep {
 public:
     CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex, bool insert)
         : CTrackStep(doc), m_vertex(vertex), m_nIndex(index), m_bInsert(insert) {}
@@ -49,6 +53,10 @@ private:
         const bool done = insert ? store.InsertAt(m_nIndex, m_vertex) : store.EraseAt(m_nIndex);
         Select(done && insert ? m_nIndex : -1);
         MarkApplied();
+        if (done) {
+            Announce(insert ? rolvet::TrackChange::Inserted(m_nIndex)
+                            : rolvet::TrackChange::Removed(m_nIndex));
+        }
     }
 
     CVector3D m_vertex;
@@ -56,13 +64,26 @@ private:
     bool m_bInsert;
 };
 
-// A vertex that changed its coordinates (a drag, or the coordinate dialog).
-class CVertexMoveStep : public CTrackStep {
+// A vertex that changed its coordinates (a drag, or the coordinate dialog). A drag is already
+// in place when its step is recorded: its first application changes nothing.
+class CRolvetDoc::CVertexMoveStep : public CTrackStep {
 public:
-    CVertexMoveStep(CRolvetDoc& doc, int index, const CVector3D& before, const CVector3D& after)
-        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {}
+    CVertexMoveStep(CRolvetDoc& doc, int index, const CVector3D& before, const CVector3D& after,
+                    bool inPlace)
+        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {
+        if (inPlace) {
+            MarkApplied();
+            m_bSkipRedo = true;
+        }
+    }
 
-    void redo() override { Apply(m_after); }
+    void redo() override {
+        if (m_bSkipRedo) {
+            m_bSkipRedo = false;
+            return;
+        }
+        Apply(m_after);
+    }
     void undo() override { Apply(m_before); }
 
 private:
@@ -73,15 +94,19 @@ private:
         }
         Select(vertex != nullptr ? m_nIndex : -1);
         MarkApplied();
+        if (vertex != nullptr) {
+            Announce(rolvet::TrackChange::Moved(m_nIndex));
+        }
     }
 
     CVector3D m_before;
     CVector3D m_after;
     int m_nIndex;
+    bool m_bSkipRedo = false;
 };
 
 // The road width and the division count. No vertex is touched: the selection stays.
-class CSettingsStep : public CTrackStep {
+class CRolvetDoc::CSettingsStep : public CTrackStep {
 public:
     CSettingsStep(CRolvetDoc& doc, int roadWidth, int divisionCount)
         : CTrackStep(doc), m_nWidth{doc.RoadWidth(), roadWidth}, m_nDivision{doc.DivisionCount(),
@@ -94,21 +119,18 @@ private:
     void Apply(int which) {
         m_doc.SetRoadWidth(m_nWidth[which]);
         m_doc.SetDivisionCount(m_nDivision[which]);
+        Announce(rolvet::TrackChange::Settings());
     }
 
     int m_nWidth[2];    // before, after
     int m_nDivision[2]; // before, after
 };
 
-} // namespace
-
 void CRolvetDoc::PushStep(QUndoCommand* step) {
+    // A drag in progress comes first in the history: undoing everything gives back the track
+    // as it was before the drag.
+    CommitDrag();
     m_history.push(step); // applies the step
-}
-
-void CRolvetDoc::ClearHistory() {
-    m_history.clear();
-    emit historyCleared();
 }
 
 void CRolvetDoc::AppendVertex(const CVector3D& v) {
@@ -121,17 +143,11 @@ void CRolvetDoc::EraseVertex(int index) {
     }
 }
 
-void CRolvetDoc::RecordVertexMove(int index, const CVector3D& before) {
-    const CVector3D* vertex = TheVertexStore().Find(index);
-    if (vertex != nullptr && !SameBits(*vertex, before)) {
-        PushStep(new CVertexMoveStep(*this, index, before, *vertex));
-    }
-}
-
 void CRolvetDoc::SetVertex(int index, const CVector3D& v) {
+    CommitDrag();
     const CVector3D* vertex = TheVertexStore().Find(index);
     if (vertex != nullptr && !SameBits(*vertex, v)) {
-        PushStep(new CVertexMoveStep(*this, index, *vertex, v));
+        PushStep(new CVertexMoveStep(*this, index, *vertex, v, false));
     }
 }
 
@@ -141,8 +157,54 @@ void CRolvetDoc::SetSettings(int roadWidth, int divisionCount) {
     }
 }
 
+void CRolvetDoc::BeginVertexDrag(int index) {
+    EndVertexDrag();
+    if (const CVector3D* v = TheVertexStore().Find(index)) {
+        m_nDragIndex = index;
+        m_dragStart = *v;
+    }
+}
+
+bool CRolvetDoc::DragVertexTo(int index, float x, float z) {
+    if (index != m_nDragIndex || index < 0) {
+        return false;
+    }
+    CVector3D* v = TheVertexStore().Find(index);
+    if (v == nullptr) {
+        m_nDragIndex = -1; // the vertex is gone: the drag ends without touching anything
+        return false;
+    }
+    // Every move marks the track modified, even one that leaves the vertex where it was.
+    const CVector3D moved(x, v->y, z);
+    const bool changed = !SameBits(*v, moved);
+    *v = moved;
+    SetModifiedFlag(true);
+    if (changed) {
+        emit trackChanged(rolvet::TrackChange::Moved(index));
+    }
+    return true;
+}
+
+void CRolvetDoc::EndVertexDrag() {
+    CommitDrag();
+    m_nDragIndex = -1;
+}
+
+void CRolvetDoc::CommitDrag() {
+    const int index = m_nDragIndex;
+    const CVector3D* v = TheVertexStore().Find(index);
+    if (v == nullptr || SameBits(*v, m_dragStart)) {
+        return;
+    }
+    const CVector3D before = m_dragStart;
+    m_dragStart = *v;
+    m_history.push(new CVertexMoveStep(*this, index, before, *v, true));
+}
+
 void CRolvetDoc::OnEditUndo() {
-    emit pendingEditsNeeded(true);
+    // Undo and redo may move or remove the dragged vertex: the drag so far becomes a step and
+    // the drag ends.
+    EndVertexDrag();
     if (m_history.canUndo()) {
         m_history.undo();
         UpdateAllViews();
@@ -150,7 +212,7 @@ void CRolvetDoc::OnEditUndo() {
 }
 
 void CRolvetDoc::OnEditRedo() {
-    emit pendingEditsNeeded(true);
+    EndVertexDrag();
     if (m_history.canRedo()) {
         m_history.redo();
         UpdateAllViews();
