@@ -91,8 +91,8 @@ ModelChange CTrackModel::Update(std::span<const CVector3D> points, int divisions
     const bool sameShape =
         m_built && n == m_points.size() && divisions == m_divisions &&
         std::bit_cast<std::uint32_t>(halfWidth) == std::bit_cast<std::uint32_t>(m_halfWidth);
-    const bool moved = edit.kind == TrackChange::Kind::Moved && edit.first >= 0 &&
-                       edit.count > 0 && static_cast<std::size_t>(edit.first) < n;
+    const bool moved = edit.kind == TrackChange::Kind::Moved && edit.first >= 0 && edit.count > 0 &&
+                       static_cast<std::size_t>(edit.first) < n;
     const bool settingsOnly = edit.kind == TrackChange::Kind::Settings;
     if (!sameShape || m_state != TrackModelState::Ok || !(moved || settingsOnly)) {
         m_points.assign(points.begin(), points.end());
@@ -107,8 +107,7 @@ ModelChange CTrackModel::Update(std::span<const CVector3D> points, int divisions
 
     // The control points the edit moved.
     const std::size_t first = static_cast<std::size_t>(edit.first);
-    const std::size_t last =
-        std::min(n - 1, first + static_cast<std::size_t>(edit.count) - 1);
+    const std::size_t last = std::min(n - 1, first + static_cast<std::size_t>(edit.count) - 1);
     std::copy(points.begin() + static_cast<std::ptrdiff_t>(first),
               points.begin() + static_cast<std::ptrdiff_t>(last) + 1,
               m_points.begin() + static_cast<std::ptrdiff_t>(first));

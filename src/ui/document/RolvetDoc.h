@@ -137,7 +137,8 @@ private:
     int m_nRoadWidth = rolvet::kDefaultRoadWidth;
     int m_nSelectedIndex = -1;
     bool m_bModified = false;
-    bool m_bTouched = false; // marked modified since the history last reached or left its clean state
+    // Marked modified since the history last reached or left its clean state.
+    bool m_bTouched = false;
     int m_nDragIndex = -1;
     CVector3D m_dragStart; // the dragged vertex where the drag (or its latest step) began
     QString m_strPathName;

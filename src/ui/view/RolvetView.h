@@ -54,5 +54,5 @@ private:
     QPointer<CRolvetDoc> m_pDocument;
     float m_fScale = 4.0f;
     int m_nDragIndex = -1;
-    QImage m_frame;        // the plan is composed here, then shown in one piece
+    QImage m_frame; // the plan is composed here, then shown in one piece
 };
