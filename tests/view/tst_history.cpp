@@ -1,5 +1,6 @@
 // Undo and redo of every edit of the track, made through the view's mouse handlers and the
 // document's dialog commands, and what the document tells its views about each change.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "app/Recovery.h"
@@ -197,7 +198,7 @@ private slots:
         m_view->SetDocument(m_doc);
         m_view->resize(kWidth, kHeight);
         m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        QVERIFY(QTest::qWaitForWindowExposed(m_view, testutil::kDeadlineMs));
     }
 
     void cleanup() {
@@ -356,7 +357,6 @@ private slots:
     }
 
     void aHeldDragReachesExportAndRecovery() {
-        qputenv("XDG_STATE_HOME", m_dir.filePath("state").toLocal8Bit());
         const QString start = m_dir.filePath("held.rolvet");
         const CVector3D points[] = {{80, 2.5f, 0}, {0, 0, 200}, {-300, 0, 0}, {0, 0, -200}};
         QVERIFY(!rolvet::SaveTrackFile(start.toStdString(), 2, 40, points));
@@ -442,13 +442,13 @@ private slots:
             const int paints = plan.paints;
             m_doc->OnEditRedo();
             QVERIFY2(expect({record}), qPrintable(record));
-            QTRY_VERIFY(plan.paints > paints);
+            QTRY_VERIFY_WITH_TIMEOUT(plan.paints > paints, testutil::kDeadlineMs);
         }
         const int paints = plan.paints;
         QVERIFY(m_doc->OnNewDocument());
         QVERIFY(expect({"whole"}));
         QCOMPARE(preview.Model().SampleCount(), 0);
-        QTRY_VERIFY(plan.paints > paints);
+        QTRY_VERIFY_WITH_TIMEOUT(plan.paints > paints, testutil::kDeadlineMs);
     }
 
     void newAndOpenEmptyTheHistory() {
@@ -469,5 +469,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHistory)
+ROLVET_TEST_MAIN(TestHistory)
 #include "tst_history.moc"

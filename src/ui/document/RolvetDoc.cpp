@@ -59,10 +59,11 @@ void CRolvetDoc::SetPathName(const QString& path) {
     SetTitle(DisplayPath(QFileInfo(path).fileName()));
 }
 
-void CRolvetDoc::ReplaceTrack(int divisionCount, int roadWidth, std::vector<CVector3D> vertices) {
-    m_nDivisionCount = divisionCount;
-    m_nRoadWidth = roadWidth;
-    TheVertexStore().Assign(std::move(vertices));
+void CRolvetDoc::ReplaceTrack(rolvet::TrackData track) {
+    m_nDivisionCount = track.divisionCount;
+    m_nRoadWidth = track.roadWidth;
+    TheVertexStore().Assign(std::move(track.vertices), std::move(track.shapes));
+    m_extensionChunks = std::move(track.otherChunks);
     m_history.clear();
     m_bTouched = false;
     UpdateModified();
@@ -76,7 +77,7 @@ void CRolvetDoc::ReplaceTrack(int divisionCount, int roadWidth, std::vector<CVec
 
 bool CRolvetDoc::OnNewDocument() {
     m_strPathName.clear();
-    ReplaceTrack(rolvet::kDefaultDivisionCount, rolvet::kDefaultRoadWidth, {});
+    ReplaceTrack({});
     return true;
 }
 
@@ -84,7 +85,7 @@ void CRolvetDoc::RestoreTrack(const QString& title, const QString& path,
                               const rolvet::TrackData& track) {
     SetTitle(title);
     m_strPathName.clear();
-    ReplaceTrack(track.divisionCount, track.roadWidth, track.vertices);
+    ReplaceTrack(track);
     if (!path.isEmpty()) {
         SetPathName(path);
     }
@@ -107,17 +108,19 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
         }
         return error;
     }
-    ReplaceTrack(track.divisionCount, track.roadWidth, std::move(track.vertices));
+    ReplaceTrack(std::move(track));
     SetPathName(path);
     UpdateAllViews();
-    return {};
+    return error; // may say that the shapes were damaged
 }
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
     // A drag in progress is saved where it is now, and undo can come back to that state.
     CommitDrag();
-    rolvet::TrackError error = rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount,
-                                                     m_nRoadWidth, TheVertexStore().All());
+    const CVertexStore& store = TheVertexStore();
+    rolvet::TrackError error =
+        rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount, m_nRoadWidth, store.All(),
+                              store.Shapes(), m_extensionChunks);
     if (!error) {
         SetModifiedFlag(false);
         SetPathName(path);

@@ -4,6 +4,7 @@
 // a restored recovery copy), and each is announced once with what it changed (trackChanged).
 #pragma once
 
+#include "track/PointShape.h"
 #include "track/TrackChange.h"
 #include "track/TrackFile.h"
 #include "track/Vector3D.h"
@@ -49,6 +50,8 @@ public:
     void SetVertex(int index, const CVector3D& v);
     // Takes both settings; nothing is recorded when neither changes.
     void SetSettings(int roadWidth, int divisionCount);
+    // Gives point index a new road shape; nothing is recorded when it is the same.
+    void SetPointShape(int index, const rolvet::PointShape& shape);
 
     // A drag of one vertex with the mouse. The vertex follows every DragVertexTo at once (x and z;
     // its height stays) and marks the track modified; the whole drag becomes one step of the
@@ -88,8 +91,9 @@ public:
     void RestoreTrack(const QString& title, const QString& path, const rolvet::TrackData& track);
 
     // Reads a track file. On success the document holds the file's track, path and title and is
-    // not modified. On failure rolvet::OpenFailureKeepsTrack says whether the document stays as
-    // it was or is reset to untitled.
+    // not modified; the result's shapeDamaged says that the points' shapes could not be read.
+    // On failure rolvet::OpenFailureKeepsTrack says whether the document stays as it was or is
+    // reset to untitled.
     rolvet::TrackError OnOpenDocument(const QString& path);
 
     // Writes the track to path. On success the document takes path and title and is not
@@ -99,13 +103,20 @@ public:
     // Tells every view to redraw.
     void UpdateAllViews();
 
+    // The chunks of the file's extension that this editor does not know; saved back unchanged.
+    const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
+    void SetExtensionChunks(std::vector<std::byte> chunks) {
+        m_extensionChunks = std::move(chunks);
+    }
+
     // Command handlers of the document; parent owns the dialogs and messages they show.
     void OnFileExport(QWidget* parent);         // 32772 書き出し (RolvetDocExport.cpp)
     void OnSetUp(QWidget* parent);              // 32775 設定 (RolvetDocCommands.cpp)
     void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (RolvetDocCommands.cpp)
     void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (RolvetDocCommands.cpp)
     // Enable rule of 32786: 0 <= selected index < vertex count.
-    bool CanEditSelectedVertex() const; // (RolvetDocCommands.cpp)
+    bool CanEditSelectedVertex() const;     // (RolvetDocCommands.cpp)
+    void OnEditPointShape(QWidget* parent); // 32801 道路の形, same rule (RolvetDocCommands.cpp)
 
 signals:
     // The track or its settings changed, and what changed: sent once for every change, by the
@@ -124,10 +135,12 @@ private:
     class CTrackStep;
     class CVertexPresenceStep;
     class CVertexMoveStep;
+    class CPointShapeStep;
     class CSettingsStep;
 
-    // Takes settings and points as a new track with a fresh history; announces Whole.
-    void ReplaceTrack(int divisionCount, int roadWidth, std::vector<CVector3D> vertices);
+    // Takes a whole track (settings, points, shapes, extension) with a fresh history; announces
+    // Whole.
+    void ReplaceTrack(rolvet::TrackData track);
     void PushStep(QUndoCommand* step);
     // Records the drag so far as one step; the drag goes on from there.
     void CommitDrag();
@@ -143,5 +156,6 @@ private:
     CVector3D m_dragStart; // the dragged vertex where the drag (or its latest step) began
     QString m_strPathName;
     QString m_strTitle;
+    std::vector<std::byte> m_extensionChunks;
     QUndoStack m_history;
 };

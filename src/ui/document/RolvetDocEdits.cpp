@@ -15,6 +15,15 @@ bool SameBits(const CVector3D& a, const CVector3D& b) {
     return std::memcmp(&a, &b, sizeof(CVector3D)) == 0;
 }
 
+bool SameBits(const std::optional<float>& a, const std::optional<float>& b) {
+    return a.has_value() == b.has_value() && (!a || std::memcmp(&*a, &*b, sizeof(float)) == 0);
+}
+
+bool SameShape(const rolvet::PointShape& a, const rolvet::PointShape& b) {
+    return SameBits(a.widthLeft, b.widthLeft) && SameBits(a.widthRight, b.widthRight) &&
+           SameBits(a.bank, b.bank);
+}
+
 } // namespace
 
 // The first application of a step is the edit itself, whose caller sets the selection as that
@@ -38,11 +47,12 @@ private:
     bool m_bApplied = false;
 };
 
-// A vertex put into the track at an index, or taken out of it.
+// A vertex put into the track at an index, or taken out of it, together with its shape.
 class CRolvetDoc::CVertexPresenceStep : public CTrackStep {
 public:
-    CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex, bool insert)
-        : CTrackStep(doc), m_vertex(vertex), m_nIndex(index), m_bInsert(insert) {}
+    CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex,
+                        const rolvet::PointShape& shape, bool insert)
+        : CTrackStep(doc), m_vertex(vertex), m_shape(shape), m_nIndex(index), m_bInsert(insert) {}
 
     void redo() override { Apply(m_bInsert); }
     void undo() override { Apply(!m_bInsert); }
@@ -50,7 +60,8 @@ public:
 private:
     void Apply(bool insert) {
         CVertexStore& store = TheVertexStore();
-        const bool done = insert ? store.InsertAt(m_nIndex, m_vertex) : store.EraseAt(m_nIndex);
+        const bool done =
+            insert ? store.InsertAt(m_nIndex, m_vertex, m_shape) : store.EraseAt(m_nIndex);
         Select(done && insert ? m_nIndex : -1);
         MarkApplied();
         if (done) {
@@ -60,6 +71,7 @@ private:
     }
 
     CVector3D m_vertex;
+    rolvet::PointShape m_shape;
     int m_nIndex;
     bool m_bInsert;
 };
@@ -105,6 +117,31 @@ private:
     bool m_bSkipRedo = false;
 };
 
+// A point's road shape (the 道路の形 dialog).
+class CRolvetDoc::CPointShapeStep : public CTrackStep {
+public:
+    CPointShapeStep(CRolvetDoc& doc, int index, const rolvet::PointShape& before,
+                    const rolvet::PointShape& after)
+        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {}
+
+    void redo() override { Apply(m_after); }
+    void undo() override { Apply(m_before); }
+
+private:
+    void Apply(const rolvet::PointShape& shape) {
+        const bool done = TheVertexStore().SetShape(m_nIndex, shape);
+        Select(done ? m_nIndex : -1);
+        MarkApplied();
+        if (done) {
+            Announce(rolvet::TrackChange::Moved(m_nIndex)); // a point's properties changed
+        }
+    }
+
+    rolvet::PointShape m_before;
+    rolvet::PointShape m_after;
+    int m_nIndex;
+};
+
 // The road width and the division count. No vertex is touched: the selection stays.
 class CRolvetDoc::CSettingsStep : public CTrackStep {
 public:
@@ -134,12 +171,13 @@ void CRolvetDoc::PushStep(QUndoCommand* step) {
 }
 
 void CRolvetDoc::AppendVertex(const CVector3D& v) {
-    PushStep(new CVertexPresenceStep(*this, TheVertexStore().Count(), v, true));
+    PushStep(new CVertexPresenceStep(*this, TheVertexStore().Count(), v, {}, true));
 }
 
 void CRolvetDoc::EraseVertex(int index) {
-    if (const CVector3D* vertex = TheVertexStore().Find(index)) {
-        PushStep(new CVertexPresenceStep(*this, index, *vertex, false));
+    const CVertexStore& store = TheVertexStore();
+    if (const CVector3D* vertex = store.Find(index)) {
+        PushStep(new CVertexPresenceStep(*this, index, *vertex, store.ShapeAt(index), false));
     }
 }
 
@@ -154,6 +192,13 @@ void CRolvetDoc::SetVertex(int index, const CVector3D& v) {
 void CRolvetDoc::SetSettings(int roadWidth, int divisionCount) {
     if (roadWidth != m_nRoadWidth || divisionCount != m_nDivisionCount) {
         PushStep(new CSettingsStep(*this, roadWidth, divisionCount));
+    }
+}
+
+void CRolvetDoc::SetPointShape(int index, const rolvet::PointShape& shape) {
+    const CVertexStore& store = TheVertexStore();
+    if (store.IsValidIndex(index) && !SameShape(store.ShapeAt(index), shape)) {
+        PushStep(new CPointShapeStep(*this, index, store.ShapeAt(index), shape));
     }
 }
 
