@@ -68,7 +68,7 @@ bool PreviewIsCurrent(const CPreviewView& preview, const CRolvetDoc& doc) {
     const rolvet::CTrackModel& live = preview.Model();
     auto same = [](const auto& x, const auto& y) {
         return x.size() == y.size() &&
-               std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0;
+               (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0);
     };
     const rolvet::TrackReadouts a = live.Readouts(), b = fresh.Readouts();
     return live.SampleCount() == fresh.SampleCount() && same(live.Centres(), fresh.Centres()) &&
