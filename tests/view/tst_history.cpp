@@ -43,20 +43,8 @@ template <class T> T* Child(QWidget& parent, const char* name) {
 }
 
 QString Text(const rolvet::TrackChange& c) {
-    using Kind = rolvet::TrackChange::Kind;
-    switch (c.kind) {
-    case Kind::Whole:
-        return QStringLiteral("whole");
-    case Kind::Settings:
-        return QStringLiteral("settings");
-    case Kind::Inserted:
-        return QStringLiteral("inserted %1+%2").arg(c.first).arg(c.count);
-    case Kind::Removed:
-        return QStringLiteral("removed %1+%2").arg(c.first).arg(c.count);
-    case Kind::Moved:
-        return QStringLiteral("moved %1+%2").arg(c.first).arg(c.count);
-    }
-    return {};
+    const char* kinds[] = {"whole", "settings", "inserted", "removed", "moved"};
+    return QStringLiteral("%1 %2+%3").arg(kinds[int(c.kind)]).arg(c.first).arg(c.count);
 }
 
 // The preview's road, updated edit by edit from the change records, against one built afresh
@@ -410,7 +398,7 @@ private slots:
                                     {480, 2, 0},     {400, 0, 400}, {-400, 0, 400}};
         QVERIFY(!rolvet::SaveTrackFile(start.toStdString(), 3, 60, points));
         QVERIFY(!m_doc->OnOpenDocument(start));
-        QVERIFY(expect({"whole"}));
+        QVERIFY(expect({"whole 0+0"}));
         Click(Qt::LeftButton, {200, 150}); // empty ground: a seventh point, last
         QVERIFY(expect({"inserted 6+1"}));
         // Drags of the first and the last point: the road wraps round from one to the other.
@@ -428,16 +416,16 @@ private slots:
         Click(Qt::RightButton, {10, 10}); // empty ground: the last point goes
         QVERIFY(expect({"removed 5+1"}));
         m_doc->SetSettings(120, 5);
-        QVERIFY(expect({"settings"}));
+        QVERIFY(expect({"settings 0+0"}));
 
-        const QStringList undone = {"settings",  "inserted 5+1", "inserted 0+1",
-                                    "moved 6+1", "moved 0+1",    "removed 6+1"};
+        const QStringList undone = {"settings 0+0", "inserted 5+1", "inserted 0+1",
+                                    "moved 6+1",    "moved 0+1",    "removed 6+1"};
         for (const QString& record : undone) {
             m_doc->OnEditUndo();
             QVERIFY2(expect({record}), qPrintable(record));
         }
         const QStringList redone = {"inserted 6+1", "moved 0+1",   "moved 6+1",
-                                    "removed 0+1",  "removed 5+1", "settings"};
+                                    "removed 0+1",  "removed 5+1", "settings 0+0"};
         for (const QString& record : redone) {
             const int paints = plan.paints;
             m_doc->OnEditRedo();
@@ -446,7 +434,7 @@ private slots:
         }
         const int paints = plan.paints;
         QVERIFY(m_doc->OnNewDocument());
-        QVERIFY(expect({"whole"}));
+        QVERIFY(expect({"whole 0+0"}));
         QCOMPARE(preview.Model().SampleCount(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(plan.paints > paints, testutil::kDeadlineMs);
     }
