@@ -1,12 +1,13 @@
 // The plan view: shows the track from above and edits it with the mouse.
 #pragma once
 
+#include "document/RolvetDoc.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
-class CRolvetDoc;
 class QPainter;
 
 class CRolvetView : public QWidget {
