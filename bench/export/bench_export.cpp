@@ -12,7 +12,7 @@
 #include "document/RoadTextures.h"
 #include "export/MqoWriter.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 
 #include <atomic>
 #include <filesystem>

@@ -4,8 +4,8 @@
 #include "document/NativePath.h"
 #include "document/RoadTextures.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
-#include "export/TrackModel.h"
+#include "export/RoadModel.h"
+#include "export/TrackInfo.h"
 #include "track/TrackFile.h"
 
 #include <cstdio>
@@ -104,9 +104,9 @@ int RunInfo(const CommandLineInfo& info) {
             rolvet::LoadTrackFile(PathToNative(info.operands[0]), track)) {
         return Fail(rolvet::TrackErrorMessage(error));
     }
-    rolvet::CTrackModel model;
+    rolvet::CRoadModel model;
     model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
-    if (model.State() == rolvet::TrackModelState::TooLarge) {
+    if (model.State() == rolvet::RoadModelState::TooLarge) {
         return Fail(rolvet::str::kTrackTooLarge);
     }
     const std::string json =
