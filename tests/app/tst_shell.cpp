@@ -1,4 +1,5 @@
 // The main window, its commands and enabling, and the New / Open / Save flows.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "app/AboutDlg.h"
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <optional>
 
 using testutil::ReadAll;
 using testutil::WriteAll;
@@ -61,6 +63,7 @@ class TestShell : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    std::optional<testutil::CIsolatedHome> m_home; // settings, registration, recovery copies
 
     QString Track(const QString& name, int div = 4,
                   std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
@@ -69,19 +72,15 @@ class TestShell : public QObject {
         return path;
     }
 
-    static void ClearSettings() {
-        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication))
-            .clear();
-    }
-
     static void Trigger(CRolvetApp& app, int id) { app.MainFrame()->Action(id)->trigger(); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
-        ClearSettings();
+        m_home.emplace();
         TheVertexStore().Clear();
     }
+    void cleanup() { m_home.reset(); }
 
     void menusFollowTheCommandTable() {
         CScriptedPrompts prompts;
@@ -107,7 +106,8 @@ private slots:
                                  "アプリケーションの終了(&X)"));
         QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
-        QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
+        QCOMPARE(layout.at(2),
+                 U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
@@ -182,17 +182,24 @@ private slots:
                        cmd::ID_SHOW_VERTICES, cmd::ID_UNREGISTER, cmd::ID_APP_ABOUT}) {
             QVERIFY2(frame->Action(id)->isEnabled(), cmd::ObjectName(id));
         }
+        const int pointCommands[] = {cmd::ID_XYZ, cmd::ID_ROAD_SHAPE};
         app.Document().SetSelectedIndex(-1);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+        }
         app.Document().SetSelectedIndex(2);
-        QVERIFY(frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(frame->Action(id)->isEnabled());
+        }
         Trigger(app, cmd::ID_FILE_NEW); // not modified: no question
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(app.Document().SelectedIndex(), 2);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
-        // The command does nothing while its rule says no, even when triggered directly.
-        frame->Action(cmd::ID_XYZ)->setEnabled(true);
-        frame->Action(cmd::ID_XYZ)->trigger();
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+            // The command does nothing while its rule says no, even when triggered directly.
+            frame->Action(id)->setEnabled(true);
+            frame->Action(id)->trigger();
+        }
         QVERIFY(prompts.dialogsRun.isEmpty());
 
         // Toolbar and status bar toggles show their state with a check mark.
@@ -216,7 +223,7 @@ private slots:
         CRolvetDoc& doc = app.Document();
         frame->show();
         QApplication::setActiveWindow(frame);
-        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QVERIFY(QTest::qWaitForWindowActive(frame, testutil::kDeadlineMs));
         QWidget* view = frame->centralWidget();
         const QPoint c(view->width() / 2, view->height() / 2); // world (0, 0) at zoom 4
         auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) { QTest::keyClick(view, k, m); };
@@ -379,6 +386,36 @@ private slots:
         QVERIFY(redraws.count() > 0);
     }
 
+    // A file whose shapes are damaged opens with a message, from the command line, the Open
+    // flow and the recent-file list alike, and stays in the list.
+    void damagedShapesOpenWithAMessage() {
+        const QString path = Track("damaged.rolvet");
+        QByteArray bytes = ReadAll(path) + "RVEX" + QByteArray(8, '\x01');
+        QVERIFY(WriteAll(path, bytes));
+        const QString message =
+            path + U(" の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを"
+                     "開きました。幅とバンクは既定の値になっています。");
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({path}));
+        QCOMPARE(prompts.messages, QStringList{message});
+        QCOMPARE(TheVertexStore().Count(), 3);
+        QVERIFY(TheVertexStore().Shapes().empty());
+        QVERIFY(!app.Document().IsModified());
+        app.Files().OnFileNew();
+        prompts.fileAnswers = {path};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(prompts.messages.size(), 2);
+        app.Files().OnFileNew();
+        app.MainFrame()
+            ->FileMenu()
+            ->findChild<QAction*>("ID_FILE_MRU_FILE1", Qt::FindDirectChildrenOnly)
+            ->trigger();
+        QCOMPARE(prompts.messages, QStringList({message, message, message}));
+        QCOMPARE(app.Document().PathName(), path);
+        QCOMPARE(app.RecentFiles().Entries(), QStringList{path});
+    }
+
     void sameFileIsNotReadAgain() {
         CScriptedPrompts prompts;
         CRolvetApp app;
@@ -497,7 +534,8 @@ private slots:
         QApplication::sendEvent(app.MainFrame(), &drop);
         QCOMPARE(drop.dropAction(), Qt::CopyAction);
         QCOMPARE(app.Document().Title(), U("無題"));
-        QTRY_COMPARE(app.Document().Title(), QString("two.rolvet"));
+        QTRY_COMPARE_WITH_TIMEOUT(app.Document().Title(), QString("two.rolvet"),
+                                  testutil::kDeadlineMs);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(';')));
         QCOMPARE(app.Document().Title(), QString("two.rolvet"));
         QCOMPARE(app.Document().DivisionCount(), 2);
@@ -739,5 +777,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestShell)
+ROLVET_TEST_MAIN(TestShell)
 #include "tst_shell.moc"

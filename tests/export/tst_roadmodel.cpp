@@ -1,5 +1,6 @@
 // The road model: frames and readouts against hand-worked values, edits against a rebuild, the
 // engine mesh laid out from it, and "rolvet --info".
+#include "IsolatedHome.h"
 #include "export/RoadMesh.h"
 #include "export/RoadModel.h"
 #include "export/TrackInfo.h"
@@ -428,5 +429,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRoadModel)
+ROLVET_TEST_GUILESS_MAIN(TestRoadModel)
 #include "tst_roadmodel.moc"
