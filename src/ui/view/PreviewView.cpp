@@ -419,6 +419,7 @@ void CPreviewView::UploadAll() {
         UploadIndices(samples);
     }
     m_uploadedSamples = samples;
+    ++m_wholeUploads;
 }
 
 void CPreviewView::UploadChanges() {

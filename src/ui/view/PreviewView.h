@@ -29,6 +29,9 @@ public:
 
     const rolvet::CRoadModel& Model() const { return m_model; }
     const CPreviewCamera& Camera() const { return m_camera; }
+    // How many times the whole road went to the graphics card; an edit of a few points sends
+    // only the rings they shape.
+    int WholeUploads() const { return m_wholeUploads; }
     // Frames the whole track again from the starting angle (the Home key).
     void FitCamera();
 
@@ -98,6 +101,7 @@ private:
     QOpenGLBuffer m_centreBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer m_pointBuffer{QOpenGLBuffer::VertexBuffer};
     std::int64_t m_uploadedSamples = 0;
+    int m_wholeUploads = 0;
     int m_uploadedPoints = 0;
     QTimer* m_settleTimer = nullptr;
 
