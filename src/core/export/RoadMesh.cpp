@@ -17,7 +17,7 @@ constexpr std::int64_t kCheckpoint = 1024;
 constexpr int kPiece = 256;
 // Progress is reported (and cancellation checked) about once per this many samples.
 constexpr std::int64_t kProgressInterval = 65536;
-constexpr std::size_t kRingsPerThread = 4096;
+constexpr std::size_t kRingsPerThread = 1024;
 
 void Put3(std::vector<float>& out, std::size_t vertex, const CVector3D& v) {
     out[3 * vertex] = v.x;
@@ -130,8 +130,17 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
 }
 
 CVector3D CRoadMeshRings::Centre(std::int64_t j) const {
-    return m_sampler.Centre(static_cast<std::size_t>(j / m_divisions),
-                            static_cast<int>(j % m_divisions));
+    if (m_centresFrom < 0 || j < m_centresFrom ||
+        j >= m_centresFrom + static_cast<std::int64_t>(m_centres.size())) {
+        // From j to the end of its segment, at most kPiece of them.
+        const std::int64_t i = j % m_divisions;
+        const std::int64_t end = std::min<std::int64_t>(m_divisions, i + kPiece);
+        m_centres.resize(static_cast<std::size_t>(end - i));
+        m_sampler.Centres(static_cast<std::size_t>(j / m_divisions), static_cast<int>(i),
+                          static_cast<int>(end), m_centres.data());
+        m_centresFrom = j;
+    }
+    return m_centres[static_cast<std::size_t>(j - m_centresFrom)];
 }
 
 void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& road,

@@ -67,7 +67,8 @@ public:
     const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
     const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
     bool Cancelled() const { return m_cancelled; }
-    // The centre point of sample j (0 <= j < S).
+    // The centre point of sample j (0 <= j < S). Asked in order, the centres are computed a
+    // few hundred at a time; not for use from several threads at once.
     CVector3D Centre(std::int64_t j) const;
 
     // Writes rings first .. first + count − 1 (0 <= first, first + count <= S + 1) into the
@@ -92,6 +93,9 @@ private:
     bool m_cancelled = false;
     std::array<CVector3D, 2> m_roadBounds{};
     std::array<CVector3D, 2> m_kerbBounds{};
+    // The centres last computed for Centre(): samples m_centresFrom on.
+    mutable std::vector<CVector3D> m_centres;
+    mutable std::int64_t m_centresFrom = -1;
 };
 
 // Memory the mesh of `samples` samples takes when held whole, to bound file sizes before any

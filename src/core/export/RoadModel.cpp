@@ -22,7 +22,7 @@ constexpr float kInnerLineF = 0.9f;
 constexpr std::size_t kSamplesPerThread = 16384;
 // The difference quotient of the Metasequoia model is trusted when it is longer than this many
 // units in the last place of the largest control-point coordinate (see PlainSection).
-constexpr float kMeaningfulUlps = 32.0f;
+constexpr float kMeaningfulUlps = 8.0f;
 
 Double3 Minus(const CVector3D& a, const CVector3D& b) {
     return {static_cast<double>(a.x) - static_cast<double>(b.x),
@@ -138,6 +138,13 @@ CVector3D CRoadSampler::Centre(std::size_t k, int i) const {
     return Segment(k).At(m_at[static_cast<std::size_t>(i)]);
 }
 
+void CRoadSampler::Centres(std::size_t k, int begin, int end, CVector3D* out) const {
+    const CCatmullRomSegment segment = Segment(k);
+    for (int i = begin; i < end; ++i) {
+        *out++ = segment.At(m_at[static_cast<std::size_t>(i)]);
+    }
+}
+
 RoadFrame CRoadSampler::Frame(std::size_t k, int i) const {
     return FrameOf(Segment(k), i);
 }
@@ -181,10 +188,10 @@ RoadSample CRoadSampler::PlainSection(std::size_t k, int i) const {
     CVector3D d = cp - cm;
     float length = std::sqrt((d.x * d.x + d.y * d.y) + d.z * d.z);
     // Each of cp and cm carries a rounding error of a few units in the last place of the
-    // coordinates it is made of. A difference not clearly longer than that points anywhere:
-    // closely spaced points far from the origin make whole stretches of road stand on edge.
-    // There the exact tangent gives the direction instead; everywhere else the difference stays,
-    // and with it every byte of the model.
+    // coordinates it is made of. A difference of no more than 8 such units can point tens of
+    // degrees off (closely spaced points far from the origin stand whole stretches of road on
+    // edge); there the exact tangent gives the direction instead. Everywhere else the difference
+    // stays, and with it every byte of the model.
     const float largest = LargestMagnitude({&p0, &p1, &p2, &p3});
     const float ulp = std::nextafter(largest, std::numeric_limits<float>::infinity()) - largest;
     if (std::isfinite(largest) && !(length > kMeaningfulUlps * ulp)) {

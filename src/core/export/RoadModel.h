@@ -93,8 +93,10 @@ public:
     }
     float HalfWidth() const { return m_halfWidth; }
 
-    // The centre point of step i (0 <= i < StepCount()) of segment k (k < SegmentCount()).
+    // The centre point of step i (0 <= i < StepCount()) of segment k (k < SegmentCount()), and
+    // those of steps begin .. end − 1 into out.
     CVector3D Centre(std::size_t k, int i) const;
+    void Centres(std::size_t k, int begin, int end, CVector3D* out) const;
     // The model's frame and cross-section there.
     RoadFrame Frame(std::size_t k, int i) const;
     // The four vertices of the Metasequoia model there: the direction is the central difference
