@@ -256,7 +256,8 @@ private slots:
             live.Update(points, d, hw, TrackChange::Inserted(at));
             check("insert");
         }
-        for (const int at : {0, 20, static_cast<int>(points.size()) - 1}) {
+        for (const int where : {0, 20, -1}) { // -1: the last point
+            const int at = where < 0 ? static_cast<int>(points.size()) - 1 : where;
             points.erase(points.begin() + at);
             live.Update(points, d, hw, TrackChange::Removed(at));
             check("remove");
