@@ -5,7 +5,7 @@
 #include "TestUtil.h"
 #include "app/Recovery.h"
 #include "document/RolvetDoc.h"
-#include "export/TrackModel.h"
+#include "export/RoadModel.h"
 #include "track/VertexStore.h"
 #include "view/PlanTransform.h"
 #include "view/PreviewView.h"
@@ -50,20 +50,19 @@ QString Text(const rolvet::TrackChange& c) {
 // The preview's road, updated edit by edit from the change records, against one built afresh
 // from the track as it is: samples, mesh positions and readouts bit for bit.
 bool PreviewIsCurrent(const CPreviewView& preview, const CRolvetDoc& doc) {
-    rolvet::CTrackModel fresh;
+    rolvet::CRoadModel fresh;
     fresh.Update(TheVertexStore().All(), doc.DivisionCount(),
-                 rolvet::HalfRoadWidth(doc.RoadWidth()));
-    const rolvet::CTrackModel& live = preview.Model();
+                 rolvet::HalfRoadWidth(doc.RoadWidth()), rolvet::TrackChange::Whole());
+    const rolvet::CRoadModel& live = preview.Model();
     auto same = [](const auto& x, const auto& y) {
         return x.size() == y.size() &&
-               (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0);
+               (x.size() == 0 || std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0);
     };
     const rolvet::TrackReadouts a = live.Readouts(), b = fresh.Readouts();
     return live.SampleCount() == fresh.SampleCount() && same(live.Centres(), fresh.Centres()) &&
-           same(live.Mesh().road.positions, fresh.Mesh().road.positions) &&
-           same(live.Mesh().kerb.positions, fresh.Mesh().kerb.positions) &&
-           live.Folded() == fresh.Folded() && a.length == b.length && a.folds == b.folds &&
-           a.minRadius == b.minRadius && a.maxGrade == b.maxGrade;
+           same(live.Sections(), fresh.Sections()) && same(live.Folded(), fresh.Folded()) &&
+           a.length == b.length && a.folds == b.folds && a.minRadius == b.minRadius &&
+           a.maxGrade == b.maxGrade;
 }
 
 // Counts the paints of a widget.
