@@ -343,18 +343,7 @@ void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
         const QString question = QString::fromUtf8(rolvet::str::kRestoreQuestion).arg(copy->title);
         const QMessageBox::StandardButton answer = Prompts().AskYesNoCancel(window, question);
         if (answer == QMessageBox::Yes) {
-            doc.SetTitle(copy->title);
-            doc.OnNewDocument();
-            doc.SetDivisionCount(copy->track.divisionCount);
-            doc.SetRoadWidth(copy->track.roadWidth);
-            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices),
-                                    std::vector<rolvet::PointShape>(copy->track.shapes));
-            doc.SetExtensionChunks(copy->track.otherChunks);
-            if (!copy->path.isEmpty()) {
-                doc.SetPathName(copy->path);
-            }
-            doc.SetModifiedFlag(true);
-            doc.UpdateAllViews();
+            doc.RestoreTrack(copy->title, copy->path, copy->track);
         }
         if (answer == QMessageBox::Yes || answer == QMessageBox::No) {
             // Restored (this editor's own copy takes over) or declined.
