@@ -8,7 +8,7 @@
 #include "document/Tr.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 #include "track/VertexStore.h"
 
 #include <QProgressDialog>

@@ -127,12 +127,12 @@ void CPreviewWindow::UpdateReadouts() {
     if (!m_view) {
         return;
     }
-    const rolvet::CTrackModel& model = m_view->Model();
-    if (model.State() == rolvet::TrackModelState::NoRoad) {
+    const rolvet::CRoadModel& model = m_view->Model();
+    if (model.State() == rolvet::RoadModelState::NoRoad) {
         m_readouts[0]->setText(Tr(rolvet::str::kPreviewNoRoad));
         return;
     }
-    if (model.State() == rolvet::TrackModelState::TooLarge) {
+    if (model.State() == rolvet::RoadModelState::TooLarge) {
         m_readouts[0]->setText(Tr(rolvet::str::kTrackTooLarge));
         return;
     }
