@@ -7,8 +7,7 @@
 
 #include <QFileInfo>
 
-CRolvetDoc::CRolvetDoc(QObject* parent)
-    : QObject(parent), m_strTitle(Tr(rolvet::str::kUntitled)) {
+CRolvetDoc::CRolvetDoc(QObject* parent) : QObject(parent), m_strTitle(Tr(rolvet::str::kUntitled)) {
     // The clean state of the history is the track as last saved or opened. Reaching or leaving
     // it decides the modified flag afresh.
     connect(&m_history, &QUndoStack::cleanChanged, this, [this] {
