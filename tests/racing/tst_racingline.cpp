@@ -251,13 +251,13 @@ private slots:
                 worst = std::max(worst, std::hypot(p.x - q.x, p.z - q.z));
                 QCOMPARE(p.y, q.y);
             }
-            QVERIFY2(worst < 0.02, qPrintable(QString::number(worst)));
+            QVERIFY2(worst < 1e-3, qPrintable(QString::number(worst)));
         }
         RacingOptions dense;
         dense.solver = RacingLinearSolver::Dense;
         const RacingLine reference = SolveRacingLine(road.Input(2.0), dense);
         for (std::size_t j = 0; j < line.offsets.size(); ++j) {
-            QVERIFY(std::fabs(reference.offsets[j] - line.offsets[j]) < 0.02);
+            QVERIFY(std::fabs(reference.offsets[j] - line.offsets[j]) < 1e-3);
         }
     }
 };

@@ -17,14 +17,14 @@ namespace {
 using SparseMatrix = Eigen::SparseMatrix<double>;
 using Vector = Eigen::VectorXd;
 
-// Active-set rounds per step; the method settles in a handful on these problems.
-constexpr int kMaxActiveSetIterations = 40;
+// Rounds of the bounded step's solver, and its accuracy in metres: it stops once the optimality
+// conditions hold to within that distance.
+constexpr int kMaxQpRounds = 60;
+constexpr double kQpTolerance = 1e-6;
 // Halvings of a step before the line gives up improving.
 constexpr int kMaxStepHalvings = 12;
 // Sufficient decrease a step must achieve, as a share of the decrease the linear model predicts.
 constexpr double kArmijo = 1e-4;
-// How far past a bound (metres) a free offset may round before it counts as outside.
-constexpr double kBoundTolerance = 1e-9;
 
 // The signed curvature of the circle through three plan points P, Q, R (Menger curvature
 // 2·(a × b) / (|a|·|b|·|a + b|) with a = Q − P, b = R − Q), and its gradient with respect to
@@ -98,73 +98,148 @@ private:
     Eigen::LLT<Eigen::MatrixXd> m_llt;
 };
 
-// Where an offset sits in the box: at its upper bound, at its lower bound, or free.
-enum : signed char { kFree = 0, kUpper = 1, kLower = -1 };
-
-// Minimises ½·xᵀHx + gᵀx subject to l <= x <= u with the primal-dual active-set method: every
-// round fixes the offsets whose bound is active at that bound, solves for the others, and moves
-// offsets between the sets by the sign of their multipliers. Fixed offsets get an identity row
-// (scaled like H) so the matrix keeps one sparsity pattern. state is the starting guess and
-// receives the final sets. Returns false when the factorisation fails.
+// Minimises ½·xᵀHx + gᵀx subject to l <= x <= u by a primal-dual interior-point method
+// (Mehrotra's predictor-corrector). Each round factorises H plus a positive diagonal (the
+// barrier of the bounds) on one sparsity pattern and takes two solves; the method needs a few
+// dozen rounds however many bounds end up active, and in directions where the objective is flat
+// it settles in the middle of the best offsets rather than wherever it happened to stop.
+// Offsets with l = u keep that value through an identity row (scaled like H). Returns false
+// when the factorisation fails.
 bool SolveBoxQp(const SparseMatrix& h, const Vector& g, const Vector& l, const Vector& u,
-                std::vector<signed char>& state, CLinearSolver& solver,
-                const std::function<bool()>& cancelled, Vector& x, int& rounds) {
+                CLinearSolver& solver, const std::function<bool()>& cancelled, Vector& x,
+                int& rounds) {
     const Eigen::Index n = g.size();
     const double c = std::max(h.diagonal().mean(), std::numeric_limits<double>::min());
+    const Vector w = u - l;
+    std::vector<unsigned char> pinned(static_cast<std::size_t>(n));
+    Eigen::Index free = 0;
+    double meanWidth = 0.0;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        pinned[static_cast<std::size_t>(i)] = !(w[i] > 0.0);
+        if (w[i] > 0.0) {
+            ++free;
+            meanWidth += w[i];
+        }
+    }
+    x = l;
+    if (free == 0) {
+        return true;
+    }
+    meanWidth /= static_cast<double>(free);
+
+    // Start strictly inside the box, near x = 0 (the last line), with multipliers of the size
+    // of the curvature terms.
+    Vector zl(n), zu(n);
+    const double z0 = std::max(c * meanWidth, g.cwiseAbs().maxCoeff());
+    for (Eigen::Index i = 0; i < n; ++i) {
+        if (!pinned[static_cast<std::size_t>(i)]) {
+            x[i] = std::clamp(0.0, l[i] + 0.05 * w[i], u[i] - 0.05 * w[i]);
+        }
+        zl[i] = zu[i] = pinned[static_cast<std::size_t>(i)] ? 0.0 : z0;
+    }
+
     SparseMatrix m = h;
     const int* outer = h.outerIndexPtr();
     const int* inner = h.innerIndexPtr();
     const double* hv = h.valuePtr();
     double* mv = m.valuePtr();
-    Vector xa(n), rhs(n);
-    for (int round = 0; round < kMaxActiveSetIterations; ++round) {
+    Vector sl(n), su(n), rd(n), diag(n), rhs(n), dx(n), dzl(n), dzu(n);
+    // The largest step in (0, 1] that keeps v + t·dv >= 0 on the free offsets.
+    auto maxStep = [&](const Vector& v, const Vector& dv) {
+        double t = 1.0;
+        for (Eigen::Index i = 0; i < n; ++i) {
+            if (!pinned[static_cast<std::size_t>(i)] && dv[i] < 0.0) {
+                t = std::min(t, -v[i] / dv[i]);
+            }
+        }
+        return t;
+    };
+    auto multiplierSteps = [&](const Vector& tl, const Vector& tu) {
+        for (Eigen::Index i = 0; i < n; ++i) {
+            if (pinned[static_cast<std::size_t>(i)]) {
+                dzl[i] = dzu[i] = 0.0;
+            } else {
+                dzl[i] = (tl[i] - zl[i] * sl[i] - zl[i] * dx[i]) / sl[i];
+                dzu[i] = (tu[i] - zu[i] * su[i] + zu[i] * dx[i]) / su[i];
+            }
+        }
+    };
+    auto solve = [&](const Vector& tl, const Vector& tu) {
+        for (Eigen::Index i = 0; i < n; ++i) {
+            rhs[i] = pinned[static_cast<std::size_t>(i)]
+                         ? 0.0
+                         : -rd[i] + (tl[i] / sl[i] - zl[i]) - (tu[i] / su[i] - zu[i]);
+        }
+        dx = solver.Solve(rhs);
+        multiplierSteps(tl, tu);
+        return dx.allFinite();
+    };
+
+    for (int round = 0; round < kMaxQpRounds; ++round) {
         if (cancelled && cancelled()) {
             return true;
         }
+        sl = x - l;
+        su = u - x;
+        rd = h * x + g - zl + zu;
+        double gap = 0.0, residual = 0.0;
+        for (Eigen::Index i = 0; i < n; ++i) {
+            if (pinned[static_cast<std::size_t>(i)]) {
+                rd[i] = 0.0;
+            } else {
+                gap += sl[i] * zl[i] + su[i] * zu[i];
+                residual = std::max(residual, std::fabs(rd[i]));
+            }
+        }
+        const double mu = gap / static_cast<double>(2 * free);
+        if (residual < kQpTolerance * c && mu < kQpTolerance * kQpTolerance * c) {
+            break;
+        }
         ++rounds;
         for (Eigen::Index i = 0; i < n; ++i) {
-            xa[i] = state[i] == kUpper ? u[i] : state[i] == kLower ? l[i] : 0.0;
+            diag[i] = pinned[static_cast<std::size_t>(i)] ? 0.0 : zl[i] / sl[i] + zu[i] / su[i];
         }
-        rhs = -g - h * xa;
         for (Eigen::Index col = 0; col < n; ++col) {
+            const bool pinnedCol = pinned[static_cast<std::size_t>(col)] != 0;
             for (int p = outer[col]; p < outer[col + 1]; ++p) {
                 const int row = inner[p];
-                if (state[row] != kFree || state[col] != kFree) {
+                if (pinnedCol || pinned[static_cast<std::size_t>(row)] != 0) {
                     mv[p] = row == col ? c : 0.0;
                 } else {
-                    mv[p] = hv[p];
+                    mv[p] = row == col ? hv[p] + diag[col] : hv[p];
                 }
-            }
-            if (state[col] != kFree) {
-                rhs[col] = c * xa[col];
             }
         }
         if (!solver.Factor(m)) {
             return false;
         }
-        x = solver.Solve(rhs);
-        if (!x.allFinite()) {
+        // Predictor: the pure Newton step towards the bounded minimum.
+        const Vector zero = Vector::Zero(n);
+        if (!solve(zero, zero)) {
             return false;
         }
-        const Vector grad = h * x + g;
-        bool changed = false;
+        const double tp = std::min(maxStep(sl, dx), maxStep(su, -dx));
+        const double td = std::min(maxStep(zl, dzl), maxStep(zu, dzu));
+        const double t0 = std::min(tp, td);
+        double gapAffine = 0.0;
         for (Eigen::Index i = 0; i < n; ++i) {
-            if (l[i] >= u[i]) {
-                continue; // pinned: stays at its bound
+            if (!pinned[static_cast<std::size_t>(i)]) {
+                gapAffine += (sl[i] + t0 * dx[i]) * (zl[i] + t0 * dzl[i]) +
+                             (su[i] - t0 * dx[i]) * (zu[i] + t0 * dzu[i]);
             }
-            const double mu = state[i] != kFree ? -grad[i] : 0.0;
-            signed char next = kFree;
-            if (mu + c * (x[i] - u[i]) > c * kBoundTolerance) {
-                next = kUpper;
-            } else if (mu + c * (x[i] - l[i]) < -c * kBoundTolerance) {
-                next = kLower;
-            }
-            changed = changed || next != state[i];
-            state[i] = next;
         }
-        if (!changed) {
-            break;
+        const double sigma = std::pow(gapAffine / gap, 3);
+        // Corrector: centring plus the second-order term of the predictor.
+        const Vector tl = (sigma * mu - dx.cwiseProduct(dzl).array()).matrix();
+        const Vector tu = (sigma * mu + dx.cwiseProduct(dzu).array()).matrix();
+        if (!solve(tl, tu)) {
+            return false;
         }
+        const double t = 0.995 * std::min({maxStep(sl, dx), maxStep(su, -dx), maxStep(zl, dzl),
+                                           maxStep(zu, dzu), 1.0 / 0.995});
+        x += t * dx;
+        zl += t * dzl;
+        zu += t * dzu;
     }
     x = x.cwiseMax(l).cwiseMin(u);
     return true;
@@ -314,7 +389,6 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
     Vector g, step, l, u;
     std::vector<Eigen::Triplet<double>> triplets;
     triplets.reserve(static_cast<std::size_t>(9 * n));
-    std::vector<signed char> state(count, kFree);
     for (int iteration = 1; iteration <= kRacingMaxIterations; ++iteration) {
         if (options.cancelled && options.cancelled()) {
             line.status = RacingStatus::Cancelled;
@@ -330,15 +404,7 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
         h.diagonal().array() += 1e-12 * meanDiagonal;
         l = road.lo - a;
         u = road.hi - a;
-        for (Eigen::Index i = 0; i < n; ++i) {
-            const auto k = static_cast<std::size_t>(i);
-            state[k] = l[i] >= u[i]               ? kUpper
-                       : u[i] <= kBoundTolerance  ? kUpper
-                       : l[i] >= -kBoundTolerance ? kLower
-                                                  : kFree;
-        }
-        if (!SolveBoxQp(h, g, l, u, state, *solver, options.cancelled, step,
-                        line.activeSetIterations)) {
+        if (!SolveBoxQp(h, g, l, u, *solver, options.cancelled, step, line.solves)) {
             line.status = RacingStatus::Failed;
             return line;
         }

@@ -7,7 +7,7 @@
 // plan curvature of the line (the curvature of the circle through each sample and its two
 // neighbours). It is minimised by Gauss-Newton steps: the curvatures are linearised about the
 // last line, and the bounded least-squares step is a quadratic programme with a banded, cyclic
-// Hessian, solved by a primal-dual active-set method on a sparse LDLT factorisation. A line
+// Hessian, solved by projected Newton rounds on a sparse LDLT factorisation. A line
 // search along the step keeps every iteration a decrease. Iterations stop once no offset
 // changes by 1 cm or more, or after 10.
 #pragma once
@@ -75,7 +75,7 @@ struct RacingLine {
     std::optional<double> minRadius;   // tightest plan radius; empty when the line is straight
     std::int64_t minRadiusSample = -1; // where that radius is
     int iterations = 0;                // Gauss-Newton steps taken
-    int activeSetIterations = 0;       // linear solves of all steps together
+    int solves = 0;                    // factorisations of all steps together
     bool converged = false;            // the last step moved no offset by kRacingSettleDistance
     // Samples where the road is narrower than the vehicle (wl + wr < v): the line keeps to the
     // centre there.
