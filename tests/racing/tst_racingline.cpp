@@ -260,6 +260,72 @@ private slots:
             QVERIFY(std::fabs(reference.offsets[j] - line.offsets[j]) < 1e-3);
         }
     }
+
+    // The command line: a CSV in map convention (x east, y north = −plan z, z height) with one
+    // row per road sample inside the road, the vehicle width option, and every refusal.
+    void commandLine() {
+        QTemporaryDir dir;
+        const QString track = dir.filePath("t.rolvet"), csv = dir.filePath("line.CSV");
+        const std::vector<CVector3D> points = Trefoil(12);
+        QVERIFY(!SaveTrackFile(track.toStdString(), 8, 20, points));
+        QByteArray err;
+        auto run = [&](const QStringList& args) {
+            QProcess process;
+            process.start(QStringLiteral(ROLVET_EXECUTABLE), args);
+            process.waitForFinished(120000);
+            err = process.readAllStandardError();
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        };
+        RacingRoad road;
+        QCOMPARE(int(SampleRacingRoad(points, 8, 20, road)), int(RacingRoadStatus::Ok));
+        // Reads the CSV's rows and checks they lie across the road at their sample.
+        auto rowsWithin = [&](double margin) {
+            const QList<QByteArray> lines = testutil::ReadAll(csv).split('\n');
+            if (lines.size() != qsizetype(road.centres.size()) + 2 || lines[0] != "x_m,y_m,z_m" ||
+                !lines.back().isEmpty()) {
+                return false;
+            }
+            for (std::size_t i = 0; i < road.centres.size(); ++i) {
+                const QList<QByteArray> f = lines[qsizetype(i) + 1].split(',');
+                const CVector3D& c = road.centres[i];
+                const double dx = f.value(0).toDouble() - double(c.x);
+                const double dz = -f.value(1).toDouble() - double(c.z);
+                if (f.size() != 3 || std::fabs(f[2].toDouble() - double(c.y)) > 1e-3 ||
+                    std::hypot(dx, dz) > margin + 2e-3) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        QCOMPARE(run({"--racing-line", track, csv}), 0);
+        QVERIFY(err.isEmpty());
+        QVERIFY(rowsWithin(10.0 - 1.0));
+        QCOMPARE(run({"--RACING-LINE", track, csv, "--vehicle-width", "18.5"}), 0);
+        QVERIFY(rowsWithin(0.75));
+        QCOMPARE(run({"--racing-line", track, csv, "--vehicle-width=25"}), 0);
+        QVERIFY(rowsWithin(0.0));
+        QVERIFY(QString::fromUtf8(err).contains(QString::fromUtf8("中央")));
+
+        const QByteArray before = testutil::ReadAll(csv);
+        for (const QStringList& args : {QStringList{"--racing-line", track},
+                                        {"--racing-line", track, dir.filePath("l.txt")},
+                                        {"--racing-line", track, csv, "--vehicle-width", "-1"},
+                                        {"--racing-line", track, csv, "--vehicle-width", "2,5"},
+                                        {"--racing-line", track, csv, "--vehicle-width"}}) {
+            QCOMPARE(run(args), 2);
+            QVERIFY(err.contains("Usage: rolvet --racing-line"));
+        }
+        QCOMPARE(run({"--racing-line", dir.filePath("none.rolvet"), csv}), 1);
+        QVERIFY(QString::fromUtf8(err).contains(QString::fromUtf8("が見つかりませんでした")));
+        QVERIFY(!SaveTrackFile(track.toStdString(), 8, 20, {points.begin(), points.begin() + 3}));
+        QCOMPARE(run({"--racing-line", track, csv}), 1);
+        QVERIFY(QString::fromUtf8(err).contains(QString::fromUtf8("頂点は4つ以上")));
+        QVERIFY(!SaveTrackFile(track.toStdString(), 8, 20, points));
+        QVERIFY(QDir(dir.path()).mkdir("folder.csv"));
+        QCOMPARE(run({"--racing-line", track, dir.filePath("folder.csv")}), 1);
+        QVERIFY(QString::fromUtf8(err).contains(QString::fromUtf8("の書き出しに失敗しました")));
+        QCOMPARE(testutil::ReadAll(csv), before);
+    }
 };
 
 QTEST_MAIN(TestRacingLine)
