@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -226,6 +227,30 @@ private slots:
             QCOMPARE(line.points[i].x, double(road.centres[i].x));
             QCOMPARE(line.points[i].z, double(road.centres[i].z));
         }
+    }
+
+    // Inputs with no line: a cancelled solve, a coordinate that is not a number, a negative
+    // vehicle, too few samples, and spans that do not match.
+    void refusals() {
+        std::vector<std::size_t> apexes;
+        std::vector<std::pair<std::size_t, std::size_t>> straights;
+        Road road = RoundedPolygon(2, 100.0, 30.0, 5.0f, 3.0, apexes, straights);
+        int asked = 0;
+        RacingOptions options;
+        options.cancelled = [&asked] { return ++asked > 1; };
+        RacingLine line = SolveRacingLine(road.Input(2.0), options);
+        QCOMPARE(int(line.status), int(RacingStatus::Cancelled));
+        QVERIFY(line.points.empty() && line.offsets.empty());
+        QCOMPARE(int(SolveRacingLine(road.Input(-1.0)).status), int(RacingStatus::NotFinite));
+        road.right[5] = std::numeric_limits<float>::infinity();
+        QCOMPARE(int(SolveRacingLine(road.Input(2.0)).status), int(RacingStatus::NotFinite));
+        RacingInput input = road.Input(2.0);
+        input.sides = input.sides.first(10);
+        QCOMPARE(int(SolveRacingLine(input).status), int(RacingStatus::NoRoad));
+        input = road.Input(2.0);
+        input.centres = input.centres.first(2), input.sides = input.sides.first(2);
+        input.widthLeft = input.widthRight = input.widthLeft.first(1);
+        QCOMPARE(int(SolveRacingLine(input).status), int(RacingStatus::NoRoad));
     }
 
     // The same track with its control points listed from another first point gives the same

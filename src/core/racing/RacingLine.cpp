@@ -331,7 +331,9 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
         line.status = RacingStatus::NoRoad;
         return line;
     }
-    if (count > static_cast<std::size_t>(kMaxRacingSamples)) {
+    const std::int64_t limit =
+        options.solver == RacingLinearSolver::Dense ? kMaxDenseRacingSamples : kMaxRacingSamples;
+    if (count > static_cast<std::size_t>(limit)) {
         line.status = RacingStatus::TooLarge;
         return line;
     }

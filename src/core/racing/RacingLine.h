@@ -27,6 +27,8 @@ inline constexpr int kRacingMaxIterations = 10;
 inline constexpr double kRacingSettleDistance = 0.01; // metres (world units)
 // The largest road that is solved; the solver needs about 1 kB a sample.
 inline constexpr std::int64_t kMaxRacingSamples = std::int64_t{1} << 19;
+// The dense reference solver holds the full matrix (8·n² bytes): it takes at most this many.
+inline constexpr std::int64_t kMaxDenseRacingSamples = 4096;
 
 // One road, sample by sample. Every span is read during the solve only.
 struct RacingInput {
@@ -55,7 +57,7 @@ struct RacingOptions {
 enum class RacingStatus {
     Ok,
     NoRoad,    // fewer than three samples, or the spans do not match
-    TooLarge,  // more than kMaxRacingSamples samples
+    TooLarge,  // more than kMaxRacingSamples samples (kMaxDenseRacingSamples for Dense)
     NotFinite, // a coordinate, a width or the vehicle width is not a finite number, or v < 0
     Cancelled,
     Failed, // the linear solver broke down; no line
