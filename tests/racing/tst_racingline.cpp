@@ -1,5 +1,6 @@
 // The racing line on shapes whose best line is known (a ring, a stadium oval), its bounds, its
 // independence of the first control point, and "rolvet --racing-line".
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "racing/RacingLine.h"
 #include "racing/RacingLineFile.h"
@@ -353,5 +354,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRacingLine)
+ROLVET_TEST_GUILESS_MAIN(TestRacingLine)
 #include "tst_racingline.moc"
