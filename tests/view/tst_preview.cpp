@@ -152,6 +152,51 @@ private slots:
         QCOMPARE(Count(image).asphalt, 0);
     }
 
+    // Drags at point 0 and at point n − 1 send only the rings they shape, wrapping round the
+    // end of the lap; once the texture has settled the picture is that of a preview that sent
+    // the whole road.
+    void partialUploadsMatchAWholeUpload() {
+        if (!CPreviewWindow::OpenGLAvailable()) {
+            QSKIP("The preview cannot use OpenGL here.");
+        }
+        CScriptedPrompts prompts;
+        CRolvetDoc doc;
+        doc.OnNewDocument();
+        SetCircle(16, 600.0f);
+        doc.SetDivisionCount(8);
+        doc.UpdateAllViews();
+        CRolvetView plan;
+        plan.SetDocument(&doc);
+        plan.resize(400, 300);
+        CPreviewWindow live(doc, nullptr);
+        live.resize(480, 400);
+        live.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&live));
+        CPreviewView* view = live.View();
+        view->grabFramebuffer();
+        const int wholeUploads = view->WholeUploads();
+        // Points 0 and 15 of the circle at the plan's scale 4, dragged 20 pixels each way.
+        for (const QPoint from : {QPoint(350, 150), QPoint(338, 92)}) {
+            QTest::mousePress(&plan, Qt::LeftButton, {}, from);
+            const QPointF to = from + QPointF(20, 20);
+            QMouseEvent move(QEvent::MouseMove, to, to, plan.mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&plan, &move);
+            view->grabFramebuffer();
+            QTest::mouseRelease(&plan, Qt::LeftButton, {}, to.toPoint());
+        }
+        QCOMPARE(view->WholeUploads(), wholeUploads);
+
+        CPreviewWindow fresh(doc, nullptr);
+        fresh.resize(480, 400);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        QTest::keyClick(view, Qt::Key_Home);
+        QTest::keyClick(fresh.View(), Qt::Key_Home);
+        const QImage whole = fresh.View()->grabFramebuffer();
+        QTRY_VERIFY_WITH_TIMEOUT(view->grabFramebuffer() == whole, 20000);
+    }
+
     void cameraTurnsPansAndZooms() {
         if (!CPreviewWindow::OpenGLAvailable()) {
             QSKIP("The preview cannot use OpenGL here (offscreen platform, or no display with "

@@ -1,6 +1,6 @@
 #include "racing/RacingLineFile.h"
 
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 
 #include <charconv>
 #include <cmath>
@@ -29,15 +29,15 @@ RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisio
     if (!counts || counts->samples > kMaxRacingSamples) {
         return RacingRoadStatus::TooLarge;
     }
-    const CRoadRibbon ribbon(points, divisions, HalfRoadWidth(roadWidth));
+    const CRoadSampler sampler(points, divisions, HalfRoadWidth(roadWidth));
     const auto samples = static_cast<std::size_t>(counts->samples);
     road.centres.clear();
     road.sides.clear();
     road.centres.reserve(samples);
     road.sides.reserve(samples);
-    for (std::size_t k = 0; k < ribbon.SegmentCount(); ++k) {
-        for (int i = 0; i < ribbon.StepCount(); ++i) {
-            const RoadFrame frame = ribbon.Frame(k, i);
+    for (std::size_t k = 0; k < sampler.SegmentCount(); ++k) {
+        for (int i = 0; i < sampler.StepCount(); ++i) {
+            const RoadFrame frame = sampler.Frame(k, i);
             road.centres.push_back(frame.centre);
             road.sides.push_back(frame.side);
         }

@@ -12,8 +12,9 @@
 
 namespace rolvet {
 
-// The road of a track sampled for the racing line: the centre and side vector of every sample
-// of the exported road (n·d of them) and the track's uniform width, half to each side.
+// The road of a track sampled for the racing line: the centre and the level side vector of the
+// road model's frame at every sample (n·d of them) and the track's uniform width, half to each
+// side.
 struct RacingRoad {
     std::vector<CVector3D> centres;
     std::vector<CVector3D> sides;

@@ -5,8 +5,8 @@
 #include "document/NativePath.h"
 #include "document/RoadTextures.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
-#include "export/TrackModel.h"
+#include "export/RoadModel.h"
+#include "export/TrackInfo.h"
 #include "racing/RacingLine.h"
 #include "racing/RacingLineFile.h"
 #include "track/TrackFile.h"
@@ -126,9 +126,9 @@ int RunInfo(const CommandLineInfo& info) {
         return Fail(rolvet::TrackErrorMessage(opened));
     }
     WarnIfShapeDamaged(opened);
-    rolvet::CTrackModel model;
+    rolvet::CRoadModel model;
     model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
-    if (model.State() == rolvet::TrackModelState::TooLarge) {
+    if (model.State() == rolvet::RoadModelState::TooLarge) {
         return Fail(rolvet::str::kTrackTooLarge);
     }
     const std::string json =

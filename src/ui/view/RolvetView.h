@@ -1,6 +1,7 @@
 // The plan view: shows the track from above and edits it with the mouse.
 #pragma once
 
+#include "document/RolvetDoc.h"
 #include "track/Vector3D.h"
 
 #include <QImage>
@@ -8,7 +9,6 @@
 #include <QPointer>
 #include <QWidget>
 
-class CRolvetDoc;
 class QPainter;
 
 class CRolvetView : public QWidget {
