@@ -153,13 +153,24 @@ RoadFrame CRoadSampler::FrameOf(const CCatmullRomSegment& segment, int i) const 
     const auto step = static_cast<std::size_t>(i);
     RoadFrame frame;
     frame.centre = segment.At(m_at[step]);
-    const Double3 direction = Unit(segment.Tangent(m_tangent[step]));
-    // Level: the direction's horizontal part turned a quarter turn to the plus side.
-    const double horizontal = std::sqrt(direction[0] * direction[0] + direction[2] * direction[2]);
+    // The unit tangent, and level: its horizontal part turned a quarter turn to the plus side.
+    // Both lengths come from the tangent itself, so their square roots run side by side.
+    const Double3 t = segment.Tangent(m_tangent[step]);
+    const double horizontal2 = t[0] * t[0] + t[2] * t[2];
+    const double length2 = horizontal2 + t[1] * t[1];
+    Double3 direction{0.0, 0.0, 0.0};
     Double3 side{0.0, 0.0, 0.0};
-    if (horizontal > 0.0) {
-        const double scale = 1.0 / horizontal;
-        side = {-direction[2] * scale, 0.0, direction[0] * scale};
+    if (length2 > 0.0 && length2 < std::numeric_limits<double>::infinity()) {
+        const double length = std::sqrt(length2);
+        if (horizontal2 > 0.0) {
+            const double horizontal = std::sqrt(horizontal2);
+            const double r = 1.0 / (length * horizontal);
+            const double toUnit = horizontal * r, toLevel = length * r;
+            direction = {t[0] * toUnit, t[1] * toUnit, t[2] * toUnit};
+            side = {-t[2] * toLevel, 0.0, t[0] * toLevel};
+        } else {
+            direction = {0.0, t[1] / length, 0.0}; // straight up or down: no level side
+        }
     }
     frame.direction = ToFloat(direction);
     frame.side = ToFloat(side);

@@ -250,18 +250,7 @@ void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
         if (answer == QMessageBox::No) {
             QFile::remove(file);
         } else if (answer == QMessageBox::Yes) {
-            doc.SetTitle(copy->title);
-            doc.OnNewDocument();
-            doc.SetDivisionCount(copy->track.divisionCount);
-            doc.SetRoadWidth(copy->track.roadWidth);
-            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices),
-                                    std::vector<rolvet::PointShape>(copy->track.shapes));
-            doc.SetExtensionChunks(copy->track.otherChunks);
-            if (!copy->path.isEmpty()) {
-                doc.SetPathName(copy->path);
-            }
-            doc.SetModifiedFlag(true);
-            doc.UpdateAllViews();
+            doc.RestoreTrack(copy->title, copy->path, copy->track);
             QFile::remove(file); // this editor's own copy takes over
             return;
         } else {

@@ -176,24 +176,22 @@ void CPreviewView::SetDocument(CRolvetDoc* doc) {
     }
     m_doc = doc;
     if (doc != nullptr) {
-        connect(doc, &CRolvetDoc::trackEdited, this, &CPreviewView::OnTrackChanged);
-        connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CPreviewView::OnTrackChanged);
+        connect(doc, &CRolvetDoc::trackChanged, this, &CPreviewView::OnTrackChanged);
+        connect(doc, &CRolvetDoc::viewsNeedUpdate, this, qOverload<>(&CPreviewView::update));
         connect(doc, &CRolvetDoc::selectionChanged, this, &CPreviewView::OnSelectionChanged);
-        connect(doc, &CRolvetDoc::trackReplaced, this, [this] {
-            m_fitted = false;
-            OnTrackChanged();
-        });
     }
-    m_fitted = false;
-    OnTrackChanged();
+    OnTrackChanged(rolvet::TrackChange::Whole());
 }
 
-void CPreviewView::OnTrackChanged() {
+void CPreviewView::OnTrackChanged(const rolvet::TrackChange& edit) {
+    if (edit.kind == rolvet::TrackChange::Kind::Whole) {
+        m_fitted = false; // a new track is framed afresh
+    }
     const int width = m_doc ? m_doc->RoadWidth() : 0;
     const rolvet::ModelChange change =
         m_doc ? m_model.Update(TheVertexStore().All(), m_doc->DivisionCount(),
-                               rolvet::HalfRoadWidth(width))
-              : m_model.Update({}, 0, 0.0f);
+                               rolvet::HalfRoadWidth(width), edit)
+              : m_model.Update({}, 0, 0.0f, edit);
     const std::int64_t samples = m_model.SampleCount();
     if (change.all) {
         m_uploadAll = true;

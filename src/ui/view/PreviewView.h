@@ -2,6 +2,7 @@
 #pragma once
 
 #include "export/RoadModel.h"
+#include "track/TrackChange.h"
 #include "view/PreviewCamera.h"
 
 #include <QOpenGLBuffer>
@@ -36,8 +37,8 @@ public:
     void FitCamera();
 
 public slots:
-    // Reads the track afresh; only what changed is rebuilt.
-    void OnTrackChanged();
+    // The document's track changed as the record says; only that is rebuilt.
+    void OnTrackChanged(const rolvet::TrackChange& change);
     // The selection changed: only the markers change colour.
     void OnSelectionChanged();
 
