@@ -64,6 +64,11 @@ public slots:
 class TestShell : public QObject {
     Q_OBJECT
 
+    // The desktop's database tools are not started: run in the background, they would go on
+    // after a test function and write into its home after it was removed.
+    rolvet::desktop::CScopedToolLauncher m_noTools{
+        [](const QString&, const QStringList&) { return true; }};
+
     QTemporaryDir m_dir;
     std::optional<testutil::CIsolatedHome> m_home; // settings, registration, recovery copies
 

@@ -4,6 +4,7 @@
 #include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
+#include "app/DesktopIntegration.h"
 #include "app/FileFlows.h"
 #include "app/RolvetApp.h"
 #include "document/NativePath.h"
@@ -91,6 +92,11 @@ int OfferChild(int argc, char** argv) {
 
 class TestRecovery : public QObject {
     Q_OBJECT
+
+    // The desktop's database tools are not started: run in the background, they would go on
+    // after a test function and write into its home after it was removed.
+    rolvet::desktop::CScopedToolLauncher m_noTools{
+        [](const QString&, const QStringList&) { return true; }};
 
     std::optional<testutil::CIsolatedHome> m_home; // the recovery folder, settings
 

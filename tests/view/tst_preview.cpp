@@ -5,6 +5,7 @@
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "app/Commands.h"
+#include "app/DesktopIntegration.h"
 #include "app/MainFrame.h"
 #include "app/RolvetApp.h"
 #include "common/Strings.h"
@@ -67,6 +68,11 @@ PixelCounts Count(const QImage& image) {
 
 class TestPreview : public QObject {
     Q_OBJECT
+
+    // The desktop's database tools are not started: run in the background, they would go on
+    // after a test function and write into its home after it was removed.
+    rolvet::desktop::CScopedToolLauncher m_noTools{
+        [](const QString&, const QStringList&) { return true; }};
 
     std::optional<testutil::CIsolatedHome> m_home;
 

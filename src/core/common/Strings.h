@@ -149,6 +149,14 @@ inline constexpr const char* kNotFinite = QT_TRANSLATE_NOOP(
 inline constexpr const char* kDivisionsTooSmall = QT_TRANSLATE_NOOP(
     "rolvet", "分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。");
 
+// Racing line.
+inline constexpr const char* kRacingTooLarge =
+    QT_TRANSLATE_NOOP("rolvet", "頂点数と分割数が大きすぎるためレーシングラインを計算できません。");
+inline constexpr const char* kRacingFailed =
+    QT_TRANSLATE_NOOP("rolvet", "レーシングラインを計算できませんでした。");
+inline constexpr const char* kRacingNarrow = QT_TRANSLATE_NOOP(
+    "rolvet", "道幅が車幅より狭いところ (%1 サンプル) ではレーシングラインは道の中央を通ります。");
+
 // Dialogs.
 inline constexpr const char* kSetUpCaption = QT_TRANSLATE_NOOP("rolvet", "設定");
 inline constexpr const char* kSetUpDivisionLabel =

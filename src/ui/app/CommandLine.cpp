@@ -17,6 +17,7 @@ constexpr Switch kSwitches[] = {
     {"version", Action::Version},
     {"export", Action::Export},
     {"info", Action::Info},
+    {"racing-line", Action::RacingLine},
     {"register", Action::Register},
     {"regserver", Action::Register},
     {"registerperuser", Action::Register},
@@ -37,6 +38,7 @@ int Rank(Action action) {
         return 1;
     case Action::Export:
     case Action::Info:
+    case Action::RacingLine:
         return 2;
     case Action::Version:
         return 3;
@@ -50,12 +52,21 @@ int Rank(Action action) {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     CommandLineInfo info;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments.at(i);
+    for (qsizetype k = 0; k < arguments.size(); ++k) {
+        const QString& arg = arguments[k];
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
+            // The switches with a value: the next argument, or after '=' in the same one.
+            if (name == QLatin1String("vehicle-width")) {
+                info.vehicleWidth = k + 1 < arguments.size() ? arguments[++k] : QString();
+                continue;
+            }
+            if (name.startsWith(QLatin1String("vehicle-width="))) {
+                info.vehicleWidth = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+                continue;
+            }
             if (name == QLatin1String("lang")) {
-                info.language = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+                info.language = k + 1 < arguments.size() ? arguments[++k] : QString();
                 continue;
             }
             if (name.startsWith(QLatin1String("lang="))) {

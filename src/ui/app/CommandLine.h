@@ -8,17 +8,20 @@
 #include <optional>
 
 struct CommandLineInfo {
-    enum class Action { Run, Register, Unregister, Help, Version, Export, Info };
+    enum class Action { Run, Register, Unregister, Help, Version, Export, Info, RacingLine };
     Action action = Action::Run;
     QString fileName;     // the track to open; empty for a new track (Run)
     QStringList operands; // every argument that is not a switch, in order
     QStringList ignored;  // switches accepted and ignored, and surplus arguments
+    // The value of --vehicle-width V (or --vehicle-width=V) as given; an empty string when the
+    // switch ends the command line without a value.
+    std::optional<QString> vehicleWidth;
     // The value of --lang (the next argument, or after "--lang="); empty when it has none.
     std::optional<QString> language;
 };
 
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
 // matched without regard to letter case; when several actions are asked for, help wins over
-// version, version over export and info (the first of these two given), and those over
-// (un)registering. --lang takes the argument after it as its value.
+// version, version over export, info and racing-line (the first of these given), and those
+// over (un)registering. --vehicle-width and --lang take the argument after them as their values.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

@@ -551,5 +551,17 @@
         <source>選択頂点の左右の幅とバンク角 (度)</source>
         <translation>Left and right width and bank angle (degrees) of the selected vertex</translation>
     </message>
+    <message>
+        <source>頂点数と分割数が大きすぎるためレーシングラインを計算できません。</source>
+        <translation>The racing line cannot be computed: too many vertices and divisions.</translation>
+    </message>
+    <message>
+        <source>レーシングラインを計算できませんでした。</source>
+        <translation>The racing line could not be computed.</translation>
+    </message>
+    <message>
+        <source>道幅が車幅より狭いところ (%1 サンプル) ではレーシングラインは道の中央を通ります。</source>
+        <translation>Where the road is narrower than the vehicle (%1 samples), the racing line runs along the middle of the road.</translation>
+    </message>
 </context>
 </TS>
