@@ -278,7 +278,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("road.glb")));
         m_prompts.fileAnswer = glb;
         m_doc.OnFileExport(nullptr);
-        QCOMPARE(m_prompts.messages, QStringList{glb + Tr("の書き出しに失敗しました。")});
+        QCOMPARE(m_prompts.messages, QStringList{glb + Tr(" へのアクセスは拒否されました。")});
         QVERIFY(QDir(glb).removeRecursively());
 
         m_prompts.messages.clear();
@@ -286,7 +286,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("RoadKerb.png")));
         m_prompts.fileAnswer = dir.filePath(QStringLiteral("road.obj"));
         m_doc.OnFileExport(nullptr);
-        QCOMPARE(m_prompts.messages, QStringList{kerb + Tr("のコピーに失敗しました。")});
+        QCOMPARE(m_prompts.messages, QStringList{kerb + Tr(" へのアクセスは拒否されました。")});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("road.mtl"))).isFile());
         QVERIFY(QDir(kerb).removeRecursively());
 

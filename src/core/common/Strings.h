@@ -62,6 +62,8 @@ inline constexpr const char* kFileErrorLockViolation =
 inline constexpr const char* kFileErrorDiskFull =
     "%1 へのアクセス中にディスクがいっぱいになりました。";
 inline constexpr const char* kFileErrorEndOfFile = "%1 の末尾以降にアクセスしようとしました。";
+// What the file-error texts call the standard output of the command line.
+inline constexpr const char* kStandardOutput = "標準出力";
 
 // Road export (printf-style %s = path).
 inline constexpr const char* kNeedFourVertices = "頂点は4つ以上作ってください。";

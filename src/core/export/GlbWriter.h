@@ -43,9 +43,10 @@ std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
 
 // Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
 // streams out in small pieces: memory use does not grow with the road. progress is told bytes
-// written out of the file's length and may cancel. Failed when the sink refuses bytes or the
-// file would exceed kMaxGlbBytes.
-WriteOutcome WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
-                      const RoadTextureImages& textures, const ExportProgress& progress = {});
+// written out of the file's length and may cancel. Failed when the sink refuses bytes (with its
+// cause) or the file would exceed kMaxGlbBytes. Both textures repeat in both directions; the
+// across-road texture coordinates keep half a texel from the images' edges.
+WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
+                     const RoadTextureImages& textures, const ExportProgress& progress = {});
 
 } // namespace rolvet

@@ -1,5 +1,6 @@
 #include "app/BatchCommand.h"
 
+#include "common/FileError.h"
 #include "common/Strings.h"
 #include "document/NativePath.h"
 #include "document/RoadTextures.h"
@@ -8,6 +9,7 @@
 #include "export/TrackModel.h"
 #include "track/TrackFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -36,7 +38,7 @@ void PrintHelp() {
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
         "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
-        "standard error when the track cannot be read.\n",
+        "standard error when the track cannot be read or its output cannot be written.\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
@@ -111,8 +113,15 @@ int RunInfo(const CommandLineInfo& info) {
     }
     const std::string json =
         rolvet::TrackInfoJson(track.vertices.size(), track.divisionCount, track.roadWidth, model);
-    std::printf("%s\n", json.c_str());
-    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+    // A full disk or a closed pipe behind stdout is a failure with its cause, not a success.
+    errno = 0;
+    const bool written = std::fputs(json.c_str(), stdout) >= 0 && std::fputc('\n', stdout) != EOF;
+    if (std::fflush(stdout) != 0 || !written || std::ferror(stdout)) {
+        const int err = errno;
+        return Fail(rolvet::FileErrorMessage(rolvet::FileCauseFromErrno(err),
+                                             rolvet::str::kStandardOutput));
+    }
+    return 0;
 }
 
 } // namespace
