@@ -11,6 +11,11 @@
 
 namespace testutil {
 
+// How long a test waits for a window, a repaint, a timer, a file or a child process: far more
+// than any of them needs, even in a sanitizer build on a loaded machine. Waits end as soon as
+// their condition holds, so this costs nothing when all is well.
+inline constexpr int kDeadlineMs = 60000;
+
 inline QByteArray ReadAll(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {

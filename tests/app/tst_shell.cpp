@@ -1,4 +1,5 @@
 // The main window, its commands and enabling, and the New / Open / Save flows.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "app/AboutDlg.h"
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <optional>
 
 using testutil::ReadAll;
 using testutil::WriteAll;
@@ -61,6 +63,7 @@ class TestShell : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    std::optional<testutil::CIsolatedHome> m_home; // settings, registration, recovery copies
 
     QString Track(const QString& name, int div = 4,
                   std::vector<CVector3D> v = {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}}) {
@@ -69,19 +72,15 @@ class TestShell : public QObject {
         return path;
     }
 
-    static void ClearSettings() {
-        QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication))
-            .clear();
-    }
-
     static void Trigger(CRolvetApp& app, int id) { app.MainFrame()->Action(id)->trigger(); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
-        ClearSettings();
+        m_home.emplace();
         TheVertexStore().Clear();
     }
+    void cleanup() { m_home.reset(); }
 
     void menusFollowTheCommandTable() {
         CScriptedPrompts prompts;
@@ -216,7 +215,7 @@ private slots:
         CRolvetDoc& doc = app.Document();
         frame->show();
         QApplication::setActiveWindow(frame);
-        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QVERIFY(QTest::qWaitForWindowActive(frame, testutil::kDeadlineMs));
         QWidget* view = frame->centralWidget();
         const QPoint c(view->width() / 2, view->height() / 2); // world (0, 0) at zoom 4
         auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) { QTest::keyClick(view, k, m); };
@@ -497,7 +496,8 @@ private slots:
         QApplication::sendEvent(app.MainFrame(), &drop);
         QCOMPARE(drop.dropAction(), Qt::CopyAction);
         QCOMPARE(app.Document().Title(), U("無題"));
-        QTRY_COMPARE(app.Document().Title(), QString("two.rolvet"));
+        QTRY_COMPARE_WITH_TIMEOUT(app.Document().Title(), QString("two.rolvet"),
+                                  testutil::kDeadlineMs);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(';')));
         QCOMPARE(app.Document().Title(), QString("two.rolvet"));
         QCOMPARE(app.Document().DivisionCount(), 2);
@@ -739,5 +739,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestShell)
+ROLVET_TEST_MAIN(TestShell)
 #include "tst_shell.moc"

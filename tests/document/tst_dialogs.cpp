@@ -1,5 +1,6 @@
 // The track commands and their dialogs: settings, vertex list and the selected vertex's
 // coordinates, driven through test prompts instead of a modal loop.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
@@ -573,5 +574,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+ROLVET_TEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"

@@ -1,4 +1,5 @@
 // The document's state, New, Open and Save, and what survives their failures.
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
 #include "document/RolvetDoc.h"
@@ -149,5 +150,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRolvetDoc)
+ROLVET_TEST_GUILESS_MAIN(TestRolvetDoc)
 #include "tst_rolvetdoc.moc"

@@ -1,4 +1,5 @@
 // Track files, the vertex store and the file-error texts.
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "common/AtomicFile.h"
 #include "common/Strings.h"
@@ -326,5 +327,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTrackFile)
+ROLVET_TEST_GUILESS_MAIN(TestTrackFile)
 #include "tst_trackfile.moc"

@@ -1,5 +1,6 @@
 // The GLB and OBJ exports from the editor and the command line, judged by outside readers: the
 // Khronos glTF validator and assimp.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "common/AtomicFile.h"
@@ -344,5 +345,5 @@ private:
     CRolvetDoc m_doc;
 };
 
-QTEST_MAIN(TestEngineExport)
+ROLVET_TEST_MAIN(TestEngineExport)
 #include "tst_engineexport.moc"

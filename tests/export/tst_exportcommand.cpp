@@ -1,5 +1,6 @@
 // The editor's export command and "rolvet --export": dialogs, messages, files, and the same
 // bytes from both.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
@@ -285,5 +286,5 @@ private:
     CRolvetDoc m_doc;
 };
 
-QTEST_MAIN(TestExportCommand)
+ROLVET_TEST_MAIN(TestExportCommand)
 #include "tst_exportcommand.moc"

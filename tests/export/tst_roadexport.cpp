@@ -1,6 +1,7 @@
 // Vector arithmetic, the spline, the road ribbon, number formatting, the model text and the
 // model and texture files of the road export.
 #include "../../bench/export/BaselineMqoWriter.h"
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "common/AtomicFile.h"
 #include "common/Strings.h"
@@ -624,5 +625,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRoadExport)
+ROLVET_TEST_GUILESS_MAIN(TestRoadExport)
 #include "tst_roadexport.moc"

@@ -1,4 +1,5 @@
 // The triangle mesh of the road shared by the engine formats and the preview.
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "export/MqoWriter.h"
 #include "export/RoadMesh.h"
@@ -164,5 +165,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestRoadMesh)
+ROLVET_TEST_APPLESS_MAIN(TestRoadMesh)
 #include "tst_roadmesh.moc"

@@ -1,5 +1,6 @@
 // Track readouts against analytic values, folds of tight corners, edit-by-edit updates against a
 // full rebuild, and "rolvet --info".
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "common/Strings.h"
 #include "export/RoadRibbon.h"
@@ -226,5 +227,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTrackModel)
+ROLVET_TEST_GUILESS_MAIN(TestTrackModel)
 #include "tst_trackmodel.moc"

@@ -1,5 +1,6 @@
 // Files as Linux users have them: names, permissions (checked as an unprivileged user) and
 // saves and exports killed at random instants.
+#include "IsolatedHome.h"
 #include "TestUtil.h"
 #include "common/AtomicFile.h"
 #include "export/RoadExport.h"
@@ -239,24 +240,49 @@ private slots:
         const QByteArray reference = ReferenceModel(dir.path(), 2000);
         QVERIFY(reference.size() > 1'000'000);
         const QString model = out.filePath("road.mqo");
+        const QByteArray texture = ReadAll(kTexture);
+        auto exportModel = [&] {
+            RoadExportRequest request;
+            request.modelPath = model.toStdString();
+            request.points = kSquare;
+            request.divisions = 2000;
+            request.halfWidth = 50;
+            request.textureSource = kTexture;
+            return ExportRoad(request).status;
+        };
+        int leftTemporaries = 0;
         for (int run = 0; run < kRuns; ++run) {
             KillDuring(rng, 60, [&] {
                 QFile::remove(model);
-                RoadExportRequest request;
-                request.modelPath = model.toStdString();
-                request.points = kSquare;
-                request.divisions = 2000;
-                request.halfWidth = 50;
-                request.textureSource = kTexture;
-                ExportRoad(request);
+                exportModel();
             });
+            // A new texture takes the old one's place under a temporary name first (and every
+            // file does where unnamed files are not supported): a kill before the rename leaves
+            // that temporary, which the next write in the folder removes.
             for (const QString& name : Entries(out.path())) {
                 const QByteArray bytes = ReadAll(out.filePath(name));
-                QVERIFY2(name == "road.mqo" ? bytes == reference
-                                            : name == "Road.png" && bytes == ReadAll(kTexture),
+                const bool temporary = name.startsWith(".rolvet-") && name.endsWith(".tmp");
+                leftTemporaries += temporary ? 1 : 0;
+                QVERIFY2(temporary || (name == "road.mqo" ? bytes == reference
+                                                          : name == "Road.png" && bytes == texture),
                          qPrintable(QString("seed %1, run %2: %3").arg(seed).arg(run).arg(name)));
             }
         }
+        // What such a kill leaves, made for certain rather than by chance: a temporary of a
+        // writer that is gone. A temporary of a running writer is kept.
+        const pid_t gone = ::fork();
+        if (gone == 0) {
+            ::_exit(0);
+        }
+        ::waitpid(gone, nullptr, 0);
+        const QString stale = out.filePath(QString(".rolvet-%1-0badf00d.tmp").arg(gone));
+        const QString running = out.filePath(QString(".rolvet-%1-0badf00d.tmp").arg(::getpid()));
+        QVERIFY(WriteAll(stale, texture.left(100)) && WriteAll(running, "in progress"));
+        QCOMPARE(exportModel(), RoadExportStatus::Ok);
+        QVERIFY(QFile::remove(running));
+        QCOMPARE(Entries(out.path()), QStringList({"Road.png", "road.mqo"}));
+        qInfo("export: %d killed, %d temporary files seen before the next export removed them",
+              kRuns, leftTemporaries);
     }
 };
 
@@ -264,6 +290,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--save-as-child") == 0) {
         return SaveChild(argv[2]);
     }
+    testutil::CIsolatedHome home;
     QCoreApplication app(argc, argv);
     TestFiles test;
     return QTest::qExec(&test, argc, argv);

@@ -1,6 +1,8 @@
 // Recovery copies: kept while the track has unsaved changes, gone when it is saved, discarded or
 // closed, written and kept when the editor is ended by a signal, offered at the next start.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
+#include "TestUtil.h"
 #include "app/FileFlows.h"
 #include "app/RolvetApp.h"
 #include "document/NativePath.h"
@@ -12,10 +14,13 @@
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+using testutil::kDeadlineMs;
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
@@ -36,12 +41,12 @@ pid_t DeadPid() {
 class TestRecovery : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_state;
+    std::optional<testutil::CIsolatedHome> m_home; // the recovery folder, settings
 
 private slots:
-    void initTestCase() { qputenv("XDG_STATE_HOME", m_state.path().toUtf8()); }
+    void init() { m_home.emplace(); }
     void cleanup() {
-        QDir(CRecovery::Folder()).removeRecursively();
+        m_home.reset();
         TheVertexStore().Clear();
     }
 
@@ -53,26 +58,26 @@ private slots:
         CRolvetDoc& doc = app.Document();
         TheVertexStore().Append({1, 2, 3});
         doc.SetModifiedFlag(true);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), kDeadlineMs);
         TheVertexStore().Append({4, 5, 6});
         doc.SetDivisionCount(7);
         QTRY_COMPARE_WITH_TIMEOUT(
             CRecovery::ReadCopy(copy).value_or(CRecovery::Copy{}).track.vertices.size(),
-            std::size_t{2}, 2000);
+            std::size_t{2}, kDeadlineMs);
         QCOMPARE(CRecovery::ReadCopy(copy)->track.divisionCount, 7);
 
         // Saved: the copy goes.
         QTemporaryDir dir;
         prompts.fileAnswers = {dir.filePath("t.rolvet")};
         QVERIFY(app.Files().OnFileSave());
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(copy), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(copy), kDeadlineMs);
 
         // Discarded (New, answered No): the copy goes.
         doc.SetModifiedFlag(true);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), kDeadlineMs);
         prompts.answers = {QMessageBox::No};
         app.Files().OnFileNew();
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(copy), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(copy), kDeadlineMs);
 
         // Closed normally while modified (the question was answered No): the copy goes.
         doc.SetModifiedFlag(true);
@@ -99,7 +104,7 @@ private slots:
                 TheVertexStore().Assign({{1, 0, 1}, {2, 0, 2}});
                 app.Document().SetModifiedFlag(true);
                 std::raise(signal);
-                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), 1000);
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), kDeadlineMs);
                 QVERIFY(app.Files().SaveModified()); // closing asks nothing now
             }
             QVERIFY(prompts.questions.isEmpty());
@@ -160,5 +165,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRecovery)
+ROLVET_TEST_MAIN(TestRecovery)
 #include "tst_recovery.moc"

@@ -16,7 +16,7 @@ if(NOT NPM)
 endif()
 file(MAKE_DIRECTORY ${PREFIX})
 execute_process(COMMAND ${NPM} install --prefix ${PREFIX} --no-save --no-audit --no-fund
-                        --no-package-lock gltf-validator@${VERSION}
+                        --no-package-lock --cache ${PREFIX}/cache gltf-validator@${VERSION}
                 RESULT_VARIABLE _result OUTPUT_VARIABLE _out ERROR_VARIABLE _out
                 TIMEOUT 300)
 if(_result EQUAL 0 AND EXISTS ${_package})

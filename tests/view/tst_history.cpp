@@ -1,5 +1,6 @@
 // Undo and redo of every edit of the track, made through the view's mouse handlers and the
 // document's dialog commands.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
 #include "document/RolvetDoc.h"
@@ -145,7 +146,7 @@ private slots:
         m_view->SetDocument(m_doc);
         m_view->resize(kWidth, kHeight);
         m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        QVERIFY(QTest::qWaitForWindowExposed(m_view, testutil::kDeadlineMs));
     }
 
     void cleanup() {
@@ -299,5 +300,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHistory)
+ROLVET_TEST_MAIN(TestHistory)
 #include "tst_history.moc"

@@ -1,5 +1,6 @@
 // The plan's picture: the reference drawing, markers, the polyline, the paint order, and the
 // direct-to-image painter checked pixel for pixel against plain QPainter calls.
+#include "IsolatedHome.h"
 #include "track/Vector3D.h"
 #include "view/PlanPainter.h"
 
@@ -313,5 +314,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlanPainter)
+ROLVET_TEST_MAIN(TestPlanPainter)
 #include "tst_planpainter.moc"

@@ -1,4 +1,5 @@
 // The plan transform, the reference square and the search for the vertex under the cursor.
+#include "IsolatedHome.h"
 #include "track/Vector3D.h"
 #include "view/PlanTransform.h"
 
@@ -103,5 +104,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlanTransform)
+ROLVET_TEST_MAIN(TestPlanTransform)
 #include "tst_plantransform.moc"

@@ -1,7 +1,9 @@
 // The 3D preview window: what it draws, how it follows every edit, the menu item and what is
 // remembered, and the message where OpenGL cannot start. CTest runs it twice: under Xvfb, where
 // Mesa gives an OpenGL context, and without any display, where none can start.
+#include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
+#include "TestUtil.h"
 #include "app/Commands.h"
 #include "app/MainFrame.h"
 #include "app/RolvetApp.h"
@@ -15,7 +17,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +24,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -61,18 +63,17 @@ PixelCounts Count(const QImage& image) {
     return counts;
 }
 
-void ClearSettings() {
-    QSettings(U(rolvet::str::kSettingsOrganization), U(rolvet::str::kSettingsApplication)).clear();
-}
-
 } // namespace
 
 class TestPreview : public QObject {
     Q_OBJECT
 
+    std::optional<testutil::CIsolatedHome> m_home;
+
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { ClearSettings(); }
+    void init() { m_home.emplace(); } // settings: the preview remembers whether it was open
+    void cleanup() { m_home.reset(); }
 
     void drawsTheRoadAndFollowsEveryEdit() {
         if (!CPreviewWindow::OpenGLAvailable()) {
@@ -91,7 +92,7 @@ private slots:
         CPreviewWindow window(doc, nullptr);
         window.resize(480, 400);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, testutil::kDeadlineMs));
         CPreviewView* view = window.View();
         QVERIFY(view != nullptr);
         QCOMPARE(window.windowTitle(), U("3Dプレビュー - 無題"));
@@ -162,7 +163,7 @@ private slots:
         CPreviewWindow window(doc, nullptr);
         window.resize(400, 300);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, testutil::kDeadlineMs));
         CPreviewView* view = window.View();
         // Fitted, 30 degrees above the horizon.
         QCOMPARE(view->Camera().Pitch(), 30.0f);
@@ -245,5 +246,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPreview)
+ROLVET_TEST_MAIN(TestPreview)
 #include "tst_preview.moc"

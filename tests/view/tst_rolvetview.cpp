@@ -1,4 +1,6 @@
 // The plan view as a widget: what it shows, and the mouse editing and zoom state machine.
+#include "IsolatedHome.h"
+#include "TestUtil.h"
 #include "document/RolvetDoc.h"
 #include "track/VertexStore.h"
 #include "view/PlanPainter.h"
@@ -85,7 +87,7 @@ private slots:
         m_view->SetDocument(m_doc);
         m_view->resize(400, 300);
         m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        QVERIFY(QTest::qWaitForWindowExposed(m_view, testutil::kDeadlineMs));
     }
     void cleanup() {
         delete m_view;
@@ -152,12 +154,12 @@ private slots:
         QCoreApplication::processEvents();
         counter.paints = 0;
         m_doc->UpdateAllViews();
-        QTRY_VERIFY(counter.paints > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, testutil::kDeadlineMs);
 
         QSignalSpy updates(m_doc, &CRolvetDoc::viewsNeedUpdate);
         counter.paints = 0;
         Press(*m_view, Qt::LeftButton, Px(20, 20));
-        QTRY_VERIFY(counter.paints > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, testutil::kDeadlineMs);
         Release(*m_view, Qt::LeftButton, Px(20, 20));
         Press(*m_view, Qt::LeftButton, Px(20, 20));
         Move(*m_view, Px(25, 20));
@@ -372,5 +374,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRolvetView)
+ROLVET_TEST_MAIN(TestRolvetView)
 #include "tst_rolvetview.moc"
