@@ -7,6 +7,7 @@
 #include "common/Strings.h"
 #include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
+#include "export/GltfScene.h"
 #include "export/RoadExport.h"
 #include "export/RoadMesh.h"
 #include "track/TrackFile.h"
@@ -406,6 +407,60 @@ private slots:
             }
             QCOMPARE(mismatches, 0);
         }
+    }
+
+    // The scene builder's other parts: a positions-only mesh without a material, a plain-colour
+    // material, and nodes placed and turned with extras, each one call; the validator judges.
+    void sceneBuilderParts() {
+        if (!HaveValidator()) {
+            QSKIP("the Khronos glTF validator could not be installed in the build tree");
+        }
+        const float triangle[] = {0, 0, 0, 1, 0, 0, 0, 0, -1};
+        const std::uint32_t indices[] = {0, 1, 2};
+        auto bytes = [](const auto& data) {
+            return [&data](rolvet::CGlbOutput& out) { return out.Write(data, sizeof data); };
+        };
+        rolvet::CGltfScene scene("test");
+        const int wall = scene.AddMaterial({"wall \"A\"", -1, {0.5, 0.5, 0.5, 1}});
+        const int solid = scene.AddMesh(
+            "solid", {{{{"POSITION", 3, std::array<CVector3D, 2>{{{0, 0, -1}, {1, 0, 0}}}}},
+                       3,
+                       bytes(triangle),
+                       3,
+                       bytes(indices),
+                       -1},
+                      {{{"POSITION", 3, std::array<CVector3D, 2>{{{0, 0, -1}, {1, 0, 0}}}}},
+                       3,
+                       bytes(triangle),
+                       3,
+                       bytes(indices),
+                       wall}});
+        scene.AddNode({"road-colonly", solid, std::nullopt, std::nullopt, {}});
+        scene.AddNode({"start", -1, std::array<double, 3>{1, 2, 3},
+                       std::array<double, 4>{0, 0.7071067811865476, 0, 0.7071067811865476},
+                       [](rolvet::CJson& json) { json.Raw("{\"width\":").Int(100).Raw("}"); }});
+        rolvet::CStringSink sink;
+        QVERIFY(scene.Write(sink).Written());
+        QCOMPARE(std::uint64_t(sink.Text().size()), scene.FileBytes());
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("parts.glb"));
+        QVERIFY(WriteAll(file, QByteArray::fromStdString(sink.Text())));
+        const QString complaints = ValidatorComplaints(file);
+        QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
+        const Glb glb = ReadGlb(ReadAll(file));
+        QCOMPARE(glb.At("materials", 0)["name"].toString(), QStringLiteral("wall \"A\""));
+        QCOMPARE(glb.At("nodes", 1)["extras"].toObject()["width"].toInt(), 100);
+
+        // A part that writes less than it declared fails the file instead of corrupting it.
+        rolvet::CGltfScene broken("test");
+        broken.AddMesh("short", {{{{"POSITION", 3, std::nullopt}},
+                                  3,
+                                  [](rolvet::CGlbOutput& out) { return out.Write("", 0); },
+                                  0,
+                                  bytes(indices),
+                                  -1}});
+        rolvet::CStringSink ignored;
+        QCOMPARE(broken.Write(ignored).outcome, rolvet::WriteOutcome::Failed);
     }
 
     // Tracks the formats cannot hold are refused with a message and nothing is written.
