@@ -106,7 +106,8 @@ private slots:
                                  "アプリケーションの終了(&X)"));
         QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
-        QCOMPARE(layout.at(2), U("設定(&S)|XYZ座標(&X)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
+        QCOMPARE(layout.at(2),
+                 U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
@@ -181,17 +182,24 @@ private slots:
                        cmd::ID_SHOW_VERTICES, cmd::ID_UNREGISTER, cmd::ID_APP_ABOUT}) {
             QVERIFY2(frame->Action(id)->isEnabled(), cmd::ObjectName(id));
         }
+        const int pointCommands[] = {cmd::ID_XYZ, cmd::ID_ROAD_SHAPE};
         app.Document().SetSelectedIndex(-1);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+        }
         app.Document().SetSelectedIndex(2);
-        QVERIFY(frame->Action(cmd::ID_XYZ)->isEnabled());
+        for (int id : pointCommands) {
+            QVERIFY(frame->Action(id)->isEnabled());
+        }
         Trigger(app, cmd::ID_FILE_NEW); // not modified: no question
         QVERIFY(prompts.questions.isEmpty());
         QCOMPARE(app.Document().SelectedIndex(), 2);
-        QVERIFY(!frame->Action(cmd::ID_XYZ)->isEnabled());
-        // The command does nothing while its rule says no, even when triggered directly.
-        frame->Action(cmd::ID_XYZ)->setEnabled(true);
-        frame->Action(cmd::ID_XYZ)->trigger();
+        for (int id : pointCommands) {
+            QVERIFY(!frame->Action(id)->isEnabled());
+            // The command does nothing while its rule says no, even when triggered directly.
+            frame->Action(id)->setEnabled(true);
+            frame->Action(id)->trigger();
+        }
         QVERIFY(prompts.dialogsRun.isEmpty());
 
         // Toolbar and status bar toggles show their state with a check mark.
@@ -376,6 +384,36 @@ private slots:
         QCOMPARE(TheVertexStore().Count(), 0);
         QVERIFY(!doc.IsModified());
         QVERIFY(redraws.count() > 0);
+    }
+
+    // A file whose shapes are damaged opens with a message, from the command line, the Open
+    // flow and the recent-file list alike, and stays in the list.
+    void damagedShapesOpenWithAMessage() {
+        const QString path = Track("damaged.rolvet");
+        QByteArray bytes = ReadAll(path) + "RVEX" + QByteArray(8, '\x01');
+        QVERIFY(WriteAll(path, bytes));
+        const QString message =
+            path + U(" の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを"
+                     "開きました。幅とバンクは既定の値になっています。");
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({path}));
+        QCOMPARE(prompts.messages, QStringList{message});
+        QCOMPARE(TheVertexStore().Count(), 3);
+        QVERIFY(TheVertexStore().Shapes().empty());
+        QVERIFY(!app.Document().IsModified());
+        app.Files().OnFileNew();
+        prompts.fileAnswers = {path};
+        Trigger(app, cmd::ID_FILE_OPEN);
+        QCOMPARE(prompts.messages.size(), 2);
+        app.Files().OnFileNew();
+        app.MainFrame()
+            ->FileMenu()
+            ->findChild<QAction*>("ID_FILE_MRU_FILE1", Qt::FindDirectChildrenOnly)
+            ->trigger();
+        QCOMPARE(prompts.messages, QStringList({message, message, message}));
+        QCOMPARE(app.Document().PathName(), path);
+        QCOMPARE(app.RecentFiles().Entries(), QStringList{path});
     }
 
     void sameFileIsNotReadAgain() {

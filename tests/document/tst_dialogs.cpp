@@ -7,6 +7,7 @@
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
+#include "document/ShapeDialog.h"
 #include "document/VertexDialog.h"
 #include "document/VertexListView.h"
 #include "document/XYZDialog.h"
@@ -496,6 +497,79 @@ private slots:
         QCOMPARE(views.count(), 1);
     }
 
+    // 道路の形: reads like the coordinate dialog, refuses a negative width, sets only what the
+    // user changed (the rest keeps following the road width), one undo step, undone byte-exact.
+    void pointShapeCommandSetsWhatChangedAndUndoes() {
+        CRolvetDoc doc;
+        for (const CVector3D& v : {CVector3D(0, 0, 0), CVector3D(9, 0, 0), CVector3D(9, 0, 9)}) {
+            doc.AppendVertex(v);
+        }
+        doc.SetSelectedIndex(1);
+        const QString path = m_dir.filePath("shape.rolvet");
+        QVERIFY(!doc.OnSaveDocument(path));
+        const std::vector<std::byte> plain = Bytes(path);
+        QStringList shown;
+        auto show = [&](QDialog& d) {
+            shown.clear();
+            for (const char* name : {"editWidthLeft", "editWidthRight", "editBank"}) {
+                shown << Child<QLineEdit>(d, name)->text();
+            }
+        };
+        m_prompts.drive = [&](QDialog& d) {
+            QCOMPARE(d.windowTitle(), QString::fromUtf8("道路の形"));
+            show(d);
+            auto* right = Child<QLineEdit>(d, "editWidthRight");
+            for (const char* bad : {"abc", "-0.5"}) {
+                right->setText(QString::fromLatin1(bad));
+                QTest::mouseClick(Child<QPushButton>(d, "button1"), Qt::LeftButton);
+                QVERIFY(d.isVisible());
+                QCOMPARE(d.focusWidget(), right);
+                QCOMPARE(right->selectedText(), QString::fromLatin1(bad));
+            }
+            right->setText("70x");
+            QTest::mouseClick(Child<QPushButton>(d, "button1"), Qt::LeftButton);
+        };
+        const int steps = doc.HistoryCount();
+        doc.OnEditPointShape(nullptr);
+        QCOMPARE(shown, QStringList({"50", "50", "0"}));
+        QCOMPARE(
+            m_prompts.messages,
+            QStringList({kEnterNumber, QString::fromUtf8("0 以上の数字を入力してください。")}));
+        const rolvet::PointShape set = TheVertexStore().ShapeAt(1);
+        QVERIFY(!set.widthLeft && !set.bank);
+        QCOMPARE(set.widthRight, std::optional<float>(70.0f));
+        QCOMPARE(doc.HistoryCount(), steps + 1);
+        QVERIFY(doc.IsModified());
+        QVERIFY(!doc.OnSaveDocument(path));
+        const std::vector<std::byte> shaped = Bytes(path);
+        // The width field is the rounded mean of left + right: (100 + 120 + 100) / 3 → 107.
+        QCOMPARE(shaped.size(), plain.size() + 60);
+        QCOMPARE(std::to_integer<int>(shaped[4]), 107);
+
+        // The width that was not set follows the road width; OK without a change adds no step.
+        doc.SetSettings(200, 4);
+        m_prompts.drive = [&](QDialog& d) {
+            show(d);
+            d.accept();
+        };
+        doc.OnEditPointShape(nullptr);
+        QCOMPARE(shown, QStringList({"100", "70", "0"}));
+        QCOMPARE(doc.HistoryCount(), steps + 2);
+
+        // Removing the point and undoing brings its shape back; undoing the edits gives back
+        // the file as it was, redoing the shape the shaped file.
+        doc.EraseVertex(1);
+        doc.OnEditUndo();
+        QCOMPARE(TheVertexStore().ShapeAt(1).widthRight, std::optional<float>(70.0f));
+        doc.OnEditUndo(); // settings
+        doc.OnEditUndo(); // shape
+        QVERIFY(!doc.OnSaveDocument(path));
+        QVERIFY(Bytes(path) == plain);
+        doc.OnEditRedo();
+        QVERIFY(!doc.OnSaveDocument(path));
+        QVERIFY(Bytes(path) == shaped);
+    }
+
     void coordinateCommandIsEnabledOnlyForAVertexInTheStore() {
         CRolvetDoc doc;
         for (int i = 0; i < 3; ++i) {
@@ -532,12 +606,16 @@ private slots:
         CSetUpDialog setUp(100, 4);
         CVertexDialog vertices(QString::fromLatin1("(1.000000,0.000000,2.000000)\r\n"));
         CXYZDialog xyz(1, 2, 3);
+        CShapeDialog shape(50, 50, 0);
         const Case cases[] = {
             {&setUp,
              {"edit1002", "slider1000", "edit1003", "slider1001", "button1", "button2"},
              "edit1002"},
             {&vertices, {"button1", "button2", "edit1003"}, "button1"},
             {&xyz, {"button1", "button2", "edit1005", "edit1006", "edit1007"}, "button1"},
+            {&shape,
+             {"button1", "button2", "editWidthLeft", "editWidthRight", "editBank"},
+             "button1"},
         };
         for (const Case& c : cases) {
             QDialog& d = *c.dialog;

@@ -122,6 +122,7 @@ private slots:
             CRolvetApp app;
             QVERIFY(app.InitInstance({}));
             TheVertexStore().Assign({{1, 0, 1}, {2, 0, 2}, {3, 0, 3}});
+            TheVertexStore().SetShape(1, {30.0f, std::nullopt, 5.0f}); // the copy keeps shapes
             app.Document().SetPathName(path);
             app.Document().SetRoadWidth(250);
             app.Document().SetModifiedFlag(true);
@@ -145,8 +146,16 @@ private slots:
             QCOMPARE(app.Document().PathName(), path);
             QCOMPARE(app.Document().Title(), QString("track.rolvet"));
             QVERIFY(app.Document().IsModified());
-            QCOMPARE(app.Document().RoadWidth(), 250);
+            // As a save would: the width field is the rounded mean of left + right,
+            // (155 + 250 + 250) / 3 → 218, and every side keeps its width.
+            QCOMPARE(app.Document().RoadWidth(), 218);
             QCOMPARE(TheVertexStore().Count(), 3);
+            const float sides[3][3] = {{125, 125, 0}, {30, 125, 5}, {125, 125, 0}};
+            for (int i = 0; i < 3; ++i) {
+                const rolvet::ResolvedShape r = rolvet::Resolve(TheVertexStore().ShapeAt(i), 218);
+                QCOMPARE(QList<float>({r.widthLeft, r.widthRight, r.bank}),
+                         QList<float>(std::begin(sides[i]), std::end(sides[i])));
+            }
             QVERIFY(!QFile::exists(orphan));
             app.Recovery().WriteNow();
             app.OnTermination();

@@ -38,6 +38,9 @@ inline constexpr const char* kSaveChanges = "%1 への変更を保存します�
 inline constexpr const char* kBadFormat = "予期しないファイル形式です。";
 inline constexpr const char* kOpenFailed = "ドキュメントを開くことに失敗しました。";
 inline constexpr const char* kSaveFailed = "ドキュメントの保存に失敗しました。";
+inline constexpr const char* kShapeDamaged =
+    "%1 の道路の形 (左右の幅とバンク) の情報が壊れているため、頂点と設定だけを開きました。"
+    "幅とバンクは既定の値になっています。";
 inline constexpr const char* kRestoreQuestion =
     "保存されていない変更のあるトラック「%1」が前回の終了時に残されました。復元しますか?";
 
@@ -95,6 +98,11 @@ inline constexpr const char* kZLabel = "Z座標";
 inline constexpr const char* kOk = "OK";
 inline constexpr const char* kCancel = "キャンセル";
 inline constexpr const char* kEnterNumber = "数字を入力してください。";
+inline constexpr const char* kShapeCaption = "道路の形";
+inline constexpr const char* kWidthLeftLabel = "左の幅";
+inline constexpr const char* kWidthRightLabel = "右の幅";
+inline constexpr const char* kBankLabel = "バンク角";
+inline constexpr const char* kEnterWidth = "0 以上の数字を入力してください。";
 
 // Menus.
 inline constexpr const char* kMenuFile = "ファイル(&F)";
@@ -149,9 +157,11 @@ inline constexpr CommandText kCmdEditCut = {
 inline constexpr CommandText kCmdEditCopy = {
     "コピー(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存", "コピー"}; // 57634
 inline constexpr CommandText kCmdEditPaste = {
-    "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"};                  // 57637
-inline constexpr CommandText kCmdSetUp = {"設定(&S)", "設定", "設定"};                      // 32775
-inline constexpr CommandText kCmdXYZ = {"XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"};    // 32786
+    "貼り付け(&P)\tCtrl+V", "クリップボードの内容を貼り付け", "貼り付け"};               // 57637
+inline constexpr CommandText kCmdSetUp = {"設定(&S)", "設定", "設定"};                   // 32775
+inline constexpr CommandText kCmdXYZ = {"XYZ座標(&X)", "選択頂点のXYZ座標", "頂点座標"}; // 32786
+inline constexpr CommandText kCmdShape = {"道路の形(&R)", "選択頂点の左右の幅とバンク角 (度)",
+                                          "道路の形"};                                      // 32801
 inline constexpr CommandText kCmdShowVertices = {"頂点表示(&V)", "頂点を表示", "頂点表示"}; // 32784
 inline constexpr CommandText kCmdUnregister = {"レジストリの削除(&U)", "レジストリの削除",
                                                "レジストリ削除"}; // 32779

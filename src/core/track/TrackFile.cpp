@@ -7,11 +7,13 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace rolvet {
 
@@ -118,6 +120,135 @@ TrackError ReadExactly(CByteSource& source, void* data, std::size_t size) {
     return {};
 }
 
+constexpr unsigned char kExtensionMagic[4] = {'R', 'V', 'E', 'X'};
+constexpr unsigned char kPointsTag[4] = {'P', 'N', 'T', 'S'};
+constexpr std::uint32_t kExtensionVersion = 1;
+constexpr std::size_t kChunkHeaderSize = 8; // tag, byte size
+constexpr std::size_t kShapeSize = 12;      // left width, right width, bank
+
+std::uint32_t Crc32(const unsigned char* data, std::size_t size) {
+    return static_cast<std::uint32_t>(crc32_z(crc32_z(0L, Z_NULL, 0), data, size));
+}
+
+float LoadFloat(const unsigned char* p) {
+    return std::bit_cast<float>(LoadLE32(p));
+}
+
+// A value read from a file counts as not set when it is what the settings give (a zero of
+// either sign counting as zero, as when deciding whether to write the extension).
+std::optional<float> ReadProperty(float value, float byDefault) {
+    if (value == byDefault) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Reads the "PNTS" chunk's data into track.shapes. False when it does not fit the track.
+bool ReadPointsChunk(std::span<const unsigned char> data, TrackData& track) {
+    if (data.size() < 4) {
+        return false;
+    }
+    const std::uint32_t count = LoadLE32(data.data());
+    if (count != track.vertices.size() ||
+        data.size() - 4 != static_cast<std::uint64_t>(count) * kShapeSize) {
+        return false;
+    }
+    const float side = DefaultSideWidth(track.roadWidth);
+    std::vector<PointShape> shapes(count); // no larger than the vertices already read
+    bool anySet = false;
+    const unsigned char* p = data.data() + 4;
+    for (PointShape& shape : shapes) {
+        const float left = LoadFloat(p), right = LoadFloat(p + 4), bank = LoadFloat(p + 8);
+        p += kShapeSize;
+        if (!std::isfinite(left) || !std::isfinite(right) || !std::isfinite(bank)) {
+            return false;
+        }
+        shape = {ReadProperty(left, side), ReadProperty(right, side), ReadProperty(bank, 0.0f)};
+        anySet = anySet || !shape.IsUnset();
+    }
+    if (anySet) {
+        track.shapes = std::move(shapes);
+    }
+    return true;
+}
+
+// Reads the extension (everything after the last vertex, which begins with "RVEX") into
+// track's shapes and other chunks. False, with neither set, when it is damaged.
+bool ReadExtension(std::span<const unsigned char> ext, TrackData& track) {
+    if (ext.size() < sizeof kExtensionMagic + 4 + 4) {
+        return false;
+    }
+    const std::size_t end = ext.size() - 4;
+    if (Crc32(ext.data(), end) != LoadLE32(ext.data() + end) ||
+        LoadLE32(ext.data() + 4) != kExtensionVersion) {
+        return false;
+    }
+    bool seenPoints = false;
+    std::size_t at = 8;
+    while (at < end) {
+        if (end - at < kChunkHeaderSize) {
+            return false;
+        }
+        const unsigned char* tag = ext.data() + at;
+        const std::uint32_t size = LoadLE32(tag + 4);
+        const std::size_t dataAt = at + kChunkHeaderSize;
+        if (size > end - dataAt) {
+            return false;
+        }
+        if (std::memcmp(tag, kPointsTag, 4) == 0) {
+            if (seenPoints || !ReadPointsChunk(ext.subspan(dataAt, size), track)) {
+                return false;
+            }
+            seenPoints = true;
+        } else {
+            const auto* chunk = reinterpret_cast<const std::byte*>(tag);
+            track.otherChunks.insert(track.otherChunks.end(), chunk,
+                                     chunk + kChunkHeaderSize + size);
+        }
+        at = dataAt + size;
+    }
+    return true;
+}
+
+// Reads what follows the last vertex. Bytes that are not an extension are ignored, as a reader
+// of the plain record does; a damaged extension leaves every shape at its default.
+TrackError ReadTail(CByteSource& source, TrackData& track) {
+    const long long remaining = source.Remaining();
+    if (remaining < static_cast<long long>(sizeof kExtensionMagic)) {
+        return {};
+    }
+    unsigned char magic[sizeof kExtensionMagic];
+    if (auto err = ReadExactly(source, magic, sizeof magic)) {
+        return err.kind == TrackErrorKind::BadFormat ? TrackError{} : err;
+    }
+    if (std::memcmp(magic, kExtensionMagic, sizeof magic) != 0) {
+        return {};
+    }
+    TrackError result;
+    try {
+        // Sized by what the file really holds, as the vertices are.
+        std::vector<unsigned char> ext(static_cast<std::size_t>(remaining));
+        std::memcpy(ext.data(), magic, sizeof magic);
+        if (auto err = ReadExactly(source, ext.data() + sizeof magic, ext.size() - sizeof magic)) {
+            if (err.kind != TrackErrorKind::BadFormat) {
+                return err; // a read error is a failed open, as for the vertices
+            }
+            result.shapeDamaged = true; // the file became shorter while it was read
+        } else if (!ReadExtension(ext, track)) {
+            result.shapeDamaged = true;
+        }
+    } catch (const std::bad_alloc&) {
+        result.shapeDamaged = true;
+    } catch (const std::length_error&) {
+        result.shapeDamaged = true;
+    }
+    if (result.shapeDamaged) {
+        track.shapes.clear();
+        track.otherChunks.clear();
+    }
+    return result;
+}
+
 TrackError ReadTrack(CByteSource& source, TrackData& out) {
     unsigned char header[kTrackHeaderSize];
     const long long available = source.Remaining();
@@ -153,8 +284,12 @@ TrackError ReadTrack(CByteSource& source, TrackData& out) {
         return {TrackErrorKind::ReadFailed, FileCause::Generic, {}};
     }
     SwapVerticesIfBigEndian(track.vertices);
+    TrackError result = ReadTail(source, track);
+    if (result) {
+        return result;
+    }
     out = std::move(track);
-    return {};
+    return result;
 }
 
 } // namespace
@@ -174,6 +309,10 @@ std::string TrackErrorMessage(const TrackError& error) {
         return FileErrorMessage(error.cause, error.path);
     }
     return str::kOpenFailed;
+}
+
+std::string ShapeDamagedMessage(const TrackError& error) {
+    return SubstituteArg(str::kShapeDamaged, error.path);
 }
 
 TrackError ParseTrack(std::span<const std::byte> bytes, TrackData& out) {
@@ -204,7 +343,7 @@ TrackError LoadTrackFile(const std::filesystem::path& path, TrackData& out) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         CFileSource source(fd, static_cast<long long>(st.st_size));
         result = ReadTrack(source, out);
-        if (result.kind == TrackErrorKind::File) {
+        if (result.kind == TrackErrorKind::File || result.shapeDamaged) {
             result.path = shown;
         }
     }
@@ -212,23 +351,101 @@ TrackError LoadTrackFile(const std::filesystem::path& path, TrackData& out) {
     return result;
 }
 
+TrackTail MakeTrackTail(std::int32_t roadWidth, std::size_t vertexCount,
+                        std::span<const PointShape> shapes,
+                        std::span<const std::byte> otherChunks) {
+    TrackTail tail;
+    tail.widthField = roadWidth;
+    const bool haveShapes = shapes.size() == vertexCount && vertexCount > 0;
+    const float side = DefaultSideWidth(roadWidth);
+    bool anyWidth = false, anyShape = false;
+    double widthSum = 0.0;
+    if (haveShapes) {
+        for (const PointShape& shape : shapes) {
+            const ResolvedShape r = Resolve(shape, roadWidth);
+            anyWidth = anyWidth || r.widthLeft != side || r.widthRight != side;
+            anyShape = anyShape || r.bank != 0.0f;
+            widthSum += static_cast<double>(r.widthLeft) + static_cast<double>(r.widthRight);
+        }
+    }
+    anyShape = anyShape || anyWidth;
+    if (!anyShape && otherChunks.empty()) {
+        return tail;
+    }
+    if (anyWidth) {
+        const double mean = std::round(widthSum / static_cast<double>(vertexCount));
+        tail.widthField =
+            static_cast<std::int32_t>(std::clamp(mean, double{INT32_MIN}, double{INT32_MAX}));
+    }
+    const std::uint64_t pointsSize = 4 + std::uint64_t{vertexCount} * kShapeSize;
+    if (anyShape && pointsSize > UINT32_MAX) {
+        tail.fits = false; // the chunk's size field cannot hold it
+        return tail;
+    }
+    const std::size_t size = sizeof kExtensionMagic + 4 +
+                             (anyShape ? kChunkHeaderSize + pointsSize : 0) + otherChunks.size() +
+                             4;
+    tail.extension.resize(size);
+    auto* p = reinterpret_cast<unsigned char*>(tail.extension.data());
+    std::memcpy(p, kExtensionMagic, 4);
+    StoreLE32(p + 4, kExtensionVersion);
+    p += 8;
+    if (anyShape) {
+        std::memcpy(p, kPointsTag, 4);
+        StoreLE32(p + 4, static_cast<std::uint32_t>(pointsSize));
+        StoreLE32(p + 8, static_cast<std::uint32_t>(vertexCount));
+        p += 12;
+        for (const PointShape& shape : shapes) {
+            const ResolvedShape r = Resolve(shape, roadWidth);
+            for (const float f : {r.widthLeft, r.widthRight, r.bank}) {
+                StoreLE32(p, std::bit_cast<std::uint32_t>(f));
+                p += 4;
+            }
+        }
+    }
+    if (!otherChunks.empty()) {
+        std::memcpy(p, otherChunks.data(), otherChunks.size());
+        p += otherChunks.size();
+    }
+    auto* begin = reinterpret_cast<unsigned char*>(tail.extension.data());
+    StoreLE32(p, Crc32(begin, static_cast<std::size_t>(p - begin)));
+    return tail;
+}
+
 std::vector<std::byte> SerializeTrack(std::int32_t divisionCount, std::int32_t roadWidth,
-                                      std::span<const CVector3D> vertices) {
-    std::vector<std::byte> bytes(kTrackHeaderSize + vertices.size() * kTrackVertexSize);
+                                      std::span<const CVector3D> vertices,
+                                      std::span<const PointShape> shapes,
+                                      std::span<const std::byte> otherChunks) {
+    const TrackTail tail = MakeTrackTail(roadWidth, vertices.size(), shapes, otherChunks);
+    if (!tail.fits) {
+        return {};
+    }
+    std::vector<std::byte> bytes(kTrackHeaderSize + vertices.size() * kTrackVertexSize +
+                                 tail.extension.size());
     auto* p = reinterpret_cast<unsigned char*>(bytes.data());
-    EncodeHeader(p, divisionCount, roadWidth, vertices.size());
+    EncodeHeader(p, divisionCount, tail.widthField, vertices.size());
     if (!vertices.empty()) {
         std::memcpy(p + kTrackHeaderSize, vertices.data(), vertices.size_bytes());
         SwapVerticesIfBigEndian(
             {reinterpret_cast<CVector3D*>(p + kTrackHeaderSize), vertices.size()});
     }
+    if (!tail.extension.empty()) {
+        std::memcpy(p + kTrackHeaderSize + vertices.size_bytes(), tail.extension.data(),
+                    tail.extension.size());
+    }
     return bytes;
 }
 
 TrackError SaveTrackFile(const std::filesystem::path& path, std::int32_t divisionCount,
-                         std::int32_t roadWidth, std::span<const CVector3D> vertices) {
+                         std::int32_t roadWidth, std::span<const CVector3D> vertices,
+                         std::span<const PointShape> shapes,
+                         std::span<const std::byte> otherChunks) {
     const std::string shown = path.string();
     if (vertices.size() > UINT32_MAX) {
+        return {TrackErrorKind::SaveFailed, FileCause::Generic, shown};
+    }
+    const TrackTail tail = MakeTrackTail(roadWidth, vertices.size(), shapes, otherChunks);
+    if (!tail.fits) {
         return {TrackErrorKind::SaveFailed, FileCause::Generic, shown};
     }
     auto fail = [&](const FileStatus& s) {
@@ -239,7 +456,7 @@ TrackError SaveTrackFile(const std::filesystem::path& path, std::int32_t divisio
         return {TrackErrorKind::CannotOpen, s.cause, shown};
     }
     unsigned char header[kTrackHeaderSize];
-    EncodeHeader(header, divisionCount, roadWidth, vertices.size());
+    EncodeHeader(header, divisionCount, tail.widthField, vertices.size());
     if (auto s = file.Write(header, sizeof header); !s.ok) {
         return fail(s);
     }
@@ -253,6 +470,11 @@ TrackError SaveTrackFile(const std::filesystem::path& path, std::int32_t divisio
             if (auto s = file.Write(&v, sizeof v); !s.ok) {
                 return fail(s);
             }
+        }
+    }
+    if (!tail.extension.empty()) {
+        if (auto s = file.Write(tail.extension.data(), tail.extension.size()); !s.ok) {
+            return fail(s);
         }
     }
     if (auto s = file.Commit(); !s.ok) {

@@ -53,6 +53,13 @@ int Fail(const std::string& message) {
     return kExitFailure;
 }
 
+// A track whose shapes could not be read is still used, with a word on standard error.
+void WarnIfShapeDamaged(const rolvet::TrackError& opened) {
+    if (opened.shapeDamaged) {
+        std::fprintf(stderr, "%s\n", rolvet::ShapeDamagedMessage(opened).c_str());
+    }
+}
+
 // rolvet --export TRACK OUT: the same model and texture copy as the editor's export.
 int RunExport(const CommandLineInfo& info) {
     if (info.operands.size() != 2) {
@@ -66,9 +73,11 @@ int RunExport(const CommandLineInfo& info) {
     }
 
     rolvet::TrackData track;
-    if (const rolvet::TrackError error = rolvet::LoadTrackFile(trackPath, track)) {
-        return Fail(rolvet::TrackErrorMessage(error));
+    const rolvet::TrackError opened = rolvet::LoadTrackFile(trackPath, track);
+    if (opened) {
+        return Fail(rolvet::TrackErrorMessage(opened));
     }
+    WarnIfShapeDamaged(opened);
 
     const rolvet::RoadExportResult check =
         rolvet::CheckRoadExport(track.vertices.size(), track.divisionCount);
@@ -102,10 +111,11 @@ int RunInfo(const CommandLineInfo& info) {
         return kExitUsage;
     }
     rolvet::TrackData track;
-    if (const rolvet::TrackError error =
-            rolvet::LoadTrackFile(PathToNative(info.operands[0]), track)) {
-        return Fail(rolvet::TrackErrorMessage(error));
+    const rolvet::TrackError opened = rolvet::LoadTrackFile(PathToNative(info.operands[0]), track);
+    if (opened) {
+        return Fail(rolvet::TrackErrorMessage(opened));
     }
+    WarnIfShapeDamaged(opened);
     rolvet::CTrackModel model;
     model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
     if (model.State() == rolvet::TrackModelState::TooLarge) {

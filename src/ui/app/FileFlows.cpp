@@ -150,6 +150,11 @@ bool CFileFlows::OpenDocumentFile(const QString& path, bool fromRecent) {
         } else {
             opened = true;
             AddToRecentFiles(full);
+            if (error.shapeDamaged) {
+                // The track is open; only the points' shapes were lost, and the user must know.
+                Prompts().ShowMessage(m_window,
+                                      QString::fromStdString(rolvet::ShapeDamagedMessage(error)));
+            }
         }
     }
     if (!opened && fromRecent) {

@@ -95,8 +95,17 @@ std::uint64_t CRecovery::Fingerprint() const {
     mix(static_cast<std::uint32_t>(m_doc.DivisionCount()));
     mix(static_cast<std::uint32_t>(m_doc.RoadWidth()));
     mix(qHash(m_doc.PathName()) ^ (std::uint64_t{qHash(m_doc.Title())} << 1));
-    const auto all = TheVertexStore().All();
+    const CVertexStore& store = TheVertexStore();
+    const auto all = store.All();
     mix(all.size());
+    // The shapes as the copy holds them: resolved against the width, which is mixed in above.
+    for (const rolvet::PointShape& shape : store.Shapes()) {
+        const rolvet::ResolvedShape r = rolvet::Resolve(shape, m_doc.RoadWidth());
+        mix((std::uint64_t{std::bit_cast<std::uint32_t>(r.widthLeft)} << 32) |
+            std::bit_cast<std::uint32_t>(r.widthRight));
+        mix(std::bit_cast<std::uint32_t>(r.bank));
+    }
+    mix(m_doc.ExtensionChunks().size());
     const auto* bytes = reinterpret_cast<const unsigned char*>(all.data());
     const std::size_t size = all.size_bytes();
     std::size_t i = 0;
@@ -133,11 +142,15 @@ void CRecovery::WriteNow() {
     AppendU32(header, static_cast<std::uint32_t>(title.size()));
     header.append(title.constData(), static_cast<std::size_t>(title.size()));
 
-    const auto all = TheVertexStore().All();
+    const CVertexStore& store = TheVertexStore();
+    const auto all = store.All();
+    // The copy is the track file's own bytes, extension included.
+    const rolvet::TrackTail tail = rolvet::MakeTrackTail(m_doc.RoadWidth(), all.size(),
+                                                         store.Shapes(), m_doc.ExtensionChunks());
     const std::vector<std::byte> trackHeader =
-        rolvet::SerializeTrack(m_doc.DivisionCount(), m_doc.RoadWidth(), {});
+        rolvet::SerializeTrack(m_doc.DivisionCount(), tail.widthField, {});
     rolvet::CAtomicFile file(PathToNative(m_path));
-    rolvet::FileStatus status = file.Open();
+    rolvet::FileStatus status = tail.fits ? file.Open() : rolvet::FileStatus{false};
     if (status.ok) {
         status = file.Write(header);
     }
@@ -151,9 +164,12 @@ void CRecovery::WriteNow() {
         if (status.ok) {
             status = file.Write(all.data(), all.size_bytes());
         }
+        if (status.ok && !tail.extension.empty()) {
+            status = file.Write(tail.extension.data(), tail.extension.size());
+        }
     } else {
-        const std::vector<std::byte> bytes =
-            rolvet::SerializeTrack(m_doc.DivisionCount(), m_doc.RoadWidth(), all);
+        const std::vector<std::byte> bytes = rolvet::SerializeTrack(
+            m_doc.DivisionCount(), m_doc.RoadWidth(), all, store.Shapes(), m_doc.ExtensionChunks());
         if (status.ok) {
             status = file.Write(bytes.data(), bytes.size());
         }
@@ -238,7 +254,9 @@ void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
             doc.OnNewDocument();
             doc.SetDivisionCount(copy->track.divisionCount);
             doc.SetRoadWidth(copy->track.roadWidth);
-            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices));
+            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices),
+                                    std::vector<rolvet::PointShape>(copy->track.shapes));
+            doc.SetExtensionChunks(copy->track.otherChunks);
             if (!copy->path.isEmpty()) {
                 doc.SetPathName(copy->path);
             }

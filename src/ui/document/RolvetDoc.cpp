@@ -55,6 +55,7 @@ bool CRolvetDoc::OnNewDocument() {
     m_nDivisionCount = rolvet::kDefaultDivisionCount;
     m_nRoadWidth = rolvet::kDefaultRoadWidth;
     TheVertexStore().Clear();
+    m_extensionChunks.clear();
     ClearHistory();
     SetModifiedFlag(false);
     emit trackReplaced();
@@ -78,19 +79,22 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     }
     m_nDivisionCount = track.divisionCount;
     m_nRoadWidth = track.roadWidth;
-    TheVertexStore().Assign(std::move(track.vertices));
+    TheVertexStore().Assign(std::move(track.vertices), std::move(track.shapes));
+    m_extensionChunks = std::move(track.otherChunks);
     ClearHistory();
     SetModifiedFlag(false);
     emit trackReplaced();
     SetPathName(path);
     UpdateAllViews();
-    return {};
+    return error; // may say that the shapes were damaged
 }
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
     emit pendingEditsNeeded(false);
-    rolvet::TrackError error = rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount,
-                                                     m_nRoadWidth, TheVertexStore().All());
+    const CVertexStore& store = TheVertexStore();
+    rolvet::TrackError error =
+        rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount, m_nRoadWidth, store.All(),
+                              store.Shapes(), m_extensionChunks);
     if (!error) {
         m_history.setClean();
         SetModifiedFlag(false);

@@ -2,6 +2,7 @@
 // title. The control points themselves live in the process-wide vertex store.
 #pragma once
 
+#include "track/PointShape.h"
 #include "track/TrackFile.h"
 #include "track/Vector3D.h"
 
@@ -44,6 +45,8 @@ public:
     void SetVertex(int index, const CVector3D& v);
     // Takes both settings; nothing is recorded when neither changes.
     void SetSettings(int roadWidth, int divisionCount);
+    // Gives point index a new road shape; nothing is recorded when it is the same.
+    void SetPointShape(int index, const rolvet::PointShape& shape);
 
     bool CanUndo() const { return m_history.canUndo(); }
     bool CanRedo() const { return m_history.canRedo(); }
@@ -67,8 +70,9 @@ public:
     void ResetToUntitled();
 
     // Reads a track file. On success the document holds the file's track, path and title and is
-    // not modified. On failure rolvet::OpenFailureKeepsTrack says whether the document stays as
-    // it was or is reset to untitled.
+    // not modified; the result's shapeDamaged says that the points' shapes could not be read.
+    // On failure rolvet::OpenFailureKeepsTrack says whether the document stays as it was or is
+    // reset to untitled.
     rolvet::TrackError OnOpenDocument(const QString& path);
 
     // Writes the track to path. On success the document takes path and title and is not
@@ -78,13 +82,20 @@ public:
     // Tells every view to redraw.
     void UpdateAllViews();
 
+    // The chunks of the file's extension that this editor does not know; saved back unchanged.
+    const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
+    void SetExtensionChunks(std::vector<std::byte> chunks) {
+        m_extensionChunks = std::move(chunks);
+    }
+
     // Command handlers of the document; parent owns the dialogs and messages they show.
     void OnFileExport(QWidget* parent);         // 32772 書き出し (RolvetDocExport.cpp)
     void OnSetUp(QWidget* parent);              // 32775 設定 (RolvetDocCommands.cpp)
     void OnShowVertices(QWidget* parent);       // 32784 頂点表示 (RolvetDocCommands.cpp)
     void OnEditSelectedVertex(QWidget* parent); // 32786 XYZ座標 (RolvetDocCommands.cpp)
     // Enable rule of 32786: 0 <= selected index < vertex count.
-    bool CanEditSelectedVertex() const; // (RolvetDocCommands.cpp)
+    bool CanEditSelectedVertex() const;     // (RolvetDocCommands.cpp)
+    void OnEditPointShape(QWidget* parent); // 32801 道路の形, same rule (RolvetDocCommands.cpp)
 
 signals:
     // A view holding an edit that is not yet a step (a drag in progress) records it now, so that
@@ -115,5 +126,6 @@ private:
     bool m_bModified = false;
     QString m_strPathName;
     QString m_strTitle;
+    std::vector<std::byte> m_extensionChunks;
     QUndoStack m_history;
 };

@@ -3,6 +3,7 @@
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/SetUpDialog.h"
+#include "document/ShapeDialog.h"
 #include "document/VertexDialog.h"
 #include "document/WaitCursor.h"
 #include "document/XYZDialog.h"
@@ -50,6 +51,34 @@ void CRolvetDoc::OnEditSelectedVertex(QWidget* parent) {
     }
     // A step only when a coordinate changed; the document is marked modified either way.
     SetVertex(m_nSelectedIndex, CVector3D(dialog.X(), dialog.Y(), dialog.Z()));
+    SetModifiedFlag(true);
+    UpdateAllViews();
+}
+
+void CRolvetDoc::OnEditPointShape(QWidget* parent) {
+    if (!CanEditSelectedVertex()) {
+        return;
+    }
+    const int index = m_nSelectedIndex;
+    const rolvet::PointShape current = TheVertexStore().ShapeAt(index);
+    const rolvet::ResolvedShape shown = rolvet::Resolve(current, m_nRoadWidth);
+    CShapeDialog dialog(shown.widthLeft, shown.widthRight, shown.bank, parent);
+    if (Prompts().RunDialog(dialog) != QDialog::Accepted || !CanEditSelectedVertex()) {
+        return;
+    }
+    // Only what the user changed is set; the rest keeps following the settings, if it did.
+    rolvet::PointShape shape = current;
+    if (dialog.WidthLeft()) {
+        shape.widthLeft = dialog.WidthLeft();
+    }
+    if (dialog.WidthRight()) {
+        shape.widthRight = dialog.WidthRight();
+    }
+    if (dialog.Bank()) {
+        shape.bank = dialog.Bank();
+    }
+    // As with the coordinates: a step only when something changed, modified either way.
+    SetPointShape(index, shape);
     SetModifiedFlag(true);
     UpdateAllViews();
 }

@@ -34,11 +34,21 @@ private:
     bool m_bApplied = false;
 };
 
-// A vertex put into the track at an index, or taken out of it.
+bool SameBits(const std::optional<float>& a, const std::optional<float>& b) {
+    return a.has_value() == b.has_value() && (!a || std::memcmp(&*a, &*b, sizeof(float)) == 0);
+}
+
+bool SameShape(const rolvet::PointShape& a, const rolvet::PointShape& b) {
+    return SameBits(a.widthLeft, b.widthLeft) && SameBits(a.widthRight, b.widthRight) &&
+           SameBits(a.bank, b.bank);
+}
+
+// A vertex put into the track at an index, or taken out of it, together with its shape.
 class CVertexPresenceStep : public CTrackStep {
 public:
-    CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex, bool insert)
-        : CTrackStep(doc), m_vertex(vertex), m_nIndex(index), m_bInsert(insert) {}
+    CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex,
+                        const rolvet::PointShape& shape, bool insert)
+        : CTrackStep(doc), m_vertex(vertex), m_shape(shape), m_nIndex(index), m_bInsert(insert) {}
 
     void redo() override { Apply(m_bInsert); }
     void undo() override { Apply(!m_bInsert); }
@@ -46,12 +56,14 @@ public:
 private:
     void Apply(bool insert) {
         CVertexStore& store = TheVertexStore();
-        const bool done = insert ? store.InsertAt(m_nIndex, m_vertex) : store.EraseAt(m_nIndex);
+        const bool done =
+            insert ? store.InsertAt(m_nIndex, m_vertex, m_shape) : store.EraseAt(m_nIndex);
         Select(done && insert ? m_nIndex : -1);
         MarkApplied();
     }
 
     CVector3D m_vertex;
+    rolvet::PointShape m_shape;
     int m_nIndex;
     bool m_bInsert;
 };
@@ -77,6 +89,28 @@ private:
 
     CVector3D m_before;
     CVector3D m_after;
+    int m_nIndex;
+};
+
+// A point's road shape (the 道路の形 dialog).
+class CPointShapeStep : public CTrackStep {
+public:
+    CPointShapeStep(CRolvetDoc& doc, int index, const rolvet::PointShape& before,
+                    const rolvet::PointShape& after)
+        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {}
+
+    void redo() override { Apply(m_after); }
+    void undo() override { Apply(m_before); }
+
+private:
+    void Apply(const rolvet::PointShape& shape) {
+        const bool done = TheVertexStore().SetShape(m_nIndex, shape);
+        Select(done ? m_nIndex : -1);
+        MarkApplied();
+    }
+
+    rolvet::PointShape m_before;
+    rolvet::PointShape m_after;
     int m_nIndex;
 };
 
@@ -112,12 +146,13 @@ void CRolvetDoc::ClearHistory() {
 }
 
 void CRolvetDoc::AppendVertex(const CVector3D& v) {
-    PushStep(new CVertexPresenceStep(*this, TheVertexStore().Count(), v, true));
+    PushStep(new CVertexPresenceStep(*this, TheVertexStore().Count(), v, {}, true));
 }
 
 void CRolvetDoc::EraseVertex(int index) {
-    if (const CVector3D* vertex = TheVertexStore().Find(index)) {
-        PushStep(new CVertexPresenceStep(*this, index, *vertex, false));
+    const CVertexStore& store = TheVertexStore();
+    if (const CVector3D* vertex = store.Find(index)) {
+        PushStep(new CVertexPresenceStep(*this, index, *vertex, store.ShapeAt(index), false));
     }
 }
 
@@ -138,6 +173,13 @@ void CRolvetDoc::SetVertex(int index, const CVector3D& v) {
 void CRolvetDoc::SetSettings(int roadWidth, int divisionCount) {
     if (roadWidth != m_nRoadWidth || divisionCount != m_nDivisionCount) {
         PushStep(new CSettingsStep(*this, roadWidth, divisionCount));
+    }
+}
+
+void CRolvetDoc::SetPointShape(int index, const rolvet::PointShape& shape) {
+    const CVertexStore& store = TheVertexStore();
+    if (store.IsValidIndex(index) && !SameShape(store.ShapeAt(index), shape)) {
+        PushStep(new CPointShapeStep(*this, index, store.ShapeAt(index), shape));
     }
 }
 
