@@ -441,7 +441,6 @@ private slots:
                        [](rolvet::CJson& json) { json.Raw("{\"width\":").Int(100).Raw("}"); }});
         rolvet::CStringSink sink;
         QVERIFY(scene.Write(sink).Written());
-        QCOMPARE(std::uint64_t(sink.Text().size()), scene.FileBytes());
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("parts.glb"));
         QVERIFY(WriteAll(file, QByteArray::fromStdString(sink.Text())));

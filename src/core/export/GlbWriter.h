@@ -8,6 +8,7 @@
 
 #include "export/ByteSink.h"
 #include "export/ExportProgress.h"
+#include "export/GltfScene.h"
 #include "export/RoadMesh.h"
 #include "track/Vector3D.h"
 
@@ -32,9 +33,6 @@ struct RoadModelInfo {
     int roadWidth = 0;
     int divisions = 0;
 };
-
-// A GLB counts its length in 32 bits.
-inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
 
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
 // points, known before anything is computed.

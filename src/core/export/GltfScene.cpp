@@ -19,7 +19,6 @@ constexpr std::uint32_t kChunkJson = 0x4E4F534A; // "JSON"
 constexpr std::uint32_t kChunkBin = 0x004E4942;  // "BIN\0"
 constexpr std::size_t kHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
-constexpr std::uint64_t kMaxFileBytes = 0xFFFFFFFFu;
 constexpr std::size_t kJsonPiece = 1 << 16;
 
 constexpr int kArrayBuffer = 34962;
@@ -344,12 +343,6 @@ std::uint64_t CGltfScene::BinaryBytes() const {
     return size;
 }
 
-std::uint64_t CGltfScene::FileBytes() const {
-    const std::uint64_t binary = BinaryBytes();
-    return kHeaderBytes + kChunkHeaderBytes + Padded(JsonBytes()) +
-           (binary > 0 ? kChunkHeaderBytes + binary : 0);
-}
-
 WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) const {
     // The JSON is produced twice, once to learn its length and once into the file, rather than
     // held: on a long road it runs to megabytes.
@@ -358,7 +351,7 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
     const std::uint64_t binary = BinaryBytes();
     const std::uint64_t total = kHeaderBytes + kChunkHeaderBytes + jsonPadded +
                                 (binary > 0 ? kChunkHeaderBytes + binary : 0);
-    if (total > kMaxFileBytes) {
+    if (total > kMaxGlbBytes) {
         return {WriteOutcome::Failed, {}};
     }
 

@@ -19,6 +19,9 @@
 
 namespace rolvet {
 
+// A GLB counts its length in 32 bits.
+inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
+
 // JSON text handed on in pieces of about 64 KiB.
 class CJson {
 public:
@@ -110,10 +113,8 @@ public:
     // Every node is a root of the one scene.
     int AddNode(GltfNode node);
 
-    // The file's length, known before anything is written.
-    std::uint64_t FileBytes() const;
-    // Writes the file. Failed (with status ok) when it would exceed a GLB's 32-bit length;
-    // then nothing is written.
+    // Writes the file. Failed (with status ok) when it would exceed kMaxGlbBytes; then nothing
+    // is written.
     WriteResult Write(CByteSink& sink, const ExportProgress& progress = {}) const;
 
 private:
