@@ -40,10 +40,11 @@ void MakeSteps(CRolvetDoc& doc, std::mt19937& rng) {
         CVertexStore& store = TheVertexStore();
         const int index = any(rng) % store.Count();
         switch (i % 5) {
-        case 0: { // a drag: the vertex moves first, the step is recorded when it ends
-            const CVector3D before = store.At(index);
-            store.At(index).x += 1.0f;
-            doc.RecordVertexMove(index, before);
+        case 0: { // a drag: the vertex follows the cursor, the step is recorded when it ends
+            const CVector3D& v = store.At(index);
+            doc.BeginVertexDrag(index);
+            doc.DragVertexTo(index, v.x + 1.0f, v.z);
+            doc.EndVertexDrag();
             break;
         }
         case 1:
@@ -98,9 +99,10 @@ BENCHMARK(BM_HistoryOf10000Steps)->Iterations(3)->Unit(benchmark::kMillisecond);
 void BM_UndoRedoDrag(benchmark::State& state) {
     FillStore();
     CRolvetDoc doc;
-    const CVector3D before = TheVertexStore().At(kVertices / 2);
-    TheVertexStore().At(kVertices / 2).z += 5.0f;
-    doc.RecordVertexMove(kVertices / 2, before);
+    const CVector3D& v = TheVertexStore().At(kVertices / 2);
+    doc.BeginVertexDrag(kVertices / 2);
+    doc.DragVertexTo(kVertices / 2, v.x, v.z + 5.0f);
+    doc.EndVertexDrag();
     for (auto _ : state) {
         doc.OnEditUndo();
         doc.OnEditRedo();

@@ -7,7 +7,8 @@
 
 namespace rolvet::baseline {
 
-void WriteMqo(std::FILE* f, std::span<const CVector3D> points, int divisions, float halfWidth) {
+void WriteMqo(std::FILE* f, std::span<const CVector3D> points, int divisions, float halfWidth,
+              const VertexSource& vertices) {
     std::fprintf(f, "Metasequoia Document\r\n");
     std::fprintf(f, "Format Text Ver 1.0\r\n\r\n");
     std::fprintf(f, "Scene {\r\n");
@@ -61,8 +62,12 @@ void WriteMqo(std::FILE* f, std::span<const CVector3D> points, int divisions, fl
             }
             dir / len;
             const CVector3D nrm(-dir.z, dir.y, dir.x);
-            const CVector3D verts[4] = {c + (nrm * halfWidth) * 0.9f, c - (nrm * halfWidth) * 0.9f,
-                                        c + nrm * halfWidth, c - nrm * halfWidth};
+            std::array<CVector3D, 4> verts = {c + (nrm * halfWidth) * 0.9f,
+                                              c - (nrm * halfWidth) * 0.9f, c + nrm * halfWidth,
+                                              c - nrm * halfWidth};
+            if (vertices) {
+                verts = vertices(k, i);
+            }
             for (const CVector3D& v : verts) {
                 std::fprintf(f, "\t\t%f %f %f\r\n", static_cast<double>(v.x),
                              static_cast<double>(v.y), static_cast<double>(v.z));

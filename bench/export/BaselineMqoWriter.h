@@ -4,12 +4,21 @@
 
 #include "track/Vector3D.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <span>
 
 namespace rolvet::baseline {
 
-// Writes the whole model of the closed loop points to file.
-void WriteMqo(std::FILE* file, std::span<const CVector3D> points, int divisions, float halfWidth);
+// The four vertices of step i of segment k.
+using VertexSource = std::function<std::array<CVector3D, 4>(std::size_t k, int i)>;
+
+// Writes the whole model of the closed loop points to file. The vertices come from `vertices`
+// when given; otherwise they are worked out here, with the single-precision difference quotient
+// everywhere.
+void WriteMqo(std::FILE* file, std::span<const CVector3D> points, int divisions, float halfWidth,
+              const VertexSource& vertices = {});
 
 } // namespace rolvet::baseline

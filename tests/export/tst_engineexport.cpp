@@ -176,6 +176,30 @@ QJsonValue AssimpProperty(const QJsonObject& material, const QString& key) {
     return {};
 }
 
+// The whole mesh as the core lays it out for the writers: road and kerb parts, indices included.
+struct WholeMesh {
+    rolvet::RoadMeshPart road, kerb;
+    std::int64_t samples = 0;
+};
+
+WholeMesh MeshOf(const std::vector<CVector3D>& points, int divisions, float halfWidth) {
+    const rolvet::CRoadMeshRings rings(points, divisions, halfWidth);
+    WholeMesh mesh;
+    mesh.samples = rings.Samples();
+    for (rolvet::RoadMeshPart* part : {&mesh.road, &mesh.kerb}) {
+        const int perRing = part == &mesh.road ? 2 : 4;
+        const auto vertices = static_cast<std::size_t>((mesh.samples + 1) * perRing);
+        part->positions.resize(3 * vertices);
+        part->normals.resize(3 * vertices);
+        part->uvs.resize(2 * vertices);
+        part->indices.resize(static_cast<std::size_t>(mesh.samples * 3 * perRing));
+    }
+    rings.Fill(0, mesh.samples + 1, mesh.road, mesh.kerb);
+    rolvet::CRoadMeshRings::FillIndices(0, mesh.samples, mesh.road.indices.data(),
+                                        mesh.kerb.indices.data());
+    return mesh;
+}
+
 bool Near(double a, double b) {
     return std::fabs(a - b) <= 1e-5 * std::max(1.0, std::fabs(b));
 }
@@ -294,9 +318,7 @@ private slots:
         request.textures =
             LoadRoadTextureImages(QStringLiteral(ROLVET_SOURCE_DIR "/data/Road.png"));
         QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Ok);
-        rolvet::RoadMesh mesh;
-        QCOMPARE(rolvet::BuildRoadMesh(points, kDivisions, 50.5f, mesh),
-                 rolvet::WriteOutcome::Written);
+        const WholeMesh mesh = MeshOf(points, kDivisions, 50.5f);
         QVERIFY(mesh.samples > 2048);
 
         const Glb glb = ReadGlb(ReadAll(QString::fromStdString(request.modelPath)));
@@ -368,9 +390,7 @@ private slots:
             LoadRoadTextureImages(QStringLiteral(ROLVET_SOURCE_DIR "/data/Road.png"));
         QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Ok);
         QVERIFY(ReadAll(model).contains("\nmtllib my.track.v2.mtl\n"));
-        rolvet::RoadMesh mesh;
-        QCOMPARE(rolvet::BuildRoadMesh(points, kDivisions, 50.5f, mesh),
-                 rolvet::WriteOutcome::Written);
+        const WholeMesh mesh = MeshOf(points, kDivisions, 50.5f);
 
         const QJsonObject scene = AssimpJson(model, dir.path());
         const QJsonArray meshes = scene["meshes"].toArray();

@@ -9,7 +9,7 @@
 #include "export/MqoWriter.h"
 #include "export/ProgramDirectory.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -222,8 +222,8 @@ private slots:
     }
 
     void ribbonSquare() {
-        const CRoadRibbon ribbon(kSquare, 1, HalfRoadWidth(100));
-        const RoadSample first = ribbon.Sample(0, 0);
+        const CRoadSampler sampler(kSquare, 1, HalfRoadWidth(100));
+        const RoadSample first = sampler.PlainSection(0, 0);
         QVERIFY(Near(first[0], CVector3D(31.82f, 0, 31.82f), 0.01f));
         QVERIFY(Near(first[1], CVector3D(-31.82f, 0, -31.82f), 0.01f));
         QVERIFY(Near(first[2], CVector3D(35.36f, 0, 35.36f), 0.01f));
@@ -237,10 +237,10 @@ private slots:
         // Cp equals Cm exactly: the direction has length 0, N is zero, every vertex is the point.
         const CVector3D p(512, 16, -1024);
         const std::vector<CVector3D> same(5, p);
-        const CRoadRibbon ribbon(same, 4, 50.0f);
+        const CRoadSampler sampler(same, 4, 50.0f);
         for (std::size_t k = 0; k < same.size(); ++k) {
             for (int i = 0; i < 4; ++i) {
-                for (const CVector3D& v : ribbon.Sample(k, i)) {
+                for (const CVector3D& v : sampler.PlainSection(k, i)) {
                     QVERIFY(SameBits(v, p));
                 }
             }
@@ -255,8 +255,8 @@ private slots:
         const std::vector<CVector3D> points = {
             {0, 0, 0}, {1000, 400, 0}, {1000, 400, 1000}, {0, 0, 1000}};
         const float hw = 50.0f;
-        const CRoadRibbon ribbon(points, 4, hw);
-        const RoadSample sample = ribbon.Sample(0, 2);
+        const CRoadSampler sampler(points, 4, hw);
+        const RoadSample sample = sampler.PlainSection(0, 2);
         // N = (E - G) / (2 hw); its height equals the unit direction's height, which climbs.
         const CVector3D n = (sample[2] - sample[3]) * (1.0f / (2 * hw));
         QVERIFY(n.y > 0.2f);

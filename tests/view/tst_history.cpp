@@ -1,11 +1,14 @@
 // Undo and redo of every edit of the track, made through the view's mouse handlers and the
-// document's dialog commands.
+// document's dialog commands, and what the document tells its views about each change.
 #include "IsolatedHome.h"
 #include "ScriptedPrompts.h"
 #include "TestUtil.h"
+#include "app/Recovery.h"
 #include "document/RolvetDoc.h"
+#include "export/RoadModel.h"
 #include "track/VertexStore.h"
 #include "view/PlanTransform.h"
+#include "view/PreviewView.h"
 #include "view/RolvetView.h"
 
 #include <QLineEdit>
@@ -38,6 +41,42 @@ QPoint PixelOf(int index) {
 template <class T> T* Child(QWidget& parent, const char* name) {
     return parent.findChild<T*>(QString::fromLatin1(name));
 }
+
+QString Text(const rolvet::TrackChange& c) {
+    const char* kinds[] = {"whole", "settings", "inserted", "removed", "moved"};
+    return QStringLiteral("%1 %2+%3").arg(kinds[int(c.kind)]).arg(c.first).arg(c.count);
+}
+
+// The preview's road, updated edit by edit from the change records, against one built afresh
+// from the track as it is: samples, mesh positions and readouts bit for bit.
+bool PreviewIsCurrent(const CPreviewView& preview, const CRolvetDoc& doc) {
+    rolvet::CRoadModel fresh;
+    fresh.Update(TheVertexStore().All(), doc.DivisionCount(),
+                 rolvet::HalfRoadWidth(doc.RoadWidth()), rolvet::TrackChange::Whole());
+    const rolvet::CRoadModel& live = preview.Model();
+    auto same = [](const auto& x, const auto& y) {
+        return x.size() == y.size() &&
+               (x.size() == 0 || std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0);
+    };
+    const rolvet::TrackReadouts a = live.Readouts(), b = fresh.Readouts();
+    return live.SampleCount() == fresh.SampleCount() && same(live.Centres(), fresh.Centres()) &&
+           same(live.Sections(), fresh.Sections()) && same(live.Folded(), fresh.Folded()) &&
+           a.length == b.length && a.folds == b.folds && a.minRadius == b.minRadius &&
+           a.maxGrade == b.maxGrade;
+}
+
+// Counts the paints of a widget.
+class CPaintCounter : public QObject {
+public:
+    explicit CPaintCounter(QWidget& w) { w.installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
 
 } // namespace
 
@@ -254,6 +293,10 @@ private slots:
         QCOMPARE(m_doc->HistoryCount(), 1);
         QVERIFY(m_doc->IsModified());
         QVERIFY(m_doc->CanUndo());
+        // Undoing an edit made after them comes back to the saved track: not modified.
+        Click(Qt::LeftButton, {180, 150});
+        m_doc->OnEditUndo();
+        QVERIFY(!m_doc->IsModified());
     }
 
     void aHeldDragIsRecordedBeforeUndoAndSave() {
@@ -280,6 +323,119 @@ private slots:
         m_doc->OnEditUndo();
         QVERIFY(!m_doc->IsModified());
         QCOMPARE(TrackBytes(*m_doc), ReadAll(path));
+
+        // New coordinates typed for the held vertex split the drag around them, so undoing
+        // everything gives back the saved track exactly.
+        QTest::mousePress(m_view, Qt::LeftButton, {}, {250, 150});
+        QTest::mouseMove(m_view, {260, 160});
+        m_prompts.drive = [](QDialog& d) {
+            Child<QLineEdit>(d, "edit1006")->setText(QStringLiteral("5"));
+            QTest::mouseClick(Child<QPushButton>(d, "button1"), Qt::LeftButton);
+        };
+        m_doc->OnEditSelectedVertex(m_view);
+        QTest::mouseMove(m_view, {230, 170});
+        QTest::mouseRelease(m_view, Qt::LeftButton, {}, {230, 170});
+        QCOMPARE(TheVertexStore().At(0).y, 5.0f);
+        for (int i = 0; i < 3; ++i) {
+            m_doc->OnEditUndo();
+        }
+        QVERIFY(!m_doc->IsModified());
+        QCOMPARE(TrackBytes(*m_doc), ReadAll(path));
+    }
+
+    void aHeldDragReachesExportAndRecovery() {
+        const QString start = m_dir.filePath("held.rolvet");
+        const CVector3D points[] = {{80, 2.5f, 0}, {0, 0, 200}, {-300, 0, 0}, {0, 0, -200}};
+        QVERIFY(!rolvet::SaveTrackFile(start.toStdString(), 2, 40, points));
+        QVERIFY(!m_doc->OnOpenDocument(start));
+        auto exportTo = [&](const char* name) {
+            m_prompts.fileAnswer = m_dir.filePath(name);
+            m_doc->OnFileExport(m_view);
+            return ReadAll(m_prompts.fileAnswer);
+        };
+        const QByteArray before = exportTo("before.mqo");
+
+        // Vertex 0 held at pixel (240, 150): world x (240 - 200) * 4, z 0, its height kept.
+        QTest::mousePress(m_view, Qt::LeftButton, {}, {220, 150});
+        QTest::mouseMove(m_view, {240, 150});
+        const QByteArray held = exportTo("held.mqo");
+        CRecovery recovery(*m_doc);
+        recovery.WriteNow();
+        const std::optional<CRecovery::Copy> copy = CRecovery::ReadCopy(recovery.CopyPath());
+        QVERIFY(copy.has_value());
+        QCOMPARE(copy->track.vertices.size(), std::size_t{4});
+        const CVector3D dragged(160, 2.5f, 0);
+        QCOMPARE(std::memcmp(&copy->track.vertices[0], &dragged, sizeof dragged), 0);
+        QCOMPARE(std::memcmp(&copy->track.vertices[1], &points[1], 3 * sizeof points[0]), 0);
+
+        // Neither interrupted the drag: it goes on and is one step, and the model written while
+        // it was held is the model of the track where the drag left it.
+        QTest::mouseMove(m_view, {250, 150});
+        QTest::mouseMove(m_view, {240, 150});
+        QTest::mouseRelease(m_view, Qt::LeftButton, {}, {240, 150});
+        QCOMPARE(m_doc->HistoryCount(), 1);
+        QVERIFY(!held.isEmpty());
+        QVERIFY(held != before);
+        QCOMPARE(held, exportTo("after.mqo"));
+    }
+
+    void changeRecordsReachEveryView() {
+        CPreviewView preview; // never shown: its road model follows the document all the same
+        preview.SetDocument(m_doc);
+        CPaintCounter plan(*m_view);
+        QStringList records;
+        connect(m_doc, &CRolvetDoc::trackChanged, this,
+                [&](const rolvet::TrackChange& c) { records.append(Text(c)); });
+        auto expect = [&](QStringList wanted) {
+            const QStringList got = records;
+            records.clear();
+            return got == wanted && PreviewIsCurrent(preview, *m_doc);
+        };
+
+        const QString start = m_dir.filePath("six.rolvet");
+        const CVector3D points[] = {{-400, 0, -400}, {0, 1, -480},  {400, 0, -400},
+                                    {480, 2, 0},     {400, 0, 400}, {-400, 0, 400}};
+        QVERIFY(!rolvet::SaveTrackFile(start.toStdString(), 3, 60, points));
+        QVERIFY(!m_doc->OnOpenDocument(start));
+        QVERIFY(expect({"whole 0+0"}));
+        Click(Qt::LeftButton, {200, 150}); // empty ground: a seventh point, last
+        QVERIFY(expect({"inserted 6+1"}));
+        // Drags of the first and the last point: the road wraps round from one to the other.
+        for (const int k : {0, 6}) {
+            const QPoint from = PixelOf(k);
+            QTest::mousePress(m_view, Qt::LeftButton, {}, from);
+            QTest::mouseMove(m_view, from + QPoint(7, 3));
+            QTest::mouseMove(m_view, from + QPoint(12, -5));
+            QTest::mouseRelease(m_view, Qt::LeftButton, {}, from + QPoint(12, -5));
+            const QString moved = QStringLiteral("moved %1+1").arg(k);
+            QVERIFY(expect({moved, moved}));
+        }
+        Click(Qt::RightButton, PixelOf(0));
+        QVERIFY(expect({"removed 0+1"}));
+        Click(Qt::RightButton, {10, 10}); // empty ground: the last point goes
+        QVERIFY(expect({"removed 5+1"}));
+        m_doc->SetSettings(120, 5);
+        QVERIFY(expect({"settings 0+0"}));
+
+        const QStringList undone = {"settings 0+0", "inserted 5+1", "inserted 0+1",
+                                    "moved 6+1",    "moved 0+1",    "removed 6+1"};
+        for (const QString& record : undone) {
+            m_doc->OnEditUndo();
+            QVERIFY2(expect({record}), qPrintable(record));
+        }
+        const QStringList redone = {"inserted 6+1", "moved 0+1",   "moved 6+1",
+                                    "removed 0+1",  "removed 5+1", "settings 0+0"};
+        for (const QString& record : redone) {
+            const int paints = plan.paints;
+            m_doc->OnEditRedo();
+            QVERIFY2(expect({record}), qPrintable(record));
+            QTRY_VERIFY_WITH_TIMEOUT(plan.paints > paints, testutil::kDeadlineMs);
+        }
+        const int paints = plan.paints;
+        QVERIFY(m_doc->OnNewDocument());
+        QVERIFY(expect({"whole 0+0"}));
+        QCOMPARE(preview.Model().SampleCount(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(plan.paints > paints, testutil::kDeadlineMs);
     }
 
     void newAndOpenEmptyTheHistory() {

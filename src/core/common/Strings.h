@@ -86,6 +86,13 @@ inline constexpr const char* kNotFinite =
 inline constexpr const char* kDivisionsTooSmall =
     "分割数が1未満のため、この形式では書き出せません。分割数を1以上にしてください。";
 
+// Racing line.
+inline constexpr const char* kRacingTooLarge =
+    "頂点数と分割数が大きすぎるためレーシングラインを計算できません。";
+inline constexpr const char* kRacingFailed = "レーシングラインを計算できませんでした。";
+inline constexpr const char* kRacingNarrow =
+    "道幅が車幅より狭いところ (%1 サンプル) ではレーシングラインは道の中央を通ります。";
+
 // Dialogs.
 inline constexpr const char* kSetUpCaption = "設定";
 inline constexpr const char* kSetUpDivisionLabel = "頂点と頂点の間の分割数";

@@ -1,7 +1,7 @@
 #include "export/MqoWriter.h"
 
 #include "common/AtomicFile.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 #include "export/TextBuffer.h"
 
 #include <bit>
@@ -211,11 +211,11 @@ WriteOutcome WriteRoadObject(CByteSink& sink, std::span<const CVector3D> points,
     out.Append(kObjectHeader);
     AppendCountLine(out, "\tvertex ", counts->vertices);
 
-    const CRoadRibbon ribbon(points, divisions, halfWidth);
-    const int steps = ribbon.StepCount();
-    for (std::size_t k = 0; k < ribbon.SegmentCount() && steps > 0; ++k) {
+    const CRoadSampler sampler(points, divisions, halfWidth);
+    const int steps = sampler.StepCount();
+    for (std::size_t k = 0; k < sampler.SegmentCount() && steps > 0; ++k) {
         for (int i = 0; i < steps; ++i) {
-            const RoadSample sample = ribbon.Sample(k, i);
+            const RoadSample sample = sampler.PlainSection(k, i);
             for (const CVector3D& v : sample) {
                 AppendVertexLine(out, v);
             }

@@ -5,7 +5,7 @@
 #include "export/ObjWriter.h"
 #include "export/ProgramDirectory.h"
 #include "export/RoadMesh.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 
 #include <algorithm>
 #include <cmath>

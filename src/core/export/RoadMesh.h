@@ -1,15 +1,13 @@
-// The road as an indexed triangle mesh with two materials, for the engine formats (GLB, OBJ) and
-// the 3D preview. It is built from CRoadRibbon, so it has exactly the samples and the four
-// vertices per sample of the Metasequoia model; only the triangulation, the normals and the
-// texture coordinates are its own.
+// The road as an indexed triangle mesh with two materials, for the engine formats (GLB, OBJ). It
+// is laid out from the road model (RoadModel.h): the same samples, frames and cross-sections;
+// only the triangulation, the normals and the texture coordinates are its own.
 //
 // Layout. Vertices come ring by ring: ring j (0 <= j <= S) holds sample j, and ring S repeats
 // sample 0 with the texture coordinate of a whole lap, so the texture closes the loop without a
 // seam. The road part holds 2 vertices a ring (inner line plus side A, minus side B), the kerb
 // part 4 (outer plus E, inner plus A, inner minus B, outer minus G). Sample j owns 2 road and 4
 // kerb triangles, stored in that order at index 6j (road) and 12j (kerb), counter-clockwise seen
-// from above: 6·S triangles in all. Indices depend only on S, so updating samples never
-// changes them.
+// from above: 6·S triangles in all. Indices depend only on S.
 //
 // Texture coordinates: u runs along the road, one unit per texture repeat, measured by the
 // centre line's arc length, with a whole number of repeats per lap; v runs across, 0 at the
@@ -18,7 +16,7 @@
 #pragma once
 
 #include "export/ExportProgress.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 #include "track/Vector3D.h"
 
 #include <array>
@@ -38,21 +36,9 @@ struct RoadMeshPart {
     std::size_t VertexCount() const { return positions.size() / 3; }
 };
 
-struct RoadMesh {
-    std::int64_t samples = 0;      // S = n·d
-    RoadMeshPart road;             // the surface between the inner lines, material "road"
-    RoadMeshPart kerb;             // the two edge strips, material "kerb"
-    std::vector<CVector3D> centre; // the centre point of every sample, in order
-    double length = 0.0;           // lap length: the chords between consecutive centres
-    int repeats = 1;               // texture repeats per lap
-    bool finite = true;            // every position is a finite number
-};
-
 inline constexpr int kRoadVerticesPerRing = 2;
 inline constexpr int kKerbVerticesPerRing = 4;
 inline constexpr int kTrianglesPerSample = 6;
-// More repeats than this would lose the texture coordinate's precision in a float.
-inline constexpr int kMaxTextureRepeats = 65536;
 
 // Where the surface band (the "road" image) and the kerb band (the "kerb" image) lie in the
 // road texture, as fractions of its width (u) and height (v).
@@ -61,25 +47,28 @@ struct RoadTextureBands {
     static constexpr double kKerbU0 = 0.0, kKerbU1 = 1.0, kKerbV0 = 0.0, kKerbV1 = 0.24;
 };
 
-// The mesh computed ring by ring, for writers that stream a large road without holding all of
-// it in memory; BuildRoadMesh fills its vectors with the same code. Construction walks the
-// centre line once (lap length, repeats, u of every ring, and whether every vertex is finite).
+// The mesh ring by ring, for writers that stream a large road without holding it in memory:
+// each call computes the rings it is asked for from the road model's sampler. Construction walks
+// the road once for what a writer needs first: the lap length, the texture repeats, the bounds
+// and whether every vertex is finite. Memory grows with the control points, not the samples.
 class CRoadMeshRings {
 public:
     // Needs at least one point and one division (Samples() is 0 otherwise). points must stay
-    // alive and unchanged while the object is used.
+    // alive and unchanged while the object is used. progress is told how many of the S samples
+    // are walked and may cancel (Cancelled()).
     CRoadMeshRings(std::span<const CVector3D> points, int divisions, float halfWidth,
                    const ExportProgress& progress = {});
 
     std::int64_t Samples() const { return m_samples; }
-    double Length() const { return m_length; }
+    double Length() const { return m_lengths.Total(); }
     int Repeats() const { return m_repeats; }
     bool Finite() const { return m_finite; }
     // The smallest and largest x, y and z of the road part's and the kerb part's positions.
     const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
     const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
     bool Cancelled() const { return m_cancelled; }
-    // The centre point of sample j (0 <= j < S).
+    // The centre point of sample j (0 <= j < S). Asked in order, the centres are computed a
+    // few hundred at a time; not for use from several threads at once.
     CVector3D Centre(std::int64_t j) const;
 
     // Writes rings first .. first + count − 1 (0 <= first, first + count <= S + 1) into the
@@ -94,51 +83,23 @@ public:
                             std::uint32_t* kerb);
 
 private:
-    CRoadRibbon m_ribbon;
+    CRoadSampler m_sampler;
     int m_divisions;
     std::int64_t m_samples = 0;
-    std::vector<float> m_u; // u of every ring, S + 1 of them
-    double m_length = 0.0;
+    CSegmentLengths m_lengths;
+    std::vector<double> m_checkpoints; // the running arc length at every 1024th sample
     int m_repeats = 1;
     bool m_finite = true;
     bool m_cancelled = false;
     std::array<CVector3D, 2> m_roadBounds{};
     std::array<CVector3D, 2> m_kerbBounds{};
+    // The centres last computed for Centre(): samples m_centresFrom on.
+    mutable std::vector<CVector3D> m_centres;
+    mutable std::int64_t m_centresFrom = -1;
 };
 
-// Memory the mesh of `samples` samples takes, to check limits before building it.
+// Memory the mesh of `samples` samples takes when held whole, to bound file sizes before any
+// work.
 std::uint64_t RoadMeshBytes(std::int64_t samples);
-
-// Builds the mesh of the closed loop through points. Needs at least one point and one division;
-// otherwise the mesh is left empty and the result is Failed. progress (may be empty) is told
-// how many of the S samples are done and may cancel (Cancelled). Allocates about
-// RoadMeshBytes(S): check that first when the counts come from a file.
-WriteOutcome BuildRoadMesh(std::span<const CVector3D> points, int divisions, float halfWidth,
-                           RoadMesh& mesh, const ExportProgress& progress = {});
-
-// Recomputes samples first .. first + count - 1 (taken modulo S, so a range may wrap; ring S
-// follows sample 0) of a mesh built with the same point count and divisions, then the texture
-// coordinates and the lap length, which depend on every sample, and the finite flag.
-void UpdateRoadMeshSamples(RoadMesh& mesh, std::span<const CVector3D> points, int divisions,
-                           float halfWidth, std::int64_t first, std::int64_t count);
-
-// The first part of UpdateRoadMeshSamples: only the centres, positions and normals of the given
-// samples. Texture coordinates, lap length and the finite flag stay as they were, so live
-// editing can follow every mouse move without a pass over the whole lap; it calls
-// UpdateRoadMeshTexture once the edits pause.
-void UpdateRoadMeshGeometry(RoadMesh& mesh, std::span<const CVector3D> points, int divisions,
-                            float halfWidth, std::int64_t first, std::int64_t count);
-
-// The second part: texture coordinates, lap length and the finite flag from the current samples.
-void UpdateRoadMeshTexture(RoadMesh& mesh, float halfWidth);
-
-struct SampleRange {
-    std::int64_t first = 0;
-    std::int64_t count = 0;
-};
-
-// The samples that moving control point `point` changes: the 4·d samples of the four segments
-// whose spline uses it (segments point − 2 .. point + 1), or all of them on shorter loops.
-SampleRange SamplesMovedByPoint(std::size_t pointCount, int divisions, std::size_t point);
 
 } // namespace rolvet

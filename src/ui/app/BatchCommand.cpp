@@ -5,11 +5,15 @@
 #include "document/NativePath.h"
 #include "document/RoadTextures.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
-#include "export/TrackModel.h"
+#include "export/RoadModel.h"
+#include "export/TrackInfo.h"
+#include "racing/RacingLine.h"
+#include "racing/RacingLineFile.h"
 #include "track/TrackFile.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -30,6 +34,12 @@ void PrintHelp() {
         "  rolvet --info TRACK.rolvet             print the track's readouts (lap length,\n"
         "                                         tightest radius, heights, grade, folds)\n"
         "                                         as one JSON object\n"
+        "  rolvet --racing-line TRACK.rolvet OUT.csv [--vehicle-width V]\n"
+        "                                         write the least-curvature line through the\n"
+        "                                         road of TRACK (keeping half a vehicle of width\n"
+        "                                         V metres, default 2, from the edges) to OUT as\n"
+        "                                         CSV: x_m,y_m,z_m (east, north, height), one\n"
+        "                                         row per road sample\n"
         "  rolvet --help                          show this help\n"
         "  rolvet --version                       show the version\n"
         "\n"
@@ -38,7 +48,9 @@ void PrintHelp() {
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
         "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
-        "standard error when the track cannot be read or its output cannot be written.\n",
+        "standard error when the track cannot be read or its output cannot be written.\n"
+        "--racing-line exits like --export (OUT must end in .csv, V must be a number of at\n"
+        "least 0).\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
@@ -116,9 +128,9 @@ int RunInfo(const CommandLineInfo& info) {
         return Fail(rolvet::TrackErrorMessage(opened));
     }
     WarnIfShapeDamaged(opened);
-    rolvet::CTrackModel model;
+    rolvet::CRoadModel model;
     model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
-    if (model.State() == rolvet::TrackModelState::TooLarge) {
+    if (model.State() == rolvet::RoadModelState::TooLarge) {
         return Fail(rolvet::str::kTrackTooLarge);
     }
     const std::string json =
@@ -130,6 +142,97 @@ int RunInfo(const CommandLineInfo& info) {
         const int err = errno;
         return Fail(rolvet::FileErrorMessage(rolvet::FileCauseFromErrno(err),
                                              rolvet::str::kStandardOutput));
+    }
+    return 0;
+}
+
+int RacingUsageError(const char* what) {
+    std::fprintf(
+        stderr,
+        "rolvet: %s\nUsage: rolvet --racing-line TRACK.rolvet OUT.csv [--vehicle-width V]\n", what);
+    return kExitUsage;
+}
+
+bool HasCsvExtension(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return tail == ".csv";
+}
+
+// A vehicle width in metres: a finite decimal number of at least 0, read independently of the
+// process locale.
+std::optional<double> ParseVehicleWidth(const QString& text) {
+    const std::string s = text.trimmed().toStdString();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || error != std::errc() || end != s.data() + s.size() || !std::isfinite(value) ||
+        value < 0.0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// rolvet --racing-line TRACK OUT.csv [--vehicle-width V]: the racing line as CSV.
+int RunRacingLine(const CommandLineInfo& info) {
+    if (info.operands.size() != 2) {
+        return RacingUsageError(
+            "--racing-line takes exactly two arguments: a track file and a CSV file");
+    }
+    const std::string trackPath = PathToNative(info.operands[0]);
+    const std::string outPath = PathToNative(info.operands[1]);
+    if (!HasCsvExtension(outPath)) {
+        return RacingUsageError("the output file must have the extension .csv");
+    }
+    double vehicleWidth = rolvet::kDefaultVehicleWidth;
+    if (info.vehicleWidth) {
+        const std::optional<double> width = ParseVehicleWidth(*info.vehicleWidth);
+        if (!width) {
+            return RacingUsageError("--vehicle-width takes a width in metres of at least 0");
+        }
+        vehicleWidth = *width;
+    }
+
+    rolvet::TrackData track;
+    if (const rolvet::TrackError error = rolvet::LoadTrackFile(trackPath, track)) {
+        return Fail(rolvet::TrackErrorMessage(error));
+    }
+    rolvet::RacingRoad road;
+    switch (rolvet::SampleRacingRoad(track.vertices, track.divisionCount, track.roadWidth, road)) {
+    case rolvet::RacingRoadStatus::Ok:
+        break;
+    case rolvet::RacingRoadStatus::TooFewVertices:
+        return Fail(rolvet::str::kNeedFourVertices);
+    case rolvet::RacingRoadStatus::NoDivisions:
+        return Fail(rolvet::str::kDivisionsTooSmall);
+    case rolvet::RacingRoadStatus::TooLarge:
+        return Fail(rolvet::str::kRacingTooLarge);
+    }
+    const rolvet::RacingLine line = rolvet::SolveRacingLine(road.Input(vehicleWidth));
+    switch (line.status) {
+    case rolvet::RacingStatus::Ok:
+        break;
+    case rolvet::RacingStatus::NotFinite:
+        return Fail(rolvet::str::kNotFinite);
+    case rolvet::RacingStatus::TooLarge:
+        return Fail(rolvet::str::kRacingTooLarge);
+    case rolvet::RacingStatus::NoRoad:
+    case rolvet::RacingStatus::Cancelled:
+    case rolvet::RacingStatus::Failed:
+        return Fail(rolvet::str::kRacingFailed);
+    }
+    if (!rolvet::WriteRacingLineCsv(outPath, line.points).ok) {
+        return Fail(rolvet::SubstitutePrintfString(rolvet::str::kWriteFailed, outPath));
+    }
+    if (!line.narrowSamples.empty()) {
+        std::fprintf(stderr, "%s\n",
+                     rolvet::SubstituteArg(rolvet::str::kRacingNarrow,
+                                           std::to_string(line.narrowSamples.size()))
+                         .c_str());
     }
     return 0;
 }
@@ -148,6 +251,8 @@ std::optional<int> RunBatchCommand(const CommandLineInfo& info) {
         return RunExport(info);
     case CommandLineInfo::Action::Info:
         return RunInfo(info);
+    case CommandLineInfo::Action::RacingLine:
+        return RunRacingLine(info);
     case CommandLineInfo::Action::Run:
     case CommandLineInfo::Action::Register:
     case CommandLineInfo::Action::Unregister:

@@ -17,6 +17,7 @@ constexpr Switch kSwitches[] = {
     {"version", Action::Version},
     {"export", Action::Export},
     {"info", Action::Info},
+    {"racing-line", Action::RacingLine},
     {"register", Action::Register},
     {"regserver", Action::Register},
     {"registerperuser", Action::Register},
@@ -37,6 +38,7 @@ int Rank(Action action) {
         return 1;
     case Action::Export:
     case Action::Info:
+    case Action::RacingLine:
         return 2;
     case Action::Version:
         return 3;
@@ -50,9 +52,19 @@ int Rank(Action action) {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     CommandLineInfo info;
-    for (const QString& arg : arguments) {
+    for (qsizetype k = 0; k < arguments.size(); ++k) {
+        const QString& arg = arguments[k];
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
+            // The one switch with a value: the next argument, or after '=' in the same one.
+            if (name == QLatin1String("vehicle-width")) {
+                info.vehicleWidth = k + 1 < arguments.size() ? arguments[++k] : QString();
+                continue;
+            }
+            if (name.startsWith(QLatin1String("vehicle-width="))) {
+                info.vehicleWidth = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+                continue;
+            }
             const Switch* found = nullptr;
             for (const Switch& s : kSwitches) {
                 if (name == QLatin1String(s.name)) {

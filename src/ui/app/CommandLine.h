@@ -5,16 +5,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct CommandLineInfo {
-    enum class Action { Run, Register, Unregister, Help, Version, Export, Info };
+    enum class Action { Run, Register, Unregister, Help, Version, Export, Info, RacingLine };
     Action action = Action::Run;
     QString fileName;     // the track to open; empty for a new track (Run)
     QStringList operands; // every argument that is not a switch, in order
     QStringList ignored;  // switches accepted and ignored, and surplus arguments
+    // The value of --vehicle-width V (or --vehicle-width=V) as given; an empty string when the
+    // switch ends the command line without a value.
+    std::optional<QString> vehicleWidth;
 };
 
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
 // matched without regard to letter case; when several actions are asked for, help wins over
-// version, version over export and info (the first of these two given), and those over
-// (un)registering.
+// version, version over export, info and racing-line (the first of these given), and those
+// over (un)registering. --vehicle-width takes the argument after it as its value.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

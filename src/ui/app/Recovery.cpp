@@ -18,6 +18,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -48,22 +50,90 @@ std::uint32_t ReadU32(const char* p) {
     return v;
 }
 
-// The process that wrote a copy, from its name "<pid>-<random>.rolvet-recovery".
-long OwnerOf(const QString& file) {
-    const QString name = QFileInfo(file).fileName();
-    bool ok = false;
-    const long pid = name.section(QLatin1Char('-'), 0, 0).toLong(&ok);
-    return ok ? pid : 0;
+QString NewCopyPath() {
+    std::random_device random;
+    return CRecovery::Folder() + QStringLiteral("/%1-%2%3")
+                                     .arg(::getpid())
+                                     .arg(random(), 8, 16, QLatin1Char('0'))
+                                     .arg(QLatin1String(kSuffix));
+}
+
+std::string LockPathOf(const QString& copy) {
+    return PathToNative(copy + QStringLiteral(".lock"));
+}
+
+// Locks an open lock file without waiting. A lock on a file that was removed or replaced since
+// it was opened guards nothing and counts as not taken. Closes fd unless the lock is taken.
+int LockOpened(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    if (fd >= 0 && (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+                    ::stat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+                    held.st_ino != named.st_ino)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Lets go of a lock, removing its file first when asked (while it is still held, so that no
+// one takes a lock on a file that is about to go).
+void ReleaseLock(int fd, const std::string& path, bool remove) {
+    if (fd >= 0) {
+        if (remove) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+}
+
+// Takes the lock of a copy whose editor has ended: -1 while its editor runs, while another
+// editor offers it, or once it is gone. A copy without a lock file gets one.
+int ClaimCopy(const QString& copy) {
+    const std::string path = LockPathOf(copy);
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, 0600);
+    }
+    fd = LockOpened(fd, path);
+    if (fd >= 0 && !QFileInfo::exists(copy)) {
+        ReleaseLock(fd, path, true); // restored or deleted by the editor that held it
+        return -1;
+    }
+    return fd;
+}
+
+// Every copy in the folder, newest first.
+QStringList AllCopies() {
+    QStringList copies;
+    for (const QFileInfo& entry : QDir(CRecovery::Folder())
+                                      .entryInfoList({QStringLiteral("*") + QLatin1String(kSuffix)},
+                                                     QDir::Files, QDir::Time)) {
+        copies.append(entry.filePath());
+    }
+    return copies;
+}
+
+// Removes lock files whose copy is gone and whose editor has ended (it wrote a copy, then saved
+// and was killed). A running editor holds its lock, so its file stays.
+void RemoveStrayLocks() {
+    const QString lockSuffix = QLatin1String(kSuffix) + QStringLiteral(".lock");
+    for (const QFileInfo& entry :
+         QDir(CRecovery::Folder()).entryInfoList({QStringLiteral("*") + lockSuffix}, QDir::Files)) {
+        const QString copy = entry.filePath().chopped(5);
+        if (QFileInfo::exists(copy)) {
+            continue;
+        }
+        const std::string path = PathToNative(entry.filePath());
+        const int fd = LockOpened(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW), path);
+        ReleaseLock(fd, path, !QFileInfo::exists(copy));
+    }
 }
 
 } // namespace
 
-CRecovery::CRecovery(CRolvetDoc& doc, QObject* parent) : QObject(parent), m_doc(doc) {
-    std::random_device random;
-    m_path = Folder() + QStringLiteral("/%1-%2%3")
-                            .arg(::getpid())
-                            .arg(random(), 8, 16, QLatin1Char('0'))
-                            .arg(QLatin1String(kSuffix));
+CRecovery::CRecovery(CRolvetDoc& doc, QObject* parent)
+    : QObject(parent), m_doc(doc), m_path(NewCopyPath()) {
     m_timer.setInterval(kCheckIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &CRecovery::Check);
     m_timer.start();
@@ -73,6 +143,8 @@ CRecovery::~CRecovery() {
     if (!m_keep) {
         Remove();
     }
+    // A kept copy keeps its lock file; the lock itself goes with this editor.
+    ReleaseLock(m_lockFd, LockPathOf(m_path), !m_keep);
     if (m_signals != nullptr) {
         for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
             std::signal(s, SIG_DFL);
@@ -128,12 +200,30 @@ void CRecovery::Check() {
     }
 }
 
-void CRecovery::WriteNow() {
-    if (!m_doc.IsModified()) {
-        return;
+bool CRecovery::HoldLock() {
+    if (m_lockFd >= 0) {
+        return true;
     }
     std::error_code ec;
     std::filesystem::create_directories(PathToNative(Folder()), ec);
+    // Another editor removing lock files without a copy may get between creating this one and
+    // locking it; a fresh name then starts over.
+    for (int attempt = 0; attempt < 8 && m_lockFd < 0; ++attempt) {
+        if (attempt > 0) {
+            m_path = NewCopyPath();
+        }
+        const std::string path = LockPathOf(m_path);
+        m_lockFd = LockOpened(
+            ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, 0600), path);
+    }
+    return m_lockFd >= 0;
+}
+
+void CRecovery::WriteNow() {
+    // No copy without its lock: another editor would take it for an orphan.
+    if (!m_doc.IsModified() || !HoldLock()) {
+        return;
+    }
     const std::string path = PathToNative(m_doc.PathName());
     const QByteArray title = m_doc.Title().toUtf8();
     std::string header(kMagic, kMagicSize);
@@ -187,14 +277,12 @@ void CRecovery::Remove() {
 }
 
 QStringList CRecovery::OrphanCopies() {
-    QDir folder(Folder());
     QStringList orphans;
-    const QFileInfoList entries = folder.entryInfoList(
-        {QStringLiteral("*") + QLatin1String(kSuffix)}, QDir::Files, QDir::Time);
-    for (const QFileInfo& entry : entries) {
-        const long pid = OwnerOf(entry.filePath());
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-            orphans.append(entry.filePath());
+    for (const QString& copy : AllCopies()) {
+        const int fd = ClaimCopy(copy);
+        if (fd >= 0) {
+            orphans.append(copy);
+            ReleaseLock(fd, LockPathOf(copy), false);
         }
     }
     return orphans;
@@ -239,35 +327,36 @@ std::optional<CRecovery::Copy> CRecovery::ReadCopy(const QString& file) {
 }
 
 void CRecovery::OfferRestore(CRolvetDoc& doc, QWidget* window) {
-    for (const QString& file : OrphanCopies()) {
+    for (const QString& file : AllCopies()) {
+        // Held while asking: no other editor offers this copy meanwhile.
+        const int lock = ClaimCopy(file);
+        if (lock < 0) {
+            continue; // its editor is running, or another editor is offering it
+        }
+        const std::string lockPath = LockPathOf(file);
         const std::optional<Copy> copy = ReadCopy(file);
         if (!copy) {
             QFile::remove(file); // damaged: nothing can be restored from it
+            ReleaseLock(lock, lockPath, true);
             continue;
         }
         const QString question = QString::fromUtf8(rolvet::str::kRestoreQuestion).arg(copy->title);
         const QMessageBox::StandardButton answer = Prompts().AskYesNoCancel(window, question);
-        if (answer == QMessageBox::No) {
+        if (answer == QMessageBox::Yes) {
+            doc.RestoreTrack(copy->title, copy->path, copy->track);
+        }
+        if (answer == QMessageBox::Yes || answer == QMessageBox::No) {
+            // Restored (this editor's own copy takes over) or declined.
             QFile::remove(file);
-        } else if (answer == QMessageBox::Yes) {
-            doc.SetTitle(copy->title);
-            doc.OnNewDocument();
-            doc.SetDivisionCount(copy->track.divisionCount);
-            doc.SetRoadWidth(copy->track.roadWidth);
-            TheVertexStore().Assign(std::vector<CVector3D>(copy->track.vertices),
-                                    std::vector<rolvet::PointShape>(copy->track.shapes));
-            doc.SetExtensionChunks(copy->track.otherChunks);
-            if (!copy->path.isEmpty()) {
-                doc.SetPathName(copy->path);
-            }
-            doc.SetModifiedFlag(true);
-            doc.UpdateAllViews();
-            QFile::remove(file); // this editor's own copy takes over
-            return;
+            ReleaseLock(lock, lockPath, true);
         } else {
-            return; // asked again at the next start
+            ReleaseLock(lock, lockPath, false); // asked again at the next start
+        }
+        if (answer != QMessageBox::No) {
+            break;
         }
     }
+    RemoveStrayLocks();
 }
 
 void CRecovery::CatchTerminationSignals() {

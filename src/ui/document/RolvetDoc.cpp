@@ -8,9 +8,12 @@
 
 CRolvetDoc::CRolvetDoc(QObject* parent)
     : QObject(parent), m_strTitle(QString::fromUtf8(rolvet::str::kUntitled)) {
-    // The clean state of the history is the track as last saved or opened.
-    connect(&m_history, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { SetModifiedFlag(!clean); });
+    // The clean state of the history is the track as last saved or opened. Reaching or leaving
+    // it decides the modified flag afresh.
+    connect(&m_history, &QUndoStack::cleanChanged, this, [this] {
+        m_bTouched = false;
+        UpdateModified();
+    });
     connect(&m_history, &QUndoStack::canUndoChanged, this, &CRolvetDoc::historyChanged);
     connect(&m_history, &QUndoStack::canRedoChanged, this, &CRolvetDoc::historyChanged);
 }
@@ -29,12 +32,18 @@ void CRolvetDoc::SetSelectedIndex(int index) {
 }
 
 void CRolvetDoc::SetModifiedFlag(bool modified) {
+    m_bTouched = modified;
+    if (!modified) {
+        m_history.setClean();
+    }
+    UpdateModified();
+}
+
+void CRolvetDoc::UpdateModified() {
+    const bool modified = m_bTouched || !m_history.isClean();
     if (m_bModified != modified) {
         m_bModified = modified;
         emit modifiedChanged(modified);
-    }
-    if (modified) {
-        emit trackEdited();
     }
 }
 
@@ -50,16 +59,38 @@ void CRolvetDoc::SetPathName(const QString& path) {
     SetTitle(DisplayPath(QFileInfo(path).fileName()));
 }
 
+void CRolvetDoc::ReplaceTrack(rolvet::TrackData track) {
+    m_nDivisionCount = track.divisionCount;
+    m_nRoadWidth = track.roadWidth;
+    TheVertexStore().Assign(std::move(track.vertices), std::move(track.shapes));
+    m_extensionChunks = std::move(track.otherChunks);
+    m_history.clear();
+    m_bTouched = false;
+    UpdateModified();
+    // A drag held across New or Open goes on with the new track's vertex of that index; its
+    // step starts there. Where there is no such vertex, the next move ends the drag.
+    if (const CVector3D* v = TheVertexStore().Find(m_nDragIndex)) {
+        m_dragStart = *v;
+    }
+    emit trackChanged(rolvet::TrackChange::Whole());
+}
+
 bool CRolvetDoc::OnNewDocument() {
     m_strPathName.clear();
-    m_nDivisionCount = rolvet::kDefaultDivisionCount;
-    m_nRoadWidth = rolvet::kDefaultRoadWidth;
-    TheVertexStore().Clear();
-    m_extensionChunks.clear();
-    ClearHistory();
-    SetModifiedFlag(false);
-    emit trackReplaced();
+    ReplaceTrack({});
     return true;
+}
+
+void CRolvetDoc::RestoreTrack(const QString& title, const QString& path,
+                              const rolvet::TrackData& track) {
+    SetTitle(title);
+    m_strPathName.clear();
+    ReplaceTrack(track);
+    if (!path.isEmpty()) {
+        SetPathName(path);
+    }
+    SetModifiedFlag(true);
+    UpdateAllViews();
 }
 
 void CRolvetDoc::ResetToUntitled() {
@@ -77,26 +108,20 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
         }
         return error;
     }
-    m_nDivisionCount = track.divisionCount;
-    m_nRoadWidth = track.roadWidth;
-    TheVertexStore().Assign(std::move(track.vertices), std::move(track.shapes));
-    m_extensionChunks = std::move(track.otherChunks);
-    ClearHistory();
-    SetModifiedFlag(false);
-    emit trackReplaced();
+    ReplaceTrack(std::move(track));
     SetPathName(path);
     UpdateAllViews();
     return error; // may say that the shapes were damaged
 }
 
 rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
-    emit pendingEditsNeeded(false);
+    // A drag in progress is saved where it is now, and undo can come back to that state.
+    CommitDrag();
     const CVertexStore& store = TheVertexStore();
     rolvet::TrackError error =
         rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount, m_nRoadWidth, store.All(),
                               store.Shapes(), m_extensionChunks);
     if (!error) {
-        m_history.setClean();
         SetModifiedFlag(false);
         SetPathName(path);
     }

@@ -1,14 +1,19 @@
 // The track document: its two settings, the selected vertex, the modified flag, its path and
-// title. The control points themselves live in the process-wide vertex store.
+// title, and the undo history. The control points themselves live in the process-wide vertex
+// store. Every change of the track is applied here (a step of the history, a drag, New, Open,
+// a restored recovery copy), and each is announced once with what it changed (trackChanged).
 #pragma once
 
 #include "track/PointShape.h"
+#include "track/TrackChange.h"
 #include "track/TrackFile.h"
 #include "track/Vector3D.h"
 
 #include <QObject>
 #include <QString>
 #include <QUndoStack>
+
+#include <vector>
 
 class QWidget;
 
@@ -28,7 +33,10 @@ public:
     void SetSelectedIndex(int index);
 
     // Follows the history: undoing or redoing back to the state last saved or opened clears it,
-    // reaching any other state sets it. Set directly it stays set until the history moves.
+    // reaching any other state sets it. SetModifiedFlag(true) marks the track modified even where
+    // the history is at that state (a command that changed no value, a drag not yet a step) until
+    // the history next reaches or leaves it; SetModifiedFlag(false) makes the track as it is now
+    // the saved state of the history.
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true);
 
@@ -38,15 +46,24 @@ public:
     void AppendVertex(const CVector3D& v);
     // Removes vertex index (the later ones move down); a bad index changes nothing.
     void EraseVertex(int index);
-    // Records that vertex index was moved from before to where it is now (a finished drag).
-    // Nothing is recorded when the vertex did not change or does not exist.
-    void RecordVertexMove(int index, const CVector3D& before);
     // Gives vertex index new coordinates; nothing is recorded when they are the same.
     void SetVertex(int index, const CVector3D& v);
     // Takes both settings; nothing is recorded when neither changes.
     void SetSettings(int roadWidth, int divisionCount);
     // Gives point index a new road shape; nothing is recorded when it is the same.
     void SetPointShape(int index, const rolvet::PointShape& shape);
+
+    // A drag of one vertex with the mouse. The vertex follows every DragVertexTo at once (x and z;
+    // its height stays) and marks the track modified; the whole drag becomes one step of the
+    // history when it ends. Saving records the drag so far as a step and the drag goes on from
+    // there; undo and redo record it and end it. New and Open keep it going on the new track's
+    // vertex of that index; a move ends it where there is no such vertex.
+    void BeginVertexDrag(int index);
+    // false, changing nothing, when vertex index is not the one being dragged (the drag ended).
+    bool DragVertexTo(int index, float x, float z);
+    void EndVertexDrag();
+    // The vertex being dragged, -1 for none.
+    int DraggedIndex() const { return m_nDragIndex; }
 
     bool CanUndo() const { return m_history.canUndo(); }
     bool CanRedo() const { return m_history.canRedo(); }
@@ -68,6 +85,10 @@ public:
 
     // New, a failed open and start-up without a file: a fresh track titled "無題", redrawn.
     void ResetToUntitled();
+
+    // Takes a track kept by the crash recovery: title, settings and points, and path when it is
+    // not empty. The history starts afresh and the track is modified (it is not on disk).
+    void RestoreTrack(const QString& title, const QString& path, const rolvet::TrackData& track);
 
     // Reads a track file. On success the document holds the file's track, path and title and is
     // not modified; the result's shapeDamaged says that the points' shapes could not be read.
@@ -98,32 +119,41 @@ public:
     void OnEditPointShape(QWidget* parent); // 32801 道路の形, same rule (RolvetDocCommands.cpp)
 
 signals:
-    // A view holding an edit that is not yet a step (a drag in progress) records it now, so that
-    // the history and a saved file see it. endGestures: the drag also ends (before undo or redo,
-    // which may move or remove the dragged vertex).
-    void pendingEditsNeeded(bool endGestures);
-    // New or Open replaced the track and emptied the history.
-    void historyCleared();
+    // The track or its settings changed, and what changed: sent once for every change, by the
+    // code that applied it, after the store, the settings and the selection hold the new state.
+    // Views update only what the record names.
+    void trackChanged(const rolvet::TrackChange& change);
     // Whether there is something to undo or to redo may have changed.
     void historyChanged();
+    // Every view redraws (UpdateAllViews).
     void viewsNeedUpdate();
-    // Every edit of the track or its settings marks the document modified, and each such mark
-    // is announced here, so views that follow the track (the 3D preview) see every edit at once.
-    void trackEdited();
-    // New or Open replaced the whole track.
-    void trackReplaced();
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
     void selectionChanged(int index);
 
 private:
-    void ClearHistory();
+    class CTrackStep;
+    class CVertexPresenceStep;
+    class CVertexMoveStep;
+    class CPointShapeStep;
+    class CSettingsStep;
+
+    // Takes a whole track (settings, points, shapes, extension) with a fresh history; announces
+    // Whole.
+    void ReplaceTrack(rolvet::TrackData track);
     void PushStep(QUndoCommand* step);
+    // Records the drag so far as one step; the drag goes on from there.
+    void CommitDrag();
+    void UpdateModified();
 
     int m_nDivisionCount = rolvet::kDefaultDivisionCount;
     int m_nRoadWidth = rolvet::kDefaultRoadWidth;
     int m_nSelectedIndex = -1;
     bool m_bModified = false;
+    // Marked modified since the history last reached or left its clean state.
+    bool m_bTouched = false;
+    int m_nDragIndex = -1;
+    CVector3D m_dragStart; // the dragged vertex where the drag (or its latest step) began
     QString m_strPathName;
     QString m_strTitle;
     std::vector<std::byte> m_extensionChunks;

@@ -15,25 +15,6 @@ bool SameBits(const CVector3D& a, const CVector3D& b) {
     return std::memcmp(&a, &b, sizeof(CVector3D)) == 0;
 }
 
-// The first application of a step is the edit itself, whose caller sets the selection as that
-// edit defines it. Undoing and redoing select the vertex the step touched, or none.
-class CTrackStep : public QUndoCommand {
-protected:
-    explicit CTrackStep(CRolvetDoc& doc) : m_doc(doc) {}
-
-    void Select(int index) {
-        if (m_bApplied) {
-            m_doc.SetSelectedIndex(index);
-        }
-    }
-    void MarkApplied() { m_bApplied = true; }
-
-    CRolvetDoc& m_doc;
-
-private:
-    bool m_bApplied = false;
-};
-
 bool SameBits(const std::optional<float>& a, const std::optional<float>& b) {
     return a.has_value() == b.has_value() && (!a || std::memcmp(&*a, &*b, sizeof(float)) == 0);
 }
@@ -43,8 +24,31 @@ bool SameShape(const rolvet::PointShape& a, const rolvet::PointShape& b) {
            SameBits(a.bank, b.bank);
 }
 
+} // namespace
+
+// The first application of a step is the edit itself, whose caller sets the selection as that
+// edit defines it. Undoing and redoing select the vertex the step touched, or none. Every
+// application that changes the track announces what it changed.
+class CRolvetDoc::CTrackStep : public QUndoCommand {
+protected:
+    explicit CTrackStep(CRolvetDoc& doc) : m_doc(doc) {}
+
+    void Select(int index) {
+        if (m_bApplied) {
+            m_doc.SetSelectedIndex(index);
+        }
+    }
+    void MarkApplied() { m_bApplied = true; }
+    void Announce(const rolvet::TrackChange& change) { emit m_doc.trackChanged(change); }
+
+    CRolvetDoc& m_doc;
+
+private:
+    bool m_bApplied = false;
+};
+
 // A vertex put into the track at an index, or taken out of it, together with its shape.
-class CVertexPresenceStep : public CTrackStep {
+class CRolvetDoc::CVertexPresenceStep : public CTrackStep {
 public:
     CVertexPresenceStep(CRolvetDoc& doc, int index, const CVector3D& vertex,
                         const rolvet::PointShape& shape, bool insert)
@@ -60,6 +64,10 @@ private:
             insert ? store.InsertAt(m_nIndex, m_vertex, m_shape) : store.EraseAt(m_nIndex);
         Select(done && insert ? m_nIndex : -1);
         MarkApplied();
+        if (done) {
+            Announce(insert ? rolvet::TrackChange::Inserted(m_nIndex)
+                            : rolvet::TrackChange::Removed(m_nIndex));
+        }
     }
 
     CVector3D m_vertex;
@@ -68,13 +76,26 @@ private:
     bool m_bInsert;
 };
 
-// A vertex that changed its coordinates (a drag, or the coordinate dialog).
-class CVertexMoveStep : public CTrackStep {
+// A vertex that changed its coordinates (a drag, or the coordinate dialog). A drag is already
+// in place when its step is recorded: its first application changes nothing.
+class CRolvetDoc::CVertexMoveStep : public CTrackStep {
 public:
-    CVertexMoveStep(CRolvetDoc& doc, int index, const CVector3D& before, const CVector3D& after)
-        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {}
+    CVertexMoveStep(CRolvetDoc& doc, int index, const CVector3D& before, const CVector3D& after,
+                    bool inPlace)
+        : CTrackStep(doc), m_before(before), m_after(after), m_nIndex(index) {
+        if (inPlace) {
+            MarkApplied();
+            m_bSkipRedo = true;
+        }
+    }
 
-    void redo() override { Apply(m_after); }
+    void redo() override {
+        if (m_bSkipRedo) {
+            m_bSkipRedo = false;
+            return;
+        }
+        Apply(m_after);
+    }
     void undo() override { Apply(m_before); }
 
 private:
@@ -85,15 +106,19 @@ private:
         }
         Select(vertex != nullptr ? m_nIndex : -1);
         MarkApplied();
+        if (vertex != nullptr) {
+            Announce(rolvet::TrackChange::Moved(m_nIndex));
+        }
     }
 
     CVector3D m_before;
     CVector3D m_after;
     int m_nIndex;
+    bool m_bSkipRedo = false;
 };
 
 // A point's road shape (the 道路の形 dialog).
-class CPointShapeStep : public CTrackStep {
+class CRolvetDoc::CPointShapeStep : public CTrackStep {
 public:
     CPointShapeStep(CRolvetDoc& doc, int index, const rolvet::PointShape& before,
                     const rolvet::PointShape& after)
@@ -107,6 +132,9 @@ private:
         const bool done = TheVertexStore().SetShape(m_nIndex, shape);
         Select(done ? m_nIndex : -1);
         MarkApplied();
+        if (done) {
+            Announce(rolvet::TrackChange::Moved(m_nIndex)); // a point's properties changed
+        }
     }
 
     rolvet::PointShape m_before;
@@ -115,7 +143,7 @@ private:
 };
 
 // The road width and the division count. No vertex is touched: the selection stays.
-class CSettingsStep : public CTrackStep {
+class CRolvetDoc::CSettingsStep : public CTrackStep {
 public:
     CSettingsStep(CRolvetDoc& doc, int roadWidth, int divisionCount)
         : CTrackStep(doc), m_nWidth{doc.RoadWidth(), roadWidth}, m_nDivision{doc.DivisionCount(),
@@ -128,21 +156,18 @@ private:
     void Apply(int which) {
         m_doc.SetRoadWidth(m_nWidth[which]);
         m_doc.SetDivisionCount(m_nDivision[which]);
+        Announce(rolvet::TrackChange::Settings());
     }
 
     int m_nWidth[2];    // before, after
     int m_nDivision[2]; // before, after
 };
 
-} // namespace
-
 void CRolvetDoc::PushStep(QUndoCommand* step) {
+    // A drag in progress comes first in the history: undoing everything gives back the track
+    // as it was before the drag.
+    CommitDrag();
     m_history.push(step); // applies the step
-}
-
-void CRolvetDoc::ClearHistory() {
-    m_history.clear();
-    emit historyCleared();
 }
 
 void CRolvetDoc::AppendVertex(const CVector3D& v) {
@@ -156,17 +181,11 @@ void CRolvetDoc::EraseVertex(int index) {
     }
 }
 
-void CRolvetDoc::RecordVertexMove(int index, const CVector3D& before) {
-    const CVector3D* vertex = TheVertexStore().Find(index);
-    if (vertex != nullptr && !SameBits(*vertex, before)) {
-        PushStep(new CVertexMoveStep(*this, index, before, *vertex));
-    }
-}
-
 void CRolvetDoc::SetVertex(int index, const CVector3D& v) {
+    CommitDrag();
     const CVector3D* vertex = TheVertexStore().Find(index);
     if (vertex != nullptr && !SameBits(*vertex, v)) {
-        PushStep(new CVertexMoveStep(*this, index, *vertex, v));
+        PushStep(new CVertexMoveStep(*this, index, *vertex, v, false));
     }
 }
 
@@ -183,8 +202,54 @@ void CRolvetDoc::SetPointShape(int index, const rolvet::PointShape& shape) {
     }
 }
 
+void CRolvetDoc::BeginVertexDrag(int index) {
+    EndVertexDrag();
+    if (const CVector3D* v = TheVertexStore().Find(index)) {
+        m_nDragIndex = index;
+        m_dragStart = *v;
+    }
+}
+
+bool CRolvetDoc::DragVertexTo(int index, float x, float z) {
+    if (index != m_nDragIndex || index < 0) {
+        return false;
+    }
+    CVector3D* v = TheVertexStore().Find(index);
+    if (v == nullptr) {
+        m_nDragIndex = -1; // the vertex is gone: the drag ends without touching anything
+        return false;
+    }
+    // Every move marks the track modified, even one that leaves the vertex where it was.
+    const CVector3D moved(x, v->y, z);
+    const bool changed = !SameBits(*v, moved);
+    *v = moved;
+    SetModifiedFlag(true);
+    if (changed) {
+        emit trackChanged(rolvet::TrackChange::Moved(index));
+    }
+    return true;
+}
+
+void CRolvetDoc::EndVertexDrag() {
+    CommitDrag();
+    m_nDragIndex = -1;
+}
+
+void CRolvetDoc::CommitDrag() {
+    const int index = m_nDragIndex;
+    const CVector3D* v = TheVertexStore().Find(index);
+    if (v == nullptr || SameBits(*v, m_dragStart)) {
+        return;
+    }
+    const CVector3D before = m_dragStart;
+    m_dragStart = *v;
+    m_history.push(new CVertexMoveStep(*this, index, before, *v, true));
+}
+
 void CRolvetDoc::OnEditUndo() {
-    emit pendingEditsNeeded(true);
+    // Undo and redo may move or remove the dragged vertex: the drag so far becomes a step and
+    // the drag ends.
+    EndVertexDrag();
     if (m_history.canUndo()) {
         m_history.undo();
         UpdateAllViews();
@@ -192,7 +257,7 @@ void CRolvetDoc::OnEditUndo() {
 }
 
 void CRolvetDoc::OnEditRedo() {
-    emit pendingEditsNeeded(true);
+    EndVertexDrag();
     if (m_history.canRedo()) {
         m_history.redo();
         UpdateAllViews();

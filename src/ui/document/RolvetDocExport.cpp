@@ -7,7 +7,7 @@
 #include "document/RolvetDoc.h"
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
-#include "export/RoadRibbon.h"
+#include "export/RoadModel.h"
 #include "track/VertexStore.h"
 
 #include <QProgressDialog>

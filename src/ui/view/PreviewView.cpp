@@ -3,7 +3,6 @@
 #include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
 #include "export/RoadExport.h"
-#include "export/RoadMesh.h"
 #include "track/VertexStore.h"
 
 #include <QImage>
@@ -16,9 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-using rolvet::kKerbVerticesPerRing;
-using rolvet::kRoadVerticesPerRing;
+#include <cstdint>
 
 namespace {
 
@@ -26,15 +23,21 @@ namespace {
 const char* const kRoadVertexShader = R"(#version 120
 attribute vec3 position;
 attribute vec3 normal;
-attribute vec2 uv;
-attribute float fold;
+attribute float u;
+attribute float cornerFold;
 uniform mat4 mvp;
+uniform float kerb;
 varying vec3 vNormal;
 varying vec2 vUv;
 varying float vFold;
 void main() {
+    float fold = step(3.5, cornerFold);
+    float corner = cornerFold - 4.0 * fold;
+    // Across the band: the surface runs from A (0) to B (1), each kerb from its inner line (0)
+    // to its outer edge (1).
+    float v = mix(corner, step(1.5, corner), kerb);
     vNormal = normal;
-    vUv = uv;
+    vUv = vec2(u, v);
     vFold = fold;
     gl_Position = mvp * vec4(position, 1.0);
 }
@@ -83,26 +86,26 @@ const QColor kPointColour(0, 0, 255);    // the plan's markers
 const QColor kSelectedColour(255, 0, 0); // the plan's selected marker
 const QVector3D kFoldColour(1.0f, 0.2f, 0.6f);
 
+// Vertices a ring: the model's cross-section A, B, E, G.
+constexpr std::int64_t kRing = 4;
+// Rings prepared at a time for an upload.
+constexpr std::int64_t kStagingRings = 16384;
+
 template <typename T> int Bytes(std::int64_t count) {
     return static_cast<int>(count * static_cast<std::int64_t>(sizeof(T)));
 }
 
-template <typename T> void Allocate(QOpenGLBuffer& buffer, const std::vector<T>& values) {
-    buffer.bind();
-    buffer.allocate(values.data(), Bytes<T>(static_cast<std::int64_t>(values.size())));
+template <typename T>
+void Write(QOpenGLBuffer& buffer, std::int64_t offset, const T* values, std::int64_t count) {
+    if (count > 0) {
+        buffer.bind();
+        buffer.write(Bytes<T>(offset), values, Bytes<T>(count));
+    }
 }
 
-// Writes rings [first, first + count) of an array with `perRing` values a ring.
-template <typename T>
-void WriteRings(QOpenGLBuffer& buffer, const std::vector<T>& values, std::int64_t perRing,
-                std::int64_t first, std::int64_t count) {
-    const std::int64_t begin = first * perRing;
-    const std::int64_t size =
-        std::min(count * perRing, static_cast<std::int64_t>(values.size()) - begin);
-    if (size > 0) {
-        buffer.bind();
-        buffer.write(Bytes<T>(begin), &values[static_cast<std::size_t>(begin)], Bytes<T>(size));
-    }
+void Reserve(QOpenGLBuffer& buffer, int bytes) {
+    buffer.bind();
+    buffer.allocate(bytes);
 }
 
 // The two band images of the road texture; without the texture the road is still drawn, in
@@ -153,7 +156,6 @@ CPreviewView::CPreviewView(QWidget* parent) : QOpenGLWidget(parent) {
     m_settleTimer->setSingleShot(true);
     m_settleTimer->setInterval(300);
     connect(m_settleTimer, &QTimer::timeout, this, [this] {
-        m_model.SettleTexture();
         m_uvsDirty = true;
         update();
     });
@@ -174,24 +176,22 @@ void CPreviewView::SetDocument(CRolvetDoc* doc) {
     }
     m_doc = doc;
     if (doc != nullptr) {
-        connect(doc, &CRolvetDoc::trackEdited, this, &CPreviewView::OnTrackChanged);
-        connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CPreviewView::OnTrackChanged);
+        connect(doc, &CRolvetDoc::trackChanged, this, &CPreviewView::OnTrackChanged);
+        connect(doc, &CRolvetDoc::viewsNeedUpdate, this, qOverload<>(&CPreviewView::update));
         connect(doc, &CRolvetDoc::selectionChanged, this, &CPreviewView::OnSelectionChanged);
-        connect(doc, &CRolvetDoc::trackReplaced, this, [this] {
-            m_fitted = false;
-            OnTrackChanged();
-        });
     }
-    m_fitted = false;
-    OnTrackChanged();
+    OnTrackChanged(rolvet::TrackChange::Whole());
 }
 
-void CPreviewView::OnTrackChanged() {
+void CPreviewView::OnTrackChanged(const rolvet::TrackChange& edit) {
+    if (edit.kind == rolvet::TrackChange::Kind::Whole) {
+        m_fitted = false; // a new track is framed afresh
+    }
     const int width = m_doc ? m_doc->RoadWidth() : 0;
     const rolvet::ModelChange change =
         m_doc ? m_model.Update(TheVertexStore().All(), m_doc->DivisionCount(),
-                               rolvet::HalfRoadWidth(width))
-              : m_model.Update({}, 0, 0.0f);
+                               rolvet::HalfRoadWidth(width), edit)
+              : m_model.Update({}, 0, 0.0f, edit);
     const std::int64_t samples = m_model.SampleCount();
     if (change.all) {
         m_uploadAll = true;
@@ -234,9 +234,10 @@ void CPreviewView::FitCamera() {
         lo = QVector3D(std::min(lo.x(), q.x()), std::min(lo.y(), q.y()), std::min(lo.z(), q.z()));
         hi = QVector3D(std::max(hi.x(), q.x()), std::max(hi.y(), q.y()), std::max(hi.z(), q.z()));
     };
-    const std::vector<float>& kerb = m_model.Mesh().kerb.positions; // holds all four edges
-    for (std::size_t i = 0; i + 2 < kerb.size(); i += 3) {
-        extend(CVector3D(kerb[i], kerb[i + 1], kerb[i + 2]));
+    for (const rolvet::RoadSample& section : m_model.Sections()) {
+        for (const CVector3D& p : section) {
+            extend(p);
+        }
     }
     if (!any) {
         for (const CVector3D& p : TheVertexStore().All()) {
@@ -258,8 +259,8 @@ void CPreviewView::initializeGL() {
     m_roadProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kRoadFragmentShader);
     m_roadProgram.bindAttributeLocation("position", 0);
     m_roadProgram.bindAttributeLocation("normal", 1);
-    m_roadProgram.bindAttributeLocation("uv", 2);
-    m_roadProgram.bindAttributeLocation("fold", 3);
+    m_roadProgram.bindAttributeLocation("u", 2);
+    m_roadProgram.bindAttributeLocation("cornerFold", 3);
     m_lineProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kLineVertexShader);
     m_lineProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kLineFragmentShader);
     m_lineProgram.bindAttributeLocation("position", 0);
@@ -267,16 +268,15 @@ void CPreviewView::initializeGL() {
     if (!m_glReady) {
         emit openGLFailed();
     }
-    for (QOpenGLBuffer* buffer :
-         {&m_road.positions, &m_road.normals, &m_road.uvs, &m_road.folds, &m_road.indices,
-          &m_kerb.positions, &m_kerb.normals, &m_kerb.uvs, &m_kerb.folds, &m_kerb.indices,
-          &m_centreBuffer, &m_pointBuffer}) {
+    for (QOpenGLBuffer* buffer : {&m_positions, &m_normals, &m_u, &m_cornerFold, &m_indices,
+                                  &m_centreBuffer, &m_pointBuffer}) {
         buffer->setUsagePattern(QOpenGLBuffer::DynamicDraw);
         m_glReady = buffer->create() && m_glReady;
     }
     const RoadTextureBandImages bands = BandImages();
-    m_road.texture = BandTexture(bands.road);
-    m_kerb.texture = BandTexture(bands.kerb);
+    m_roadTexture = BandTexture(bands.road);
+    m_kerbTexture = BandTexture(bands.kerb);
+    m_indexSamples = -1;
     m_uploadAll = true;
     m_pointsDirty = true;
 }
@@ -286,15 +286,12 @@ void CPreviewView::ReleaseGL() {
         return;
     }
     makeCurrent();
-    for (GpuPart* part : {&m_road, &m_kerb}) {
-        part->texture.reset();
-        for (QOpenGLBuffer* buffer :
-             {&part->positions, &part->normals, &part->uvs, &part->folds, &part->indices}) {
-            buffer->destroy();
-        }
+    m_roadTexture.reset();
+    m_kerbTexture.reset();
+    for (QOpenGLBuffer* buffer : {&m_positions, &m_normals, &m_u, &m_cornerFold, &m_indices,
+                                  &m_centreBuffer, &m_pointBuffer}) {
+        buffer->destroy();
     }
-    m_centreBuffer.destroy();
-    m_pointBuffer.destroy();
     m_roadProgram.removeAllShaders();
     m_lineProgram.removeAllShaders();
     m_glReady = false;
@@ -308,64 +305,130 @@ void CPreviewView::resizeGL(int, int) {
     }
 }
 
-void CPreviewView::UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans) {
+void CPreviewView::UploadRings(const RingSpan& span, bool withTexture) {
+    const std::int64_t samples = m_model.SampleCount();
+    const std::int64_t first = span.first;
+    const std::int64_t end = std::min(span.first + span.count, samples + 1);
+    const std::int64_t sampleEnd = std::min(end, samples);
+    // Positions and centres straight from the model; ring S repeats sample 0.
+    const auto& sections = m_model.Sections();
+    if (first < sampleEnd) {
+        Write(m_positions, first, &sections[static_cast<std::size_t>(first)], sampleEnd - first);
+        Write(m_centreBuffer, first, &m_model.Centres()[static_cast<std::size_t>(first)],
+              sampleEnd - first);
+    }
+    if (end > samples) {
+        Write(m_positions, samples, sections.data(), 1);
+    }
+    // The per-vertex values, a piece at a time.
+    const auto& directions = m_model.Directions();
+    const auto& sides = m_model.Sides();
     const auto& folded = m_model.Folded();
-    const auto samples = static_cast<std::int64_t>(folded.size());
-    part.foldValues.resize(static_cast<std::size_t>(samples > 0 ? samples + 1 : 0) *
-                           static_cast<std::size_t>(perRing));
-    for (const RingSpan& span : spans) {
-        for (std::int64_t ring = span.first; ring < span.first + span.count; ++ring) {
-            const float value = folded[static_cast<std::size_t>(ring % samples)] != 0 ? 1.0f : 0.0f;
-            for (int v = 0; v < perRing; ++v) {
-                part.foldValues[static_cast<std::size_t>(ring * perRing + v)] = value;
+    std::vector<CVector3D> normals;
+    std::vector<float> cornerFold, u;
+    std::vector<double> along;
+    for (std::int64_t c = first; c < end; c += kStagingRings) {
+        const std::int64_t n = std::min(kStagingRings, end - c);
+        normals.resize(static_cast<std::size_t>(n * kRing));
+        cornerFold.resize(static_cast<std::size_t>(n * kRing));
+        for (std::int64_t r = 0; r < n; ++r) {
+            const auto j = static_cast<std::size_t>(c + r == samples ? 0 : c + r);
+            const CVector3D up = rolvet::RoadUp(directions[j], sides[j]);
+            const float fold = folded[j] != 0 ? 4.0f : 0.0f;
+            for (std::int64_t v = 0; v < kRing; ++v) {
+                const auto at = static_cast<std::size_t>(r * kRing + v);
+                normals[at] = up;
+                cornerFold[at] = static_cast<float>(v) + fold;
             }
+        }
+        Write(m_normals, c * kRing, normals.data(), n * kRing);
+        Write(m_cornerFold, c * kRing, cornerFold.data(), n * kRing);
+        if (withTexture) {
+            const double lap = m_model.LapLength();
+            const int repeats = rolvet::TextureRepeats(lap, m_model.HalfWidth());
+            along.resize(static_cast<std::size_t>(n));
+            m_model.ArcLengths(c, std::min(n, samples - c), along.data());
+            u.resize(static_cast<std::size_t>(n * kRing));
+            for (std::int64_t r = 0; r < n; ++r) {
+                const float value = rolvet::TextureU(along[static_cast<std::size_t>(r)], lap,
+                                                     repeats, c + r, samples);
+                std::fill_n(u.begin() + r * kRing, kRing, value);
+            }
+            Write(m_u, c * kRing, u.data(), n * kRing);
         }
     }
 }
 
-void CPreviewView::UploadPart(GpuPart& part, const rolvet::RoadMeshPart& mesh, int perRing,
-                              bool all) {
-    if (all) {
-        Allocate(part.positions, mesh.positions);
-        Allocate(part.normals, mesh.normals);
-        Allocate(part.uvs, mesh.uvs);
-        Allocate(part.folds, part.foldValues);
-        const auto indexCount = static_cast<int>(mesh.indices.size());
-        if (indexCount != part.indexCount) {
-            // The indices depend only on the sample count.
-            Allocate(part.indices, mesh.indices);
-            part.indexCount = indexCount;
+void CPreviewView::UploadTexture() {
+    const std::int64_t samples = m_model.SampleCount();
+    const std::int64_t rings = samples > 0 ? samples + 1 : 0;
+    const double lap = m_model.LapLength();
+    const int repeats = rolvet::TextureRepeats(lap, m_model.HalfWidth());
+    std::vector<double> along;
+    std::vector<float> u;
+    for (std::int64_t c = 0; c < rings; c += kStagingRings) {
+        const std::int64_t n = std::min(kStagingRings, rings - c);
+        along.resize(static_cast<std::size_t>(n));
+        m_model.ArcLengths(c, std::min(n, samples - c), along.data());
+        u.resize(static_cast<std::size_t>(n * kRing));
+        for (std::int64_t r = 0; r < n; ++r) {
+            const float value =
+                rolvet::TextureU(along[static_cast<std::size_t>(r)], lap, repeats, c + r, samples);
+            std::fill_n(u.begin() + r * kRing, kRing, value);
         }
-        return;
+        Write(m_u, c * kRing, u.data(), n * kRing);
     }
-    for (const RingSpan& span : m_pending) {
-        WriteRings(part.positions, mesh.positions, 3 * perRing, span.first, span.count);
-        WriteRings(part.normals, mesh.normals, 3 * perRing, span.first, span.count);
-        WriteRings(part.folds, part.foldValues, perRing, span.first, span.count);
+}
+
+void CPreviewView::UploadIndices(std::int64_t samples) {
+    // The surface's triangles first (6 indices a sample), then the kerbs' (12), counter-clockwise
+    // seen from above; they depend only on the sample count.
+    Reserve(m_indices, Bytes<GLuint>(18 * samples));
+    std::vector<GLuint> road, kerb;
+    for (std::int64_t c = 0; c < samples; c += kStagingRings) {
+        const std::int64_t n = std::min(kStagingRings, samples - c);
+        road.clear();
+        kerb.clear();
+        for (std::int64_t j = c; j < c + n; ++j) {
+            const auto a = static_cast<GLuint>(kRing * j); // A; B, E, G follow
+            const GLuint b = a + 1, e = a + 2, g = a + 3, next = kRing;
+            road.insert(road.end(), {a, a + next, b + next, a, b + next, b});
+            kerb.insert(kerb.end(), {e, e + next, a + next, e, a + next, a, b, b + next, g + next,
+                                     b, g + next, g});
+        }
+        Write(m_indices, 6 * c, road.data(), 6 * n);
+        Write(m_indices, 6 * samples + 12 * c, kerb.data(), 12 * n);
     }
-    if (m_uvsDirty) {
-        Allocate(part.uvs, mesh.uvs);
+    m_indexSamples = samples;
+}
+
+void CPreviewView::UploadAll() {
+    const std::int64_t samples = m_model.SampleCount();
+    const std::int64_t vertices = samples > 0 ? (samples + 1) * kRing : 0;
+    Reserve(m_positions, Bytes<CVector3D>(vertices));
+    Reserve(m_normals, Bytes<CVector3D>(vertices));
+    Reserve(m_u, Bytes<float>(vertices));
+    Reserve(m_cornerFold, Bytes<float>(vertices));
+    Reserve(m_centreBuffer, Bytes<CVector3D>(samples));
+    if (samples > 0) {
+        UploadRings({0, samples + 1}, true);
     }
+    if (samples != m_indexSamples) {
+        UploadIndices(samples);
+    }
+    m_uploadedSamples = samples;
+    ++m_wholeUploads;
 }
 
 void CPreviewView::UploadChanges() {
-    const rolvet::RoadMesh& mesh = m_model.Mesh();
-    const std::int64_t samples = m_model.SampleCount();
     if (m_uploadAll) {
-        const std::vector<RingSpan> everything{{0, samples > 0 ? samples + 1 : 0}};
-        UpdateFolds(m_road, kRoadVerticesPerRing, everything);
-        UpdateFolds(m_kerb, kKerbVerticesPerRing, everything);
-        UploadPart(m_road, mesh.road, kRoadVerticesPerRing, true);
-        UploadPart(m_kerb, mesh.kerb, kKerbVerticesPerRing, true);
-        Allocate(m_centreBuffer, mesh.centre);
-        m_uploadedSamples = samples;
-    } else if (!m_pending.empty() || m_uvsDirty) {
-        UpdateFolds(m_road, kRoadVerticesPerRing, m_pending);
-        UpdateFolds(m_kerb, kKerbVerticesPerRing, m_pending);
-        UploadPart(m_road, mesh.road, kRoadVerticesPerRing, false);
-        UploadPart(m_kerb, mesh.kerb, kKerbVerticesPerRing, false);
+        UploadAll();
+    } else {
         for (const RingSpan& span : m_pending) {
-            WriteRings(m_centreBuffer, mesh.centre, 1, span.first, span.count);
+            UploadRings(span, false);
+        }
+        if (m_uvsDirty) {
+            UploadTexture();
         }
     }
     m_uploadAll = false;
@@ -382,22 +445,25 @@ void CPreviewView::UploadChanges() {
     QOpenGLBuffer::release(QOpenGLBuffer::VertexBuffer);
 }
 
-void CPreviewView::DrawPart(GpuPart& part) {
-    part.texture->bind(0);
-    QOpenGLBuffer* buffers[] = {&part.positions, &part.normals, &part.uvs, &part.folds};
-    const int sizes[] = {3, 3, 2, 1};
+void CPreviewView::DrawPart(QOpenGLTexture& texture, bool kerb, int firstIndex, int indexCount) {
+    texture.bind(0);
+    m_roadProgram.setUniformValue("kerb", kerb ? 1.0f : 0.0f);
+    QOpenGLBuffer* buffers[] = {&m_positions, &m_normals, &m_u, &m_cornerFold};
+    const int sizes[] = {3, 3, 1, 1};
     for (int a = 0; a < 4; ++a) {
         buffers[a]->bind();
         m_roadProgram.enableAttributeArray(a);
         m_roadProgram.setAttributeBuffer(a, GL_FLOAT, 0, sizes[a]);
     }
-    part.indices.bind();
-    glDrawElements(GL_TRIANGLES, part.indexCount, GL_UNSIGNED_INT, nullptr);
-    part.indices.release();
+    m_indices.bind();
+    glDrawElements(
+        GL_TRIANGLES, indexCount, GL_UNSIGNED_INT,
+        reinterpret_cast<const void*>(static_cast<std::uintptr_t>(firstIndex) * sizeof(GLuint)));
+    m_indices.release();
     for (int a = 0; a < 4; ++a) {
         m_roadProgram.disableAttributeArray(a);
     }
-    part.texture->release();
+    texture.release();
 }
 
 void CPreviewView::DrawGrid(const QMatrix4x4& mvp) {
@@ -455,8 +521,9 @@ void CPreviewView::paintGL() {
         // The road sits a hair behind the centre line drawn on it.
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1.0f, 1.0f);
-        DrawPart(m_road);
-        DrawPart(m_kerb);
+        const int roadIndices = static_cast<int>(6 * m_uploadedSamples);
+        DrawPart(*m_roadTexture, false, 0, roadIndices);
+        DrawPart(*m_kerbTexture, true, roadIndices, 2 * roadIndices);
         glDisable(GL_POLYGON_OFFSET_FILL);
 
         m_lineProgram.bind();

@@ -1,7 +1,8 @@
 // The 3D preview: the road the export writes, drawn with OpenGL and kept live with the track.
 #pragma once
 
-#include "export/TrackModel.h"
+#include "export/RoadModel.h"
+#include "track/TrackChange.h"
 #include "view/PreviewCamera.h"
 
 #include <QOpenGLBuffer>
@@ -27,14 +28,17 @@ public:
     // Follows the document's track; nullptr shows nothing.
     void SetDocument(CRolvetDoc* doc);
 
-    const rolvet::CTrackModel& Model() const { return m_model; }
+    const rolvet::CRoadModel& Model() const { return m_model; }
     const CPreviewCamera& Camera() const { return m_camera; }
+    // How many times the whole road went to the graphics card; an edit of a few points sends
+    // only the rings they shape.
+    int WholeUploads() const { return m_wholeUploads; }
     // Frames the whole track again from the starting angle (the Home key).
     void FitCamera();
 
 public slots:
-    // Reads the track afresh; only what changed is rebuilt.
-    void OnTrackChanged();
+    // The document's track changed as the record says; only that is rebuilt.
+    void OnTrackChanged(const rolvet::TrackChange& change);
     // The selection changed: only the markers change colour.
     void OnSelectionChanged();
 
@@ -55,17 +59,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // One material of the road mesh on the graphics card.
-    struct GpuPart {
-        QOpenGLBuffer positions{QOpenGLBuffer::VertexBuffer};
-        QOpenGLBuffer normals{QOpenGLBuffer::VertexBuffer};
-        QOpenGLBuffer uvs{QOpenGLBuffer::VertexBuffer};
-        QOpenGLBuffer folds{QOpenGLBuffer::VertexBuffer};
-        QOpenGLBuffer indices{QOpenGLBuffer::IndexBuffer};
-        std::unique_ptr<QOpenGLTexture> texture; // the material's band of the road texture
-        std::vector<float> foldValues;           // 1 on the vertices of folded samples
-        int indexCount = 0;
-    };
     // A run of mesh rings [first, first + count) to upload.
     struct RingSpan {
         std::int64_t first = 0;
@@ -73,14 +66,16 @@ private:
     };
 
     void UploadChanges();
-    void UploadPart(GpuPart& part, const rolvet::RoadMeshPart& mesh, int perRing, bool all);
-    void UpdateFolds(GpuPart& part, int perRing, const std::vector<RingSpan>& spans);
+    void UploadAll();
+    void UploadRings(const RingSpan& span, bool withTexture);
+    void UploadTexture();
+    void UploadIndices(std::int64_t samples);
     void ReleaseGL();
     void DrawGrid(const QMatrix4x4& mvp);
-    void DrawPart(GpuPart& part);
+    void DrawPart(QOpenGLTexture& texture, bool kerb, int firstIndex, int indexCount);
 
     QPointer<CRolvetDoc> m_doc;
-    rolvet::CTrackModel m_model;
+    rolvet::CRoadModel m_model;
     CPreviewCamera m_camera;
     bool m_fitted = false;
     bool m_cameraMoved = false; // by the user since the last fit
@@ -94,11 +89,20 @@ private:
     bool m_glReady = false;
     QOpenGLShaderProgram m_roadProgram;
     QOpenGLShaderProgram m_lineProgram;
-    GpuPart m_road;
-    GpuPart m_kerb;
+    // The road's vertices, four a ring (A, B, E, G as the model holds its cross-sections), S + 1
+    // rings: the surface is drawn from A and B, the kerbs from E, A and B, G.
+    QOpenGLBuffer m_positions{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer m_normals{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer m_u{QOpenGLBuffer::VertexBuffer};          // along the road
+    QOpenGLBuffer m_cornerFold{QOpenGLBuffer::VertexBuffer}; // 0..3, plus 4 where folded
+    QOpenGLBuffer m_indices{QOpenGLBuffer::IndexBuffer};     // the surface's, then the kerbs'
+    std::unique_ptr<QOpenGLTexture> m_roadTexture;           // the bands of the road texture
+    std::unique_ptr<QOpenGLTexture> m_kerbTexture;
+    std::int64_t m_indexSamples = -1; // the sample count the indices were made for
     QOpenGLBuffer m_centreBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer m_pointBuffer{QOpenGLBuffer::VertexBuffer};
     std::int64_t m_uploadedSamples = 0;
+    int m_wholeUploads = 0;
     int m_uploadedPoints = 0;
     QTimer* m_settleTimer = nullptr;
 

@@ -126,12 +126,12 @@ void CPreviewWindow::UpdateReadouts() {
     if (!m_view) {
         return;
     }
-    const rolvet::CTrackModel& model = m_view->Model();
-    if (model.State() == rolvet::TrackModelState::NoRoad) {
+    const rolvet::CRoadModel& model = m_view->Model();
+    if (model.State() == rolvet::RoadModelState::NoRoad) {
         m_readouts[0]->setText(Utf8(rolvet::str::kPreviewNoRoad));
         return;
     }
-    if (model.State() == rolvet::TrackModelState::TooLarge) {
+    if (model.State() == rolvet::RoadModelState::TooLarge) {
         m_readouts[0]->setText(Utf8(rolvet::str::kTrackTooLarge));
         return;
     }

@@ -29,33 +29,23 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
     m_pDocument = doc;
     if (doc != nullptr) {
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
-        connect(doc, &CRolvetDoc::pendingEditsNeeded, this, [this](bool endGestures) {
-            if (endGestures) {
-                EndDrag();
-            } else {
-                CommitDrag();
-            }
-        });
-        // A drag held across New or Open goes on in the new track; its step starts there.
-        connect(doc, &CRolvetDoc::historyCleared, this, [this] {
-            if (const CVector3D* v = TheVertexStore().Find(m_nDragIndex)) {
-                m_dragStart = *v;
-            }
-        });
+        // The plan always paints the whole store afresh: any change repaints it.
+        connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnUpdate);
     }
     update();
 }
 
-void CRolvetView::CommitDrag() {
-    const CVector3D* v = TheVertexStore().Find(m_nDragIndex);
-    if (v != nullptr && m_pDocument) {
-        m_pDocument->RecordVertexMove(m_nDragIndex, m_dragStart);
-        m_dragStart = *v;
-    }
+int CRolvetView::DragIndex() const {
+    // Undo, redo, New or Open may have ended the drag in the document.
+    return m_nDragIndex >= 0 && m_pDocument && m_pDocument->DraggedIndex() == m_nDragIndex
+               ? m_nDragIndex
+               : -1;
 }
 
 void CRolvetView::EndDrag() {
-    CommitDrag();
+    if (DragIndex() >= 0) {
+        m_pDocument->EndVertexDrag(); // however many moves it had, a drag is one step
+    }
     m_nDragIndex = -1;
 }
 
@@ -108,13 +98,12 @@ void CRolvetView::OnLButtonDown(QPoint point) {
         // Selecting is not a change of the track: the document stays unmodified. The drag ends
         // when the button comes up; Qt keeps sending this widget the moves until then.
         m_nDragIndex = hit;
-        m_dragStart = store.At(hit);
+        m_pDocument->BeginVertexDrag(hit);
         m_pDocument->SetSelectedIndex(hit);
     } else {
         // A click on empty ground always appends at the end of the track; the new point is
         // selected but not dragged until the button is pressed on it again.
-        m_pDocument->AppendVertex(CVector3D(w.x, 0.0f, w.z));
-        m_pDocument->SetModifiedFlag(true);
+        m_pDocument->AppendVertex(CVector3D(w.x, 0.0f, w.z)); // marks the document modified
         m_pDocument->SetSelectedIndex(store.Count() - 1);
     }
     update();
@@ -124,22 +113,18 @@ void CRolvetView::OnMouseMove(QPoint point) {
     if (m_nDragIndex < 0 || !m_pDocument) {
         return;
     }
-    CVector3D* v = TheVertexStore().Find(m_nDragIndex);
-    if (v == nullptr) {
-        // The store shrank under the drag (a new or opened track while the button was held):
-        // the dragged vertex is gone, so the drag ends without touching anything.
+    const WorldXZ w = PixelToWorld(point.x(), point.y(), m_fScale, CentreOf(width(), height()));
+    // The document moves x and z (y, the height, stays) and marks itself modified. It refuses
+    // when it has ended the drag (undo or redo) or the vertex is gone (a new or opened track
+    // while the button was held): then the drag ends here too, touching nothing.
+    if (!m_pDocument->DragVertexTo(m_nDragIndex, w.x, w.z)) {
         m_nDragIndex = -1;
         return;
     }
-    const WorldXZ w = PixelToWorld(point.x(), point.y(), m_fScale, CentreOf(width(), height()));
-    v->x = w.x; // y, the height, stays as it is
-    v->z = w.z;
     update();
-    m_pDocument->SetModifiedFlag(true);
 }
 
 void CRolvetView::OnLButtonUp() {
-    // However many moves it had, a drag is one step of the history.
     EndDrag();
 }
 
@@ -160,7 +145,7 @@ void CRolvetView::OnRButtonDown(QPoint point) {
                 m_pDocument->SetSelectedIndex(-1);
             }
         }
-        m_pDocument->SetModifiedFlag(true);
+        // Either erasure is a step of the history, which marks the document modified.
     }
     m_nDragIndex = -1;
     update();

@@ -1,14 +1,13 @@
 // The plan view: shows the track from above and edits it with the mouse.
 #pragma once
 
-#include "track/Vector3D.h"
+#include "document/RolvetDoc.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
-class CRolvetDoc;
 class QPainter;
 
 class CRolvetView : public QWidget {
@@ -25,9 +24,10 @@ public:
     void OnDraw(QPainter& painter);
 
     // Zoom in world units per pixel, and the index of the vertex being dragged (-1: none). Both
-    // belong to the view and carry over from one track to the next.
+    // belong to the view and carry over from one track to the next; the document ends a drag
+    // when it undoes or redoes.
     float Scale() const { return m_fScale; }
-    int DragIndex() const { return m_nDragIndex; }
+    int DragIndex() const;
 
     // The mouse handlers, reached through Qt's mouse and wheel events.
     void OnLButtonDown(QPoint point);
@@ -49,14 +49,11 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    // Records the drag so far as one step of the document's history; the drag goes on from there.
-    void CommitDrag();
-    // Records the drag so far and ends it.
+    // Ends a drag in progress; the document records it as one step.
     void EndDrag();
 
     QPointer<CRolvetDoc> m_pDocument;
     float m_fScale = 4.0f;
     int m_nDragIndex = -1;
-    CVector3D m_dragStart; // the dragged vertex as it was when the drag (or its step) began
-    QImage m_frame;        // the plan is composed here, then shown in one piece
+    QImage m_frame; // the plan is composed here, then shown in one piece
 };

@@ -1,0 +1,81 @@
+#include "racing/RacingLineFile.h"
+
+#include "export/RoadModel.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace rolvet {
+
+RacingInput RacingRoad::Input(double vehicleWidth) const {
+    RacingInput input;
+    input.centres = centres;
+    input.sides = sides;
+    input.widthLeft = std::span<const float>(&widthLeft, 1);
+    input.widthRight = std::span<const float>(&widthRight, 1);
+    input.vehicleWidth = vehicleWidth;
+    return input;
+}
+
+RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisions, int roadWidth,
+                                  RacingRoad& road) {
+    if (points.size() < 4) {
+        return RacingRoadStatus::TooFewVertices;
+    }
+    if (divisions < 1) {
+        return RacingRoadStatus::NoDivisions;
+    }
+    const std::optional<RoadCounts> counts = RoadCountsFor(points.size(), divisions);
+    if (!counts || counts->samples > kMaxRacingSamples) {
+        return RacingRoadStatus::TooLarge;
+    }
+    const CRoadSampler sampler(points, divisions, HalfRoadWidth(roadWidth));
+    const auto samples = static_cast<std::size_t>(counts->samples);
+    road.centres.clear();
+    road.sides.clear();
+    road.centres.reserve(samples);
+    road.sides.reserve(samples);
+    for (std::size_t k = 0; k < sampler.SegmentCount(); ++k) {
+        for (int i = 0; i < sampler.StepCount(); ++i) {
+            const RoadFrame frame = sampler.Frame(k, i);
+            road.centres.push_back(frame.centre);
+            road.sides.push_back(frame.side);
+        }
+    }
+    road.widthLeft = road.widthRight = HalfRoadWidth(roadWidth);
+    return RacingRoadStatus::Ok;
+}
+
+namespace {
+
+void AppendFixed(std::string& out, double value) {
+    // Rounds to millimetres; a value that rounds to zero is written without a sign.
+    const double rounded = std::round(value * 1000.0) / 1000.0;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer,
+                                      rounded == 0.0 ? 0.0 : rounded, std::chars_format::fixed, 3);
+    out.append(buffer, result.ptr);
+}
+
+} // namespace
+
+std::string RacingLineCsv(std::span<const RacingPoint> points) {
+    std::string text = "x_m,y_m,z_m\n";
+    text.reserve(text.size() + points.size() * 32);
+    for (const RacingPoint& p : points) {
+        AppendFixed(text, p.x);
+        text += ',';
+        AppendFixed(text, -p.z);
+        text += ',';
+        AppendFixed(text, p.y);
+        text += '\n';
+    }
+    return text;
+}
+
+FileStatus WriteRacingLineCsv(const std::string& path, std::span<const RacingPoint> points) {
+    const std::string text = RacingLineCsv(points);
+    return CAtomicFile::WriteFile(path, text.data(), text.size());
+}
+
+} // namespace rolvet

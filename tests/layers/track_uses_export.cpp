@@ -1,0 +1,2 @@
+// Must not compile: the track layer does not link the export layer.
+#include "export/RoadMesh.h"
