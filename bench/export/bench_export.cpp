@@ -23,6 +23,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -81,8 +82,9 @@ namespace {
 class CStdioSink final : public rolvet::CByteSink {
 public:
     explicit CStdioSink(std::FILE* file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override {
-        return std::fwrite(data, 1, size, m_file) == size;
+    rolvet::FileStatus Write(const char* data, std::size_t size) override {
+        return std::fwrite(data, 1, size, m_file) == size ? rolvet::FileStatus::Success()
+                                                          : rolvet::FileStatus::FromErrno(EIO);
     }
 
 private:

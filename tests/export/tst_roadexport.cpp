@@ -602,11 +602,11 @@ private slots:
     void streamsInBlocks() {
         struct CountingSink final : CByteSink {
             std::size_t largest = 0, total = 0, calls = 0;
-            bool Write(const char*, std::size_t size) override {
+            FileStatus Write(const char*, std::size_t size) override {
                 largest = std::max(largest, size);
                 total += size;
                 ++calls;
-                return true;
+                return FileStatus::Success();
             }
         } sink;
         QCOMPARE(WriteMqoDocument(sink, kSquare, 20000, 50.0f), WriteOutcome::Written);
@@ -617,7 +617,9 @@ private slots:
         // A sink that refuses bytes part-way fails the write.
         struct FailingSink final : CByteSink {
             int left = 3;
-            bool Write(const char*, std::size_t) override { return --left > 0; }
+            FileStatus Write(const char*, std::size_t) override {
+                return --left > 0 ? FileStatus::Success() : FileStatus::FromErrno(EIO);
+            }
         } failing;
         QCOMPARE(WriteMqoDocument(failing, kSquare, 20000, 50.0f), WriteOutcome::Failed);
     }

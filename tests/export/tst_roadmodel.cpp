@@ -427,6 +427,14 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                  missing + QString::fromUtf8(" が見つかりませんでした。\n"));
         QVERIFY(process.readAllStandardOutput().isEmpty());
+
+        // A full disk behind standard output is a failure with its cause, not a success.
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(ROLVET_EXECUTABLE), {QStringLiteral("--info"), track});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 QString::fromUtf8("標準出力 へのアクセス中にディスクがいっぱいになりました。\n"));
     }
 };
 

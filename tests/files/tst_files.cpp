@@ -15,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -155,7 +156,8 @@ private slots:
         }
         QTemporaryDir dir;
         QCOMPARE(::chmod(dir.path().toLocal8Bit().constData(), 0777), 0);
-        const QByteArray old = "old contents";
+        // Longer than the track that replaces it: a file written in place must lose its tail.
+        const QByteArray old = QByteArray("old contents ").repeated(8);
         auto make = [&](const QString& name, uid_t owner, mode_t mode) {
             const QString path = dir.filePath(name);
             const QByteArray local = path.toLocal8Bit();
@@ -202,6 +204,51 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(),
                  model + "の書き出しに失敗しました。");
         QCOMPARE(ReadAll(model), old);
+    }
+
+    // A new file, saved or exported, through either kind of temporary, gets the permissions
+    // the kernel gives a file created with mode 0666 under the same umask; a replaced file keeps
+    // its own.
+    void newFilesFollowTheUmask() {
+        QTemporaryDir dir;
+        const mode_t saved = ::umask(022);
+        auto mode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(path.toLocal8Bit().constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+        };
+        QString kept; // the first track saved
+        for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
+            for (const bool named : {false, true}) {
+                std::optional<CAtomicFile::ScopedNamedTemporary> force;
+                if (named) {
+                    force.emplace();
+                }
+                ::umask(mask);
+                const QString folder =
+                    dir.filePath(QString("%1-%2").arg(mask, 0, 8).arg(int(named)));
+                QVERIFY(QDir().mkdir(folder));
+                const QString reference = folder + "/reference";
+                const int fd = ::open(reference.toLocal8Bit().constData(),
+                                      O_CREAT | O_WRONLY | O_CLOEXEC, 0666);
+                QVERIFY(fd >= 0);
+                ::close(fd);
+                QVERIFY(!SaveTrackFile((folder + "/t.rolvet").toStdString(), 4, 100, kSquare));
+                RoadExportRequest request;
+                request.modelPath = (folder + "/m.mqo").toStdString();
+                request.points = kSquare;
+                request.divisions = 1;
+                request.textureSource = kTexture;
+                QCOMPARE(ExportRoad(request).status, RoadExportStatus::Ok);
+                for (const char* name : {"/t.rolvet", "/m.mqo", "/Road.png"}) {
+                    QCOMPARE(mode(folder + name), mode(reference));
+                }
+                kept = kept.isEmpty() ? folder + "/t.rolvet" : kept;
+            }
+        }
+        QCOMPARE(::chmod(kept.toLocal8Bit().constData(), 0604), 0);
+        QVERIFY(!SaveTrackFile(kept.toStdString(), 5, 100, kSquare));
+        QCOMPARE(mode(kept), 0604u);
+        ::umask(saved);
     }
 
     // Saves and exports killed at random instants, counted over many runs: the file at the

@@ -126,6 +126,8 @@ inline constexpr const char* kFileErrorDiskFull =
     QT_TRANSLATE_NOOP("rolvet", "%1 へのアクセス中にディスクがいっぱいになりました。");
 inline constexpr const char* kFileErrorEndOfFile =
     QT_TRANSLATE_NOOP("rolvet", "%1 の末尾以降にアクセスしようとしました。");
+// What the file-error texts call the standard output of the command line.
+inline constexpr const char* kStandardOutput = QT_TRANSLATE_NOOP("rolvet", "標準出力");
 
 // Road export (printf-style %s = path).
 inline constexpr const char* kNeedFourVertices =

@@ -2,25 +2,39 @@
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "export/ExportProgress.h"
 
 #include <cstddef>
 #include <string>
 
 namespace rolvet {
 
-// Write returns false when the bytes could not be taken.
+// Write reports why bytes could not be taken (a full disk, a device error), so that the user
+// is told the cause.
 class CByteSink {
 public:
     virtual ~CByteSink() = default;
-    virtual bool Write(const char* data, std::size_t size) = 0;
+    virtual FileStatus Write(const char* data, std::size_t size) = 0;
+};
+
+// What a writer achieved. A Failed outcome carries the file error that stopped it in status;
+// status is ok when the input itself could not be written (counts too large, no samples).
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Written;
+    FileStatus status;
+
+    static WriteResult FromStatus(const FileStatus& s) {
+        return {s.ok ? WriteOutcome::Written : WriteOutcome::Failed, s};
+    }
+    bool Written() const { return outcome == WriteOutcome::Written; }
 };
 
 // Collects everything in memory (tests, comparisons).
 class CStringSink final : public CByteSink {
 public:
-    bool Write(const char* data, std::size_t size) override {
+    FileStatus Write(const char* data, std::size_t size) override {
         m_text.append(data, size);
-        return true;
+        return FileStatus::Success();
     }
     const std::string& Text() const { return m_text; }
 
@@ -32,7 +46,9 @@ private:
 class CAtomicFileSink final : public CByteSink {
 public:
     explicit CAtomicFileSink(CAtomicFile& file) : m_file(file) {}
-    bool Write(const char* data, std::size_t size) override { return m_file.Write(data, size).ok; }
+    FileStatus Write(const char* data, std::size_t size) override {
+        return m_file.Write(data, size);
+    }
 
 private:
     CAtomicFile& m_file;

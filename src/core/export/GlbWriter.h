@@ -8,6 +8,7 @@
 
 #include "export/ByteSink.h"
 #include "export/ExportProgress.h"
+#include "export/GltfScene.h"
 #include "export/RoadMesh.h"
 #include "track/Vector3D.h"
 
@@ -33,9 +34,6 @@ struct RoadModelInfo {
     int divisions = 0;
 };
 
-// A GLB counts its length in 32 bits.
-inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
-
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
 // points, known before anything is computed.
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
@@ -43,9 +41,10 @@ std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
 
 // Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
 // streams out in small pieces: memory use does not grow with the road. progress is told bytes
-// written out of the file's length and may cancel. Failed when the sink refuses bytes or the
-// file would exceed kMaxGlbBytes.
-WriteOutcome WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
-                      const RoadTextureImages& textures, const ExportProgress& progress = {});
+// written out of the file's length and may cancel. Failed when the sink refuses bytes (with its
+// cause) or the file would exceed kMaxGlbBytes. Both textures repeat in both directions; the
+// across-road texture coordinates keep half a texel from the images' edges.
+WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
+                     const RoadTextureImages& textures, const ExportProgress& progress = {});
 
 } // namespace rolvet

@@ -268,7 +268,7 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
     if (!RoadCountsFor(points.size(), divisions)) {
         return WriteOutcome::Failed;
     }
-    if (!sink.Write(kHeader.data(), kHeader.size())) {
+    if (!sink.Write(kHeader.data(), kHeader.size()).ok) {
         return WriteOutcome::Failed;
     }
     const WriteOutcome outcome = WriteRoadObject(sink, points, divisions, halfWidth, progress);
@@ -276,7 +276,7 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
         return outcome;
     }
     constexpr std::string_view kEof = "Eof\r\n";
-    return sink.Write(kEof.data(), kEof.size()) ? WriteOutcome::Written : WriteOutcome::Failed;
+    return sink.Write(kEof.data(), kEof.size()).ok ? WriteOutcome::Written : WriteOutcome::Failed;
 }
 
 WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,

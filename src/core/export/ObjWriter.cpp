@@ -30,10 +30,10 @@ enum class Section { Positions, TextureCoordinates, Normals };
 
 } // namespace
 
-WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
-                      const ExportProgress& progress) {
+WriteResult WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
+                     const ExportProgress& progress) {
     if (rings.Samples() <= 0 || !rings.Finite()) {
-        return WriteOutcome::Failed;
+        return {WriteOutcome::Failed, {}};
     }
     const std::int64_t ringCount = rings.Samples() + 1;
     const std::int64_t samples = rings.Samples();
@@ -41,12 +41,14 @@ WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_
     const auto total = static_cast<std::uint64_t>(6 * ringCount + 2 * samples);
     std::uint64_t done = 0;
     CTextBuffer out(sink);
-    auto report = [&](std::int64_t units) {
+    auto report = [&](std::int64_t units) -> WriteResult {
         done += static_cast<std::uint64_t>(units);
         if (!out.Ok()) {
-            return WriteOutcome::Failed;
+            return {WriteOutcome::Failed, out.Status()};
         }
-        return !progress || progress(done, total) ? WriteOutcome::Written : WriteOutcome::Cancelled;
+        return {!progress || progress(done, total) ? WriteOutcome::Written
+                                                   : WriteOutcome::Cancelled,
+                {}};
     };
 
     out.Append("# ");
@@ -82,8 +84,8 @@ WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_
                         AppendTuple(out, "vt", uv, 2);
                     }
                 }
-                if (const WriteOutcome o = report(count); o != WriteOutcome::Written) {
-                    return o;
+                if (const WriteResult r = report(count); !r.Written()) {
+                    return r;
                 }
             }
         }
@@ -116,14 +118,15 @@ WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_
                 *q++ = '\n';
                 out.Commit(q);
             }
-            if (const WriteOutcome o = report(count); o != WriteOutcome::Written) {
-                return o;
+            if (const WriteResult r = report(count); !r.Written()) {
+                return r;
             }
         }
         base += static_cast<std::uint64_t>(ringCount) *
                 (p == 0 ? kRoadVerticesPerRing : kKerbVerticesPerRing);
     }
-    return out.Flush() ? WriteOutcome::Written : WriteOutcome::Failed;
+    out.Flush();
+    return WriteResult::FromStatus(out.Status());
 }
 
 std::string MtlText(std::string_view roadImage, std::string_view kerbImage) {
@@ -135,7 +138,7 @@ std::string MtlText(std::string_view roadImage, std::string_view kerbImage) {
     for (const auto& [name, image] : materials) {
         text += "\nnewmtl ";
         text += name;
-        text += "\nKa 1.000000 1.000000 1.000000\nKd 1.000000 1.000000 1.000000\n"
+        text += "\nKa 0.000000 0.000000 0.000000\nKd 1.000000 1.000000 1.000000\n"
                 "Ks 0.000000 0.000000 0.000000\nd 1.000000\nillum 1\nmap_Kd ";
         text += image;
         text += "\n";

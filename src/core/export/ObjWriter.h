@@ -14,11 +14,13 @@ namespace rolvet {
 
 // Writes the OBJ text of the road whose rings are given; their vertices must be finite. mtlName
 // is the material library's file name as the model refers to it. The text streams out in
-// blocks; progress is told the work done out of its total and may cancel.
-WriteOutcome WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
-                      const ExportProgress& progress = {});
+// blocks; progress is told the work done out of its total and may cancel. Failed carries the
+// sink's cause.
+WriteResult WriteObj(CByteSink& sink, const CRoadMeshRings& rings, std::string_view mtlName,
+                     const ExportProgress& progress = {});
 
-// The material library: "road" and "kerb" with the named texture images.
+// The material library: "road" and "kerb" with the named texture images, lit by the diffuse
+// colour only (no ambient term, which engines would add as flat light).
 std::string MtlText(std::string_view roadImage, std::string_view kerbImage);
 
 } // namespace rolvet

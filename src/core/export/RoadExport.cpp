@@ -36,36 +36,33 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-RoadExportResult WriteFailed(const std::string& path) {
-    return {RoadExportStatus::WriteFailed,
-            SubstitutePrintfString(Translate(str::kWriteFailed).c_str(), path)};
-}
-
 RoadExportResult CopyFailed(const std::string& path) {
     return {RoadExportStatus::CopyFailed,
             SubstitutePrintfString(Translate(str::kCopyFailed).c_str(), path)};
 }
 
-// Writes bytes to path through the atomic writer.
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-    CAtomicFile file(path);
-    return file.Open().ok && file.Write(bytes.data(), bytes.size()).ok && file.Commit().ok;
+// A failed write of an engine-format file: the cause in the texts that saving uses, or the
+// export's own text when no file error stopped it.
+RoadExportResult WriteFailed(const std::string& path, const FileStatus& status) {
+    return {RoadExportStatus::WriteFailed,
+            status.ok ? SubstitutePrintfString(Translate(str::kWriteFailed).c_str(), path)
+                      : FileErrorMessage(status.cause, path)};
 }
 
 // Writes one model file through the atomic writer with the given serialiser.
 template <typename Serialise>
-WriteOutcome WriteModelFile(const std::string& path, Serialise serialise) {
+WriteResult WriteModelFile(const std::string& path, Serialise serialise) {
     CAtomicFile file(path);
-    if (!file.Open().ok) {
-        return WriteOutcome::Failed;
+    if (const FileStatus opened = file.Open(); !opened.ok) {
+        return {WriteOutcome::Failed, opened};
     }
     CAtomicFileSink sink(file);
-    const WriteOutcome outcome = serialise(sink);
-    if (outcome != WriteOutcome::Written) {
+    const WriteResult result = serialise(sink);
+    if (!result.Written()) {
         file.Abandon();
-        return outcome;
+        return result;
     }
-    return file.Commit().ok ? WriteOutcome::Written : WriteOutcome::Failed;
+    return WriteResult::FromStatus(file.Commit());
 }
 
 // "dir/name.obj" -> "name.mtl": the material library beside the model, as the model names it.
@@ -108,7 +105,7 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
         return !request.progress || request.progress(half + scaled, 2 * half);
     };
 
-    WriteOutcome outcome = WriteOutcome::Failed;
+    WriteResult written;
     const CRoadMeshRings rings(request.points, request.divisions, request.halfWidth, walk);
     if (rings.Cancelled()) {
         return {RoadExportStatus::Cancelled, {}};
@@ -120,24 +117,28 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
     const std::string folder = GetDirectoryPart(request.modelPath).value_or(std::string());
     if (request.format == RoadFormat::Glb) {
         const RoadModelInfo info{request.points, request.roadWidth, request.divisions};
-        outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
+        written = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
             return WriteGlb(sink, rings, info, request.textures, write);
         });
     } else {
         const std::string mtlName = MtlFileName(request.modelPath);
-        outcome = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
+        written = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
             return WriteObj(sink, rings, mtlName, write);
         });
-        if (outcome == WriteOutcome::Written &&
-            !WriteWholeFile(folder + mtlName, MtlText(str::kRoadImageName, str::kKerbImageName))) {
-            return WriteFailed(folder + mtlName);
+        if (written.Written()) {
+            const std::string mtl = MtlText(str::kRoadImageName, str::kKerbImageName);
+            const FileStatus status =
+                CAtomicFile::WriteFile(folder + mtlName, mtl.data(), mtl.size());
+            if (!status.ok) {
+                return WriteFailed(folder + mtlName, status);
+            }
         }
     }
-    if (outcome == WriteOutcome::Cancelled) {
+    if (written.outcome == WriteOutcome::Cancelled) {
         return {RoadExportStatus::Cancelled, {}};
     }
-    if (outcome != WriteOutcome::Written) {
-        return WriteFailed(request.modelPath);
+    if (!written.Written()) {
+        return WriteFailed(request.modelPath, written.status);
     }
 
     if (request.format == RoadFormat::Glb) {
@@ -153,9 +154,15 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
         {str::kRoadImageName, &request.textures.road},
         {str::kKerbImageName, &request.textures.kerb}};
     for (const auto& [name, bytes] : images) {
+        // Without a texture source there is nothing to write: the copy failed, as for the
+        // Metasequoia model.
         const std::string destination = folder + name;
-        if (bytes->empty() || !WriteWholeFile(destination, *bytes)) {
+        if (bytes->empty()) {
             return CopyFailed(destination);
+        }
+        const FileStatus status = CAtomicFile::WriteFile(destination, bytes->data(), bytes->size());
+        if (!status.ok) {
+            return {RoadExportStatus::CopyFailed, FileErrorMessage(status.cause, destination)};
         }
     }
     return {};

@@ -42,19 +42,21 @@ public:
 
     // Hands what is collected to the sink; false once any write has failed.
     bool Flush() {
-        if (m_ok && m_used > 0) {
-            m_ok = m_sink.Write(m_block.data(), m_used);
+        if (m_status.ok && m_used > 0) {
+            m_status = m_sink.Write(m_block.data(), m_used);
         }
         m_used = 0;
-        return m_ok;
+        return m_status.ok;
     }
-    bool Ok() const { return m_ok; }
+    bool Ok() const { return m_status.ok; }
+    // The first failure of the sink, or success.
+    const FileStatus& Status() const { return m_status; }
 
 private:
     CByteSink& m_sink;
     std::vector<char> m_block;
     std::size_t m_used = 0;
-    bool m_ok = true;
+    FileStatus m_status;
 };
 
 } // namespace rolvet

@@ -11,6 +11,7 @@
 #include "racing/RacingLineFile.h"
 #include "track/TrackFile.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -50,8 +51,9 @@ void PrintHelp() {
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
         "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
-        "standard error when the track cannot be read. --racing-line exits like --export\n"
-        "(OUT must end in .csv, V must be a number of at least 0).\n",
+        "standard error when the track cannot be read or its output cannot be written.\n"
+        "--racing-line exits like --export (OUT must end in .csv, V must be a number of at\n"
+        "least 0).\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
@@ -136,8 +138,15 @@ int RunInfo(const CommandLineInfo& info) {
     }
     const std::string json =
         rolvet::TrackInfoJson(track.vertices.size(), track.divisionCount, track.roadWidth, model);
-    std::printf("%s\n", json.c_str());
-    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+    // A full disk or a closed pipe behind stdout is a failure with its cause, not a success.
+    errno = 0;
+    const bool written = std::fputs(json.c_str(), stdout) >= 0 && std::fputc('\n', stdout) != EOF;
+    if (std::fflush(stdout) != 0 || !written || std::ferror(stdout)) {
+        const int err = errno;
+        return Fail(rolvet::FileErrorMessage(rolvet::FileCauseFromErrno(err),
+                                             rolvet::Translate(rolvet::str::kStandardOutput)));
+    }
+    return 0;
 }
 
 int RacingUsageError(const char* what) {

@@ -563,5 +563,9 @@
         <source>道幅が車幅より狭いところ (%1 サンプル) ではレーシングラインは道の中央を通ります。</source>
         <translation>Where the road is narrower than the vehicle (%1 samples), the racing line runs along the middle of the road.</translation>
     </message>
+    <message>
+        <source>標準出力</source>
+        <translation>standard output</translation>
+    </message>
 </context>
 </TS>

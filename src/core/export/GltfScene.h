@@ -1,0 +1,164 @@
+// A glTF 2.0 scene assembled part by part and written as one binary file (".glb"). Each Add call
+// returns the new part's index and numbers whatever it needs behind it (accessors, buffer views,
+// images, the shared sampler), so a writer never counts indices by hand. Bulk data is not held:
+// every buffer view is produced by a callback while the binary chunk streams out, and the JSON
+// is produced twice (once to learn its length), so large extras may stream too.
+#pragma once
+
+#include "export/ByteSink.h"
+#include "export/ExportProgress.h"
+#include "track/Vector3D.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rolvet {
+
+// A GLB counts its length in 32 bits.
+inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
+
+// JSON text handed on in pieces of about 64 KiB.
+class CJson {
+public:
+    explicit CJson(std::function<bool(std::string_view)> out);
+    CJson& Raw(std::string_view text);
+    CJson& Int(std::int64_t value);
+    // The shortest text that reads back as the same float.
+    CJson& Float(float value);
+    // A double's shortest text (also the exact value of a float widened to double).
+    CJson& Double(double value);
+    CJson& Point(const CVector3D& p); // [x,y,z], each the shortest float text
+    CJson& String(std::string_view text);
+    // Hands on what is collected; false once the output refused a piece.
+    bool Flush();
+
+private:
+    std::function<bool(std::string_view)> m_out;
+    std::string m_text;
+    bool m_ok = true;
+};
+
+// Hands bytes to the sink and tells progress how many of the file's bytes are written.
+class CGlbOutput {
+public:
+    CGlbOutput(CByteSink& sink, const ExportProgress& progress, std::uint64_t total);
+    WriteResult Write(const void* data, std::uint64_t size);
+    std::uint64_t Done() const { return m_done; }
+
+private:
+    CByteSink& m_sink;
+    const ExportProgress& m_progress;
+    std::uint64_t m_total;
+    std::uint64_t m_done = 0;
+};
+
+// Produces exactly the byte count promised for a buffer view.
+using GltfBytes = std::function<WriteResult(CGlbOutput&)>;
+
+// One vertex attribute of 32-bit floats; the attributes of a primitive are interleaved in the
+// order given. POSITION needs its bounds.
+struct GltfAttribute {
+    std::string name; // "POSITION", "NORMAL", "TEXCOORD_0"
+    int components = 3;
+    std::optional<std::array<CVector3D, 2>> bounds; // smallest and largest x, y, z
+};
+
+struct GltfPrimitive {
+    std::vector<GltfAttribute> attributes;
+    std::uint64_t vertexCount = 0;
+    GltfBytes vertices; // vertexCount interleaved vertices
+    std::uint64_t indexCount = 0;
+    GltfBytes indices; // indexCount unsigned 32-bit indices
+    int material = -1; // -1: none
+    int mode = 4;      // triangles
+};
+
+struct GltfMaterial {
+    std::string name;
+    int texture = -1;                            // base colour texture; -1: the plain colour
+    std::array<double, 4> colour = {1, 1, 1, 1}; // used without a texture
+    double metallic = 0.0;
+    double roughness = 1.0;
+};
+
+struct GltfNode {
+    std::string name;
+    int mesh = -1; // -1: none
+    std::optional<std::array<double, 3>> translation;
+    std::optional<std::array<double, 4>> rotation; // unit quaternion x, y, z, w
+    std::function<void(CJson&)> extras;            // writes one JSON object; empty: none
+};
+
+// The sampler every texture shares: linear filtering with mipmaps, repeated in both directions.
+struct GltfSampler {
+    static constexpr int kMagFilter = 9729; // LINEAR
+    static constexpr int kMinFilter = 9987; // LINEAR_MIPMAP_LINEAR
+    static constexpr int kWrapS = 10497;    // REPEAT
+    static constexpr int kWrapT = 10497;    // REPEAT
+};
+
+class CGltfScene {
+public:
+    explicit CGltfScene(std::string generator);
+
+    // An embedded PNG image and a texture that shows it. png must stay alive until written.
+    int AddTexture(std::string name, std::string_view png);
+    int AddMaterial(GltfMaterial material);
+    int AddMesh(std::string name, std::vector<GltfPrimitive> primitives);
+    // Every node is a root of the one scene.
+    int AddNode(GltfNode node);
+
+    // Writes the file. Failed (with status ok) when it would exceed kMaxGlbBytes; then nothing
+    // is written.
+    WriteResult Write(CByteSink& sink, const ExportProgress& progress = {}) const;
+
+private:
+    struct View {
+        std::uint64_t size;
+        int target;     // 0: none (images)
+        int byteStride; // 0: tightly packed
+        GltfBytes bytes;
+    };
+    struct Accessor {
+        int view;
+        std::uint64_t offset;
+        std::uint64_t count;
+        int componentType;
+        const char* type;
+        std::optional<std::array<CVector3D, 2>> bounds;
+    };
+    struct Primitive {
+        std::vector<std::pair<std::string, int>> attributes; // name, accessor
+        int indices;
+        int material;
+        int mode;
+    };
+    struct Mesh {
+        std::string name;
+        std::vector<Primitive> primitives;
+    };
+    struct Image {
+        std::string name;
+        int view;
+    };
+
+    int AddView(std::uint64_t size, int target, int byteStride, GltfBytes bytes);
+    void WriteJson(CJson& json) const;
+    std::uint64_t JsonBytes() const;
+    std::uint64_t BinaryBytes() const;
+
+    std::string m_generator;
+    std::vector<GltfNode> m_nodes;
+    std::vector<Mesh> m_meshes;
+    std::vector<GltfMaterial> m_materials;
+    std::vector<Image> m_images; // texture i shows image i
+    std::vector<Accessor> m_accessors;
+    std::vector<View> m_views;
+};
+
+} // namespace rolvet
