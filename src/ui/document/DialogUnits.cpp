@@ -2,9 +2,12 @@
 
 #include "common/Strings.h"
 #include "document/Tr.h"
+#include "track/TrackText.h"
 
 #include <QDialog>
 #include <QFontMetricsF>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -80,4 +83,23 @@ QPushButton* AddCancelButton(QDialog* dialog, const CDialogUnits& du, int x, int
     QPushButton* cancel = AddButton(dialog, du, rolvet::str::kCancel, "button2", x, y);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return cancel;
+}
+
+void AddNumberRows(QDialog* dialog, const CDialogUnits& du, const NumberRow (&rows)[3],
+                   int labelWidth, QWidget* previous, QLineEdit* (&edits)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(Tr(rows[i].label), dialog);
+        label->setObjectName(QString::fromLatin1(rows[i].labelName));
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        du.Place(label, 7, 24 + 25 * i, labelWidth, 15);
+
+        auto* edit = new QLineEdit(dialog);
+        edit->setObjectName(QString::fromLatin1(rows[i].editName));
+        edit->setText(QString::fromStdString(rolvet::FormatCoordinate(rows[i].value)));
+        du.Place(edit, 65, 20 + 25 * i, 104, 16);
+        edits[i] = edit;
+
+        QWidget::setTabOrder(previous, edit);
+        previous = edit;
+    }
 }

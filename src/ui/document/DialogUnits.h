@@ -10,6 +10,7 @@
 #include <QRect>
 
 class QDialog;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -39,3 +40,17 @@ QFont DialogFont(int pointSize);
 QPushButton* AddOkButton(QDialog* dialog, const CDialogUnits& du, int x, int y);
 // The Cancel button (objectName "button2"), 50 by 14 dialog units at (x, y); it rejects the dialog.
 QPushButton* AddCancelButton(QDialog* dialog, const CDialogUnits& du, int x, int y);
+
+// One row of a three-number dialog: the label's text and object names, and the value shown.
+struct NumberRow {
+    const char* label;
+    const char* labelName;
+    const char* editName;
+    float value;
+};
+
+// The three label-and-field rows of the coordinate and road-shape dialogs, 25 dialog units
+// apart, with labels labelWidth units wide; the fields follow `previous` in tab order and show
+// their values as the coordinate text. edits receives the three fields.
+void AddNumberRows(QDialog* dialog, const CDialogUnits& du, const NumberRow (&rows)[3],
+                   int labelWidth, QWidget* previous, QLineEdit* (&edits)[3]);

@@ -6,7 +6,6 @@
 #include "document/Tr.h"
 #include "track/TrackText.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -20,27 +19,13 @@ CShapeDialog::CShapeDialog(float widthLeft, float widthRight, float bank, QWidge
     QPushButton* ok = AddOkButton(this, du, 78, 101);
     QPushButton* cancel = AddCancelButton(this, du, 132, 101);
 
-    const char* labels[3] = {rolvet::str::kWidthLeftLabel, rolvet::str::kWidthRightLabel,
-                             rolvet::str::kBankLabel};
-    const char* labelNames[3] = {"labelWidthLeft", "labelWidthRight", "labelBank"};
-    const char* editNames[3] = {"editWidthLeft", "editWidthRight", "editBank"};
-    const float values[3] = {widthLeft, widthRight, bank};
-    QWidget* previous = cancel;
+    const NumberRow rows[3] = {
+        {rolvet::str::kWidthLeftLabel, "labelWidthLeft", "editWidthLeft", widthLeft},
+        {rolvet::str::kWidthRightLabel, "labelWidthRight", "editWidthRight", widthRight},
+        {rolvet::str::kBankLabel, "labelBank", "editBank", bank}};
+    AddNumberRows(this, du, rows, 52, cancel, m_pEdits);
     for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(Tr(labels[i]), this);
-        label->setObjectName(QString::fromLatin1(labelNames[i]));
-        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        du.Place(label, 7, 24 + 25 * i, 52, 15);
-
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(editNames[i]));
-        m_shown[i] = QString::fromStdString(rolvet::FormatCoordinate(values[i]));
-        edit->setText(m_shown[i]);
-        du.Place(edit, 65, 20 + 25 * i, 104, 16);
-        m_pEdits[i] = edit;
-
-        setTabOrder(previous, edit);
-        previous = edit;
+        m_shown[i] = m_pEdits[i]->text();
     }
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(205), du.ToPixelsY(122));

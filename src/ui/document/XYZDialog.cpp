@@ -6,7 +6,6 @@
 #include "document/Tr.h"
 #include "track/TrackText.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -21,26 +20,10 @@ CXYZDialog::CXYZDialog(float x, float y, float z, QWidget* parent)
 
     QPushButton* cancel = AddCancelButton(this, du, 132, 101);
 
-    const char* labels[3] = {rolvet::str::kXLabel, rolvet::str::kYLabel, rolvet::str::kZLabel};
-    const char* labelNames[3] = {"labelX", "labelY", "labelZ"};
-    const char* editNames[3] = {"edit1005", "edit1006", "edit1007"};
-    const float values[3] = {x, y, z};
-    QWidget* previous = cancel;
-    for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(Tr(labels[i]), this);
-        label->setObjectName(QString::fromLatin1(labelNames[i]));
-        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        du.Place(label, 7, 24 + 25 * i, 44, 15);
-
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(editNames[i]));
-        edit->setText(QString::fromStdString(rolvet::FormatCoordinate(values[i])));
-        du.Place(edit, 65, 20 + 25 * i, 104, 16);
-        m_pEdits[i] = edit;
-
-        setTabOrder(previous, edit);
-        previous = edit;
-    }
+    const NumberRow rows[3] = {{rolvet::str::kXLabel, "labelX", "edit1005", x},
+                               {rolvet::str::kYLabel, "labelY", "edit1006", y},
+                               {rolvet::str::kZLabel, "labelZ", "edit1007", z}};
+    AddNumberRows(this, du, rows, 44, cancel, m_pEdits);
     setTabOrder(ok, cancel);
     setFixedSize(du.ToPixelsX(205), du.ToPixelsY(122));
 
