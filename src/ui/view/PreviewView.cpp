@@ -189,8 +189,8 @@ void CPreviewView::OnTrackChanged(const rolvet::TrackChange& edit) {
     }
     const int width = m_doc ? m_doc->RoadWidth() : 0;
     const rolvet::ModelChange change =
-        m_doc ? m_model.Update(TheVertexStore().All(), m_doc->DivisionCount(),
-                               rolvet::HalfRoadWidth(width), edit)
+        m_doc ? m_model.Update(TheVertexStore().All(), TheVertexStore().Shapes(),
+                               m_doc->DivisionCount(), rolvet::HalfRoadWidth(width), edit)
               : m_model.Update({}, 0, 0.0f, edit);
     const std::int64_t samples = m_model.SampleCount();
     if (change.all) {
