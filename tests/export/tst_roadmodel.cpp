@@ -50,8 +50,7 @@ CRoadModel Model(std::span<const CVector3D> points, int divisions, int width,
 }
 
 double Length(const CVector3D& v) {
-    return std::hypot(static_cast<double>(v.x), static_cast<double>(v.y),
-                      static_cast<double>(v.z));
+    return std::hypot(static_cast<double>(v.x), static_cast<double>(v.y), static_cast<double>(v.z));
 }
 
 bool Near(const CVector3D& a, const CVector3D& b, double tolerance) {
@@ -360,10 +359,11 @@ private slots:
         QCOMPARE(*bank.Readouts().bankMax, 10.0);
         QCOMPARE(Info(circle, 4, 10, banked).value("bankMax").toDouble(), 10.0);
 
-        // Widths given as the defaults lay the road out as one that has none, bit for bit.
+        // One width at every point lays the road out as a road of that width, bit for bit.
         const std::vector<PointShape> asDefault(8, PointShape{5.0f, 5.0f, 0.0f});
-        QVERIFY(!Model(circle, 4, 10, asDefault).Shape().Shaped());
         QCOMPARE(Difference(Model(circle, 4, 10, asDefault), Model(circle, 4, 10)), QString());
+        const std::vector<PointShape> wider(8, PointShape{8.0f, 8.0f, std::nullopt});
+        QCOMPARE(Difference(Model(circle, 4, 10, wider), Model(circle, 4, 16)), QString());
     }
 
     // Folds are judged on the shaped edges. On a circle of radius 100 the right side

@@ -37,8 +37,8 @@ enum class RoadFormat { Mqo, Glb, Obj };
 
 struct RoadExportRequest {
     RoadFormat format = RoadFormat::Mqo;
-    std::string modelPath;             // the file to write
-    std::span<const CVector3D> points; // the closed centre line
+    std::string modelPath;              // the file to write
+    std::span<const CVector3D> points;  // the closed centre line
     std::span<const PointShape> shapes; // each point's own shape; points past the end have none
     int divisions = 0;
     float halfWidth = 0.0f;

@@ -125,9 +125,9 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
             });
     }
     m_lengths.Sum();
-    m_repeats = TextureRepeats(m_lengths.Total(),
-                               m_sampler.Shaped() ? static_cast<float>(shape->MeanHalfWidth())
-                                                  : halfWidth);
+    m_repeats = TextureRepeats(m_lengths.Total(), m_sampler.Shaped()
+                                                      ? static_cast<float>(shape->MeanHalfWidth())
+                                                      : m_sampler.HalfWidth());
     m_samples = samples;
 }
 

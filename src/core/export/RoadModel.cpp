@@ -113,7 +113,9 @@ CVector3D RoadUp(const CVector3D& direction, const CVector3D& side) {
 
 CRoadSampler::CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth,
                            const CRoadShape* shape)
-    : m_points(points), m_steps(divisions > 0 ? divisions : 0), m_halfWidth(halfWidth),
+    : m_points(points), m_steps(divisions > 0 ? divisions : 0),
+      m_halfWidth(shape != nullptr && shape->Count() == points.size() ? shape->HalfWidth()
+                                                                      : halfWidth),
       m_shape(shape != nullptr && shape->Shaped() && shape->Count() == points.size() ? shape
                                                                                      : nullptr) {
     if (m_steps == 0) {
@@ -374,8 +376,7 @@ std::size_t CRoadModel::Wrap(std::int64_t segment) const {
 }
 
 ModelChange CRoadModel::Update(std::span<const CVector3D> points,
-                               std::span<const PointShape> shapes, int divisions,
-                               float halfWidth) {
+                               std::span<const PointShape> shapes, int divisions, float halfWidth) {
     const std::size_t n = points.size();
     const bool sameSettings =
         m_built && m_state == RoadModelState::Ok && n == m_points.size() &&
@@ -429,9 +430,9 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points,
     const bool fits = n >= 4 && static_cast<std::int64_t>(n) * divisions <= kMaxModelSamples;
     // A range update is only sound for a change record that matches the points; anything else
     // (or a change that touches most of the loop) is rebuilt.
-    bool partial = sameSettings && fits && change.first >= 0 && change.count > 0 &&
-                   static_cast<std::size_t>(AffectedSegments(change.count, true)) <
-                       std::min(n, old);
+    bool partial =
+        sameSettings && fits && change.first >= 0 && change.count > 0 &&
+        static_cast<std::size_t>(AffectedSegments(change.count, true)) < std::min(n, old);
     switch (change.kind) {
     case TrackChange::Kind::Moved:
         partial = partial && n == old && first + count <= n;

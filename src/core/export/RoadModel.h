@@ -89,7 +89,7 @@ struct SampleArrays {
 // unchanged while the sampler is used, as must the shape). Cheap to make: it precomputes only
 // the weights of the d parameters. Needs at least one point for anything but the counts. Without
 // a shape (or with one of other than n points) every sample has the half width either side and
-// no bank.
+// no bank; an unshaped shape gives its own half width (CRoadShape::HalfWidth).
 class CRoadSampler {
 public:
     CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth,
@@ -101,6 +101,7 @@ public:
     std::int64_t SampleCount() const {
         return static_cast<std::int64_t>(m_points.size()) * m_steps;
     }
+    // The half width of a road of one width (unshaped).
     float HalfWidth() const { return m_halfWidth; }
     // Whether the samples have a shape of their own (see CRoadShape::Shaped).
     bool Shaped() const { return m_shape != nullptr; }

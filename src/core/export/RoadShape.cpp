@@ -6,15 +6,8 @@
 
 namespace rolvet {
 
-namespace {
-
-constexpr unsigned char kShaped = 1;
-constexpr unsigned char kWidened = 2;
-
-} // namespace
-
 CRoadShape::CRoadShape(std::span<const PointShape> shapes, std::size_t n, float halfWidth)
-    : m_halfWidth(halfWidth), m_flags(n, 0) {
+    : m_halfWidth(halfWidth), m_uniformWidth(halfWidth) {
     for (auto* v : {&m_values, &m_slopes}) {
         for (std::vector<double>& property : *v) {
             property.assign(n, 0.0);
@@ -23,6 +16,7 @@ CRoadShape::CRoadShape(std::span<const PointShape> shapes, std::size_t n, float 
     for (std::size_t k = 0; k < n; ++k) {
         Resolve(k, k < shapes.size() ? shapes[k] : PointShape{});
     }
+    Classify();
     if (Shaped()) {
         for (std::size_t k = 0; k < n; ++k) {
             Slopes(k);
@@ -32,20 +26,24 @@ CRoadShape::CRoadShape(std::span<const PointShape> shapes, std::size_t n, float 
 
 void CRoadShape::Resolve(std::size_t k, const PointShape& shape) {
     const auto side = static_cast<double>(m_halfWidth);
-    const double left = shape.widthLeft ? static_cast<double>(*shape.widthLeft) : side;
-    const double right = shape.widthRight ? static_cast<double>(*shape.widthRight) : side;
-    const double bank = shape.bank ? static_cast<double>(*shape.bank) : 0.0;
-    m_values[kLeft][k] = left;
-    m_values[kRight][k] = right;
-    m_values[kBank][k] = bank;
-    const bool widened = left != side || right != side;
-    const unsigned char flags = static_cast<unsigned char>(
-        (widened || bank != 0.0 ? kShaped : 0) | (widened ? kWidened : 0));
-    m_shapedPoints += (flags & kShaped ? 1u : 0u);
-    m_shapedPoints -= (m_flags[k] & kShaped ? 1u : 0u);
-    m_widenedPoints += (flags & kWidened ? 1u : 0u);
-    m_widenedPoints -= (m_flags[k] & kWidened ? 1u : 0u);
-    m_flags[k] = flags;
+    m_values[kLeft][k] = shape.widthLeft ? static_cast<double>(*shape.widthLeft) : side;
+    m_values[kRight][k] = shape.widthRight ? static_cast<double>(*shape.widthRight) : side;
+    m_values[kBank][k] = shape.bank ? static_cast<double>(*shape.bank) : 0.0;
+}
+
+void CRoadShape::Classify() {
+    const std::size_t n = Count();
+    const auto side = static_cast<double>(m_halfWidth);
+    const double one = n > 0 ? m_values[kLeft][0] : side;
+    m_shaped = false;
+    m_widened = false;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double left = m_values[kLeft][k], right = m_values[kRight][k];
+        m_shaped = m_shaped || left != one || right != one || m_values[kBank][k] != 0.0;
+        m_widened = m_widened || left != side || right != side;
+    }
+    // Every width came from a float, so the one width is one too.
+    m_uniformWidth = m_shaped ? m_halfWidth : static_cast<float>(one);
 }
 
 void CRoadShape::Slopes(std::size_t k) {
@@ -72,6 +70,7 @@ bool CRoadShape::Set(std::size_t first, std::size_t count, std::span<const Point
     if (!changed) {
         return false;
     }
+    Classify();
     if (Shaped() && !wasShaped) {
         for (std::size_t k = 0; k < n; ++k) {
             Slopes(k); // the slopes of an unshaped road were never computed
@@ -88,7 +87,7 @@ bool CRoadShape::Set(std::size_t first, std::size_t count, std::span<const Point
 
 SampleShape CRoadShape::At(std::size_t k, int i, int divisions) const {
     if (!Shaped()) {
-        return {m_halfWidth, m_halfWidth, 0.0};
+        return {m_uniformWidth, m_uniformWidth, 0.0};
     }
     const std::size_t next = k + 1 == Count() ? 0 : k + 1;
     const double t = static_cast<double>(i) / static_cast<double>(divisions);
@@ -105,8 +104,8 @@ SampleShape CRoadShape::Point(std::size_t k) const {
 }
 
 double CRoadShape::MeanHalfWidth() const {
-    if (!Shaped() || Count() == 0) {
-        return m_halfWidth;
+    if (!Shaped()) {
+        return m_uniformWidth;
     }
     double sum = 0.0;
     for (std::size_t k = 0; k < Count(); ++k) {

@@ -24,42 +24,46 @@ struct SampleShape {
 class CRoadShape {
 public:
     // No control points: every sample gets the half width on both sides and no bank.
-    explicit CRoadShape(float halfWidth = 0.0f) : m_halfWidth(halfWidth) {}
+    explicit CRoadShape(float halfWidth = 0.0f)
+        : m_halfWidth(halfWidth), m_uniformWidth(halfWidth) {}
     // The shapes of n control points; points past the end of shapes have none of their own.
     // A width a point does not set is halfWidth, a bank it does not set is 0.
     CRoadShape(std::span<const PointShape> shapes, std::size_t n, float halfWidth);
 
     std::size_t Count() const { return m_values[0].size(); }
-    float HalfWidth() const { return m_halfWidth; }
-    // Whether any point has a width other than the half width or a bank other than 0; an
-    // unshaped road is laid out exactly as a road of one width.
-    bool Shaped() const { return m_shapedPoints > 0; }
-    // Whether any point has a width other than the half width.
-    bool WidthsShaped() const { return m_widenedPoints > 0; }
+    // Whether the road is anything but a road of one width: the widths differ from point to
+    // point or between the sides, or a point has a bank. An unshaped road is laid out exactly as
+    // a road of one width, HalfWidth() either side: the given half width when no point sets a
+    // width of its own, else the one width every point sets. So a track whose points all set
+    // the same width on both sides gives what a track of that road width gives.
+    bool Shaped() const { return m_shaped; }
+    float HalfWidth() const { return m_uniformWidth; }
+    // Whether any point has a width other than the given half width.
+    bool WidthsShaped() const { return m_widened; }
 
     // Points first .. first + count − 1 (first + count <= Count()) take their shapes from
     // shapes[first ..] (none of their own past its end), and the slopes they reach follow.
     // Returns whether any value changed.
     bool Set(std::size_t first, std::size_t count, std::span<const PointShape> shapes);
 
-    // The shape at step i of d of segment k (t = i / d); the half width and no bank when
-    // unshaped.
+    // The shape at step i of d of segment k (t = i / d); HalfWidth() and no bank when unshaped.
     SampleShape At(std::size_t k, int i, int divisions) const;
     // The shape of control point k as a number.
     SampleShape Point(std::size_t k) const;
-    // The mean of the two widths over the control points; the half width when unshaped.
+    // The mean of the two widths over the control points; HalfWidth() when unshaped.
     double MeanHalfWidth() const;
 
 private:
     enum { kLeft, kRight, kBank, kProperties };
     void Resolve(std::size_t k, const PointShape& shape);
+    void Classify();
     void Slopes(std::size_t k);
 
-    float m_halfWidth = 0.0f;
+    float m_halfWidth = 0.0f;    // the settings' half width
+    float m_uniformWidth = 0.0f; // the half width of a road of one width
     std::array<std::vector<double>, kProperties> m_values, m_slopes;
-    std::vector<unsigned char> m_flags; // per point: 1 differs from the default, 2 a width does
-    std::size_t m_shapedPoints = 0;
-    std::size_t m_widenedPoints = 0;
+    bool m_shaped = false;
+    bool m_widened = false;
 };
 
 } // namespace rolvet
