@@ -246,6 +246,8 @@ public:
     std::span<const CVector3D> Points() const { return m_points; }
     // The control points' shapes as numbers, and whether any differs from the default.
     const CRoadShape& Shape() const { return m_shape; }
+    // The half width the texture repeats by (see TextureRepeats).
+    float TextureHalfWidth() const { return static_cast<float>(m_shape.MeanHalfWidth()); }
 
     // Per sample (empty unless State() is Ok).
     const SampleVector<CVector3D>& Centres() const { return m_centre; }
