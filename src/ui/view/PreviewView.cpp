@@ -1,7 +1,7 @@
 #include "view/PreviewView.h"
 
-#include "document/RoadTextures.h"
 #include "document/RacingLineService.h"
+#include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
 #include "export/RoadExport.h"
 #include "track/VertexStore.h"

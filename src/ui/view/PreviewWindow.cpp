@@ -189,8 +189,9 @@ void CPreviewWindow::UpdateRacingReadout() {
                    .arg(Number(line.length, 1),
                         line.minRadius ? Number(*line.minRadius, 1) : QStringLiteral("-"));
         if (!line.narrowSamples.empty()) {
-            text += QStringLiteral("  ") + Tr(rolvet::str::kReadoutRacingNarrow)
-                                               .arg(static_cast<qlonglong>(line.narrowSamples.size()));
+            text +=
+                QStringLiteral("  ") + Tr(rolvet::str::kReadoutRacingNarrow)
+                                           .arg(static_cast<qlonglong>(line.narrowSamples.size()));
         }
     } else if (line.status == rolvet::RacingStatus::TooLarge) {
         text = Tr(rolvet::str::kRacingTooLarge);

@@ -27,8 +27,7 @@ void DrawRacingLine(QPainter& painter, const rolvet::RacingLine& line, float sca
     std::vector<QPoint> pixels;
     pixels.reserve(line.points.size() + 1);
     for (const rolvet::RacingPoint& p : line.points) {
-        const Pixel px =
-            WorldToPixel(static_cast<float>(p.x), static_cast<float>(p.z), scale, c);
+        const Pixel px = WorldToPixel(static_cast<float>(p.x), static_cast<float>(p.z), scale, c);
         if (pixels.empty() || pixels.back() != QPoint(px.x, px.y)) {
             pixels.emplace_back(px.x, px.y);
         }
@@ -61,8 +60,7 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
         // The plan always paints the whole store afresh: any change repaints it.
         connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnUpdate);
-        connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this,
-                &CRolvetView::OnUpdate);
+        connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this, &CRolvetView::OnUpdate);
     }
     update();
 }
