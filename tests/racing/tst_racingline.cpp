@@ -287,6 +287,35 @@ private slots:
         }
     }
 
+    // A ring whose points set their own widths and a bank: the line is the widest circle the
+    // outer side allows. Going from +x towards −z, the right-hand side (direction × up) points
+    // away from the centre, so the outer edge is the right one: radius R + wr·cos b − v/2, on
+    // the banked surface there, (wr·cos b − v/2)·tan b below the centre (a positive bank lowers
+    // the right edge).
+    void shapedRingFollowsTheOuterWidthAndBank() {
+        const double R = 400.0, wl = 10.0, wr = 30.0;
+        std::vector<CVector3D> points;
+        for (int i = 0; i < 32; ++i) {
+            const double a = -2.0 * kPi * i / 32;
+            points.emplace_back(float(R * std::cos(a)), 0.0f, float(R * std::sin(a)));
+        }
+        for (double bank : {0.0, 10.0}) {
+            const std::vector<PointShape> shapes(points.size(),
+                                                 PointShape{float(wl), float(wr), float(bank)});
+            RacingRoad road;
+            QCOMPARE(int(SampleRacingRoad(points, shapes, 8, 20, road)), int(RacingRoadStatus::Ok));
+            const RacingLine line = SolveRacingRoad(road, 2.0);
+            QCOMPARE(int(line.status), int(RacingStatus::Ok));
+            const double b = bank * kPi / 180.0, plan = wr * std::cos(b) - 1.0;
+            for (const RacingPoint& p : line.points) {
+                QVERIFY2(std::fabs(std::hypot(p.x, p.z) - (R + plan)) < 0.5,
+                         qPrintable(QString::number(std::hypot(p.x, p.z))));
+                QVERIFY2(std::fabs(p.y + plan * std::tan(b)) < 0.01,
+                         qPrintable(QString::number(p.y)));
+            }
+        }
+    }
+
     // The command line: a CSV in map convention (x east, y north = −plan z, z height) with one
     // row per road sample inside the road, the vehicle width option, and every refusal.
     void commandLine() {

@@ -1,6 +1,7 @@
 #include "racing/RacingLineFile.h"
 
 #include "export/RoadModel.h"
+#include "export/RoadShape.h"
 
 #include <charconv>
 #include <cmath>
@@ -11,13 +12,14 @@ RacingInput RacingRoad::Input(double vehicleWidth) const {
     RacingInput input;
     input.centres = centres;
     input.sides = sides;
-    input.widthLeft = std::span<const float>(&widthLeft, 1);
-    input.widthRight = std::span<const float>(&widthRight, 1);
+    input.widthLeft = widthLeft;
+    input.widthRight = widthRight;
     input.vehicleWidth = vehicleWidth;
     return input;
 }
 
-RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisions, int roadWidth,
+RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points,
+                                  std::span<const PointShape> shapes, int divisions, int roadWidth,
                                   RacingRoad& road) {
     if (points.size() < 4) {
         return RacingRoadStatus::TooFewVertices;
@@ -29,21 +31,60 @@ RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisio
     if (!counts || counts->samples > kMaxRacingSamples) {
         return RacingRoadStatus::TooLarge;
     }
-    const CRoadSampler sampler(points, divisions, HalfRoadWidth(roadWidth));
+    const float halfWidth = HalfRoadWidth(roadWidth);
+    const CRoadShape shape(shapes, points.size(), halfWidth);
+    const CRoadSampler sampler(points, divisions, halfWidth, shape.Shaped() ? &shape : nullptr);
     const auto samples = static_cast<std::size_t>(counts->samples);
-    road.centres.clear();
-    road.sides.clear();
+    road = {};
     road.centres.reserve(samples);
     road.sides.reserve(samples);
+    if (!shape.Shaped()) {
+        road.widthLeft.assign(1, shape.HalfWidth());
+        road.widthRight.assign(1, shape.HalfWidth());
+    } else {
+        road.widthLeft.reserve(samples);
+        road.widthRight.reserve(samples);
+        road.rise.reserve(samples);
+    }
     for (std::size_t k = 0; k < sampler.SegmentCount(); ++k) {
         for (int i = 0; i < sampler.StepCount(); ++i) {
             const RoadFrame frame = sampler.Frame(k, i);
             road.centres.push_back(frame.centre);
             road.sides.push_back(frame.side);
+            if (!shape.Shaped()) {
+                continue;
+            }
+            // The shape's widths run along the (possibly banked) side vector: their plan
+            // extent is the side vector's horizontal part.
+            const SampleShape s = sampler.Shape(k, i);
+            const double level =
+                std::hypot(static_cast<double>(frame.side.x), static_cast<double>(frame.side.z));
+            const bool hasSide = level > 1e-12;
+            road.widthLeft.push_back(static_cast<float>(s.left * (hasSide ? level : 1.0)));
+            road.widthRight.push_back(static_cast<float>(s.right * (hasSide ? level : 1.0)));
+            road.rise.push_back(hasSide ? static_cast<double>(frame.side.y) / level : 0.0);
         }
     }
-    road.widthLeft = road.widthRight = HalfRoadWidth(roadWidth);
     return RacingRoadStatus::Ok;
+}
+
+RacingLine SolveRacingRoad(const RacingRoad& road, double vehicleWidth,
+                           const RacingOptions& options) {
+    RacingLine line = SolveRacingLine(road.Input(vehicleWidth), options);
+    if (line.status != RacingStatus::Ok || road.rise.size() != line.points.size()) {
+        return line;
+    }
+    for (std::size_t i = 0; i < line.points.size(); ++i) {
+        line.points[i].y += line.offsets[i] * road.rise[i];
+    }
+    line.length = 0.0;
+    for (std::size_t i = 0; i < line.points.size(); ++i) {
+        const RacingPoint& p = line.points[i];
+        const RacingPoint& q = line.points[(i + 1) % line.points.size()];
+        line.length += std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) +
+                                 (q.z - p.z) * (q.z - p.z));
+    }
+    return line;
 }
 
 namespace {

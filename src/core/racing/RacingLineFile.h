@@ -3,6 +3,7 @@
 
 #include "common/AtomicFile.h"
 #include "racing/RacingLine.h"
+#include "track/PointShape.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
@@ -12,14 +13,17 @@
 
 namespace rolvet {
 
-// The road of a track sampled for the racing line: the centre and the level side vector of the
-// road model's frame at every sample (n·d of them) and the track's uniform width, half to each
-// side.
+// The road of a track sampled for the racing line: the centre and the side vector of the road
+// model's frame at every sample (n·d of them), and the plan distances from the centre to the
+// left and the right outer edge: one value for a road of one width, else one a sample. On a
+// banked road the side vector slopes; the line's point at plan offset o then lies at height
+// centre + o · rise (rise per sample, empty when nothing is banked).
 struct RacingRoad {
     std::vector<CVector3D> centres;
     std::vector<CVector3D> sides;
-    float widthLeft = 0.0f;
-    float widthRight = 0.0f;
+    std::vector<float> widthLeft;
+    std::vector<float> widthRight;
+    std::vector<double> rise;
 
     RacingInput Input(double vehicleWidth) const;
 };
@@ -31,10 +35,20 @@ enum class RacingRoadStatus {
     TooLarge,       // more than kMaxRacingSamples samples
 };
 
-// Samples the road of the closed track through points (nothing is allocated unless the sample
-// count is within kMaxRacingSamples).
-RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisions, int roadWidth,
+// Samples the road of the closed track through points, shaped by the points' shapes where
+// they have any (nothing is allocated unless the sample count is within kMaxRacingSamples).
+RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points,
+                                  std::span<const PointShape> shapes, int divisions, int roadWidth,
                                   RacingRoad& road);
+inline RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int divisions,
+                                         int roadWidth, RacingRoad& road) {
+    return SampleRacingRoad(points, {}, divisions, roadWidth, road);
+}
+
+// The racing line of a sampled road: SolveRacingLine, with each point lifted onto the banked
+// surface and the length measured along the lifted line.
+RacingLine SolveRacingRoad(const RacingRoad& road, double vehicleWidth,
+                           const RacingOptions& options = {});
 
 // The line as CSV text in map convention: header "x_m,y_m,z_m", then one row per sample with
 // x = plan x (east), y = −plan z (north), z = height, in metres with three decimals, written

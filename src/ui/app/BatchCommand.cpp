@@ -207,7 +207,8 @@ int RunRacingLine(const CommandLineInfo& info) {
         return Fail(rolvet::TrackErrorMessage(error));
     }
     rolvet::RacingRoad road;
-    switch (rolvet::SampleRacingRoad(track.vertices, track.divisionCount, track.roadWidth, road)) {
+    switch (rolvet::SampleRacingRoad(track.vertices, track.shapes, track.divisionCount,
+                                     track.roadWidth, road)) {
     case rolvet::RacingRoadStatus::Ok:
         break;
     case rolvet::RacingRoadStatus::TooFewVertices:
@@ -217,7 +218,7 @@ int RunRacingLine(const CommandLineInfo& info) {
     case rolvet::RacingRoadStatus::TooLarge:
         return Fail(rolvet::Translate(rolvet::str::kRacingTooLarge));
     }
-    const rolvet::RacingLine line = rolvet::SolveRacingLine(road.Input(vehicleWidth));
+    const rolvet::RacingLine line = rolvet::SolveRacingRoad(road, vehicleWidth);
     switch (line.status) {
     case rolvet::RacingStatus::Ok:
         break;

@@ -15,6 +15,7 @@ constexpr int kSettleMilliseconds = 250;
 
 struct SolveJob {
     std::vector<CVector3D> points;
+    std::vector<rolvet::PointShape> shapes;
     int divisions = 0;
     int roadWidth = 0;
     double vehicleWidth = 0.0;
@@ -23,7 +24,7 @@ struct SolveJob {
 rolvet::RacingLine Solve(const SolveJob& job, const std::function<bool()>& cancelled) {
     rolvet::RacingLine line;
     rolvet::RacingRoad road;
-    switch (rolvet::SampleRacingRoad(job.points, job.divisions, job.roadWidth, road)) {
+    switch (rolvet::SampleRacingRoad(job.points, job.shapes, job.divisions, job.roadWidth, road)) {
     case rolvet::RacingRoadStatus::Ok:
         break;
     case rolvet::RacingRoadStatus::TooLarge:
@@ -35,7 +36,7 @@ rolvet::RacingLine Solve(const SolveJob& job, const std::function<bool()>& cance
     }
     rolvet::RacingOptions options;
     options.cancelled = cancelled;
-    return rolvet::SolveRacingLine(road.Input(job.vehicleWidth), options);
+    return rolvet::SolveRacingRoad(road, job.vehicleWidth, options);
 }
 
 } // namespace
@@ -103,6 +104,8 @@ void CRacingLineService::StartSolve() {
     SolveJob job;
     const auto all = TheVertexStore().All();
     job.points.assign(all.begin(), all.end());
+    const auto shapes = TheVertexStore().Shapes();
+    job.shapes.assign(shapes.begin(), shapes.end());
     job.divisions = m_doc.DivisionCount();
     job.roadWidth = m_doc.RoadWidth();
     job.vehicleWidth = m_vehicleWidth;
