@@ -202,6 +202,11 @@ inline constexpr const char* kReadoutNoRadius = QT_TRANSLATE_NOOP("rolvet", "最
 inline constexpr const char* kReadoutHeight = QT_TRANSLATE_NOOP("rolvet", "高さ %1 〜 %2");
 inline constexpr const char* kReadoutGrade = QT_TRANSLATE_NOOP("rolvet", "最大勾配 %1%");
 inline constexpr const char* kReadoutFolds = QT_TRANSLATE_NOOP("rolvet", "折り返し %1");
+// The height profile's cursor readout and its axis titles.
+inline constexpr const char* kProfileCursor =
+    QT_TRANSLATE_NOOP("rolvet", "距離 %1  高さ %2  勾配 %3%");
+inline constexpr const char* kProfileHeightAxis = QT_TRANSLATE_NOOP("rolvet", "高さ");
+inline constexpr const char* kProfileBankAxis = QT_TRANSLATE_NOOP("rolvet", "バンク角 (度)");
 
 // Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
@@ -282,6 +287,10 @@ inline constexpr CommandText kCmdViewStatusBar = {
 inline constexpr CommandText kCmdViewPreview = {
     QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー(&P)"), QT_TRANSLATE_NOOP("rolvet", "道路を3Dで表示"),
     QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー")}; // 32800
+inline constexpr CommandText kCmdViewProfile = {
+    QT_TRANSLATE_NOOP("rolvet", "縦断面(&E)"),
+    QT_TRANSLATE_NOOP("rolvet", "周回距離に沿った高さとバンク角を下に表示"),
+    QT_TRANSLATE_NOOP("rolvet", "縦断面")}; // 32810
 inline constexpr CommandText kCmdHelpContents = {
     QT_TRANSLATE_NOOP("rolvet", "目次(&H)"), QT_TRANSLATE_NOOP("rolvet", "ヘルプファイルを表示"),
     QT_TRANSLATE_NOOP("rolvet", "ヘルプ")}; // 32777

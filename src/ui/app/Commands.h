@@ -22,6 +22,7 @@ class CPreviewHost;
 class CRolvetDoc;
 class QMainWindow;
 class QToolBar;
+class QWidget;
 
 namespace rolvet::str {
 struct CommandText;
@@ -51,6 +52,7 @@ enum Id : int {
     ID_VIEW_TOOLBAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_PREVIEW = 32800,
+    ID_VIEW_PROFILE = 32810,
     ID_VIEW_LANGUAGE_JA = 32850,
     ID_VIEW_LANGUAGE_EN = 32851,
     ID_HELP_CONTENTS = 32777,
@@ -67,6 +69,7 @@ struct Context {
     CRolvetDoc& doc;
     CFileFlows& files;
     CPreviewHost& preview;
+    QWidget& profile; // the height profile under the plan
 };
 
 // The menus of the menu bar, in their order; None: the command has keys only.
