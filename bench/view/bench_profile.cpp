@@ -157,6 +157,14 @@ void BM_PaintProfile_Baseline(benchmark::State& state) {
     Run(state, &PaintStraight);
 }
 
+// The reduction alone, without drawing.
+void BM_BuildProfileLines(benchmark::State& state) {
+    const Fixture& f = TheFixture();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BuildLines(f.model, f.banks, f.axes, kPoints / 2));
+    }
+}
+
 // The view while a handle is dragged: each step moves one point's height, updates the view's
 // model and repaints the widget.
 void BM_ProfileDragStep(benchmark::State& state) {
@@ -183,6 +191,7 @@ void BM_ProfileDragStep(benchmark::State& state) {
 
 BENCHMARK(BM_PaintProfile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintProfile_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildProfileLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProfileDragStep)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

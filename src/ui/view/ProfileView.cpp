@@ -307,10 +307,18 @@ void PaintGrid(QPainter& painter, const ProfileAxes& axes) {
     const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6);
     const double top = axes.HeightAt(0.0);
     const double bottom = axes.HeightAt(axes.height);
-    if (!std::isfinite(step) || (top - bottom) / step > 1000.0) {
+    if (!(std::isfinite(step) && step > 0.0 && std::isfinite(top) && std::isfinite(bottom))) {
         return;
     }
-    for (double h = std::ceil(bottom / step) * step; h <= top; h += step) {
+    // Counted in whole steps: far from zero, adding a small step to a height may not change it.
+    const double first = std::ceil(bottom / step);
+    const double last = std::floor(top / step);
+    if (!(last - first < 1000.0)) {
+        return;
+    }
+    const int lines = static_cast<int>(std::max(last - first + 1.0, 0.0));
+    for (int i = 0; i < lines; ++i) {
+        const double h = (first + i) * step;
         const int y = ToPixel(axes.Y(h));
         painter.setPen(QColor::fromRgb(kGridColour));
         painter.drawLine(0, y, axes.width, y);
@@ -371,8 +379,10 @@ void PaintProfile(QPainter& painter, const ProfileScene& scene) {
                                  .arg(Number(along, 1), Number(h, 1),
                                       grade ? Number(*grade * 100.0, 1) : QStringLiteral("-"));
         const QFontMetrics metrics = painter.fontMetrics();
-        const QRect box(metrics.height() * 4, 2, metrics.horizontalAdvance(text) + 8,
-                        metrics.height() + 2);
+        // Beside the guide line, on whichever side has room.
+        const int boxWidth = metrics.horizontalAdvance(text) + 8;
+        const int left = x + 6 + boxWidth <= axes.width ? x + 6 : std::max(x - 6 - boxWidth, 0);
+        const QRect box(left, 2, boxWidth, metrics.height() + 2);
         painter.fillRect(box, QColor::fromRgb(plan::kBackgroundColour));
         painter.setPen(QColor::fromRgb(plan::kAxisColour));
         painter.drawText(box, Qt::AlignCenter, text);
@@ -620,7 +630,12 @@ void CProfileView::wheelEvent(QWheelEvent* event) {
     const double y = event->position().y();
     const double anchor = m_axes.HeightAt(y);
     const double factor = std::pow(1.25, std::clamp(delta, -1200, 1200) / 120.0);
-    m_axes.pixelsPerUnit = std::clamp(m_axes.pixelsPerUnit * factor, 1.0e-6, 1.0e6);
+    const double zoomed = m_axes.pixelsPerUnit * factor;
+    if (!(std::isfinite(zoomed) && zoomed > 0.0 && std::isfinite(anchor))) {
+        event->accept(); // as far as the numbers go
+        return;
+    }
+    m_axes.pixelsPerUnit = zoomed;
     m_axes.heightCentre = anchor - (m_axes.height / 2.0 - y) / m_axes.pixelsPerUnit;
     m_autoFit = false;
     m_linesValid = false;
