@@ -361,6 +361,78 @@ private slots:
         }
     }
 
+    // Points that all set one width on both sides give the export of a road of that width, byte
+    // for byte, in every format. A bank of 10° on a level road 100 wide puts the right edge
+    // 50 sin 10° = 8.682409 below the centre and the left edge as far above it, in the GLB and
+    // the Metasequoia model written from a saved file; the GLB tells each sample's widths and
+    // bank, and the glTF validator accepts it.
+    void shapedExports() {
+        QTemporaryDir dir;
+        const std::vector<CVector3D> points = WindingTrack();
+        const std::vector<rolvet::PointShape> one(points.size(), {60.0f, 60.0f, std::nullopt});
+        for (const char* name : {"road.mqo", "road.glb", "road.obj"}) {
+            rolvet::RoadExportRequest plain = TexturedRequest(dir.filePath(name), points, 6);
+            plain.halfWidth = 60.0f;
+            QCOMPARE(rolvet::ExportRoad(plain).status, rolvet::RoadExportStatus::Ok);
+            const QByteArray expected = ReadAll(dir.filePath(name));
+            rolvet::RoadExportRequest shaped = TexturedRequest(dir.filePath(name), points, 6);
+            shaped.halfWidth = 50.0f;
+            shaped.shapes = one;
+            QCOMPARE(rolvet::ExportRoad(shaped).status, rolvet::RoadExportStatus::Ok);
+            QVERIFY2(ReadAll(dir.filePath(name)) == expected, name);
+        }
+
+        // Level, so that the side turns about a level direction.
+        std::vector<CVector3D> level = points;
+        for (CVector3D& p : level) {
+            p.y = 0.0f;
+        }
+        const QString track = dir.filePath(QStringLiteral("banked.rolvet"));
+        const std::vector<rolvet::PointShape> banked(points.size(),
+                                                     {std::nullopt, std::nullopt, 10.0f});
+        QVERIFY(!rolvet::SaveTrackFile(track.toStdString(), 6, 100, level, banked));
+        const QString glbPath = dir.filePath(QStringLiteral("banked.glb"));
+        QCOMPARE(RunCli({QStringLiteral("--export"), track, glbPath}).exitCode, 0);
+        const Glb glb = ReadGlb(ReadAll(glbPath));
+        const QJsonObject extras = glb.At("nodes", 1)["extras"].toObject();
+        const QJsonArray centres = extras["samples"].toArray();
+        const qsizetype samples = 6 * qsizetype(points.size());
+        for (const char* key : {"widthLeft", "widthRight", "bank"}) {
+            const QJsonArray values = extras[QLatin1String(key)].toArray();
+            QCOMPARE(values.size(), samples);
+            for (const QJsonValue& v : values) {
+                QCOMPARE(v.toDouble(), key == std::string_view("bank") ? 10.0 : 50.0);
+            }
+        }
+        const QJsonObject kerb = glb.At("meshes", 0)["primitives"].toArray()[1].toObject();
+        const std::vector<float> positions =
+            glb.Accessor<float>(kerb["attributes"]["POSITION"].toInt());
+        for (qsizetype j = 0; j < samples; ++j) {
+            const double c = centres[j].toArray()[1].toDouble();
+            const auto e = static_cast<double>(positions[std::size_t(12 * j + 1)]);
+            const auto g = static_cast<double>(positions[std::size_t(12 * j + 10)]);
+            QVERIFY2(std::fabs(e - c + 8.682409) < 1e-3 && std::fabs(g - c - 8.682409) < 1e-3,
+                     qPrintable(QString::number(j)));
+        }
+        if (HaveValidator()) {
+            const QString complaints = ValidatorComplaints(glbPath);
+            QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
+        }
+
+        // The Metasequoia model: A, B, E, G a sample, so E lies 2 · 8.682409 below G.
+        const QString mqoPath = dir.filePath(QStringLiteral("banked.mqo"));
+        QCOMPARE(RunCli({QStringLiteral("--export"), track, mqoPath}).exitCode, 0);
+        const QString mqo = QString::fromLatin1(ReadAll(mqoPath));
+        const qsizetype from = mqo.indexOf(QLatin1String("vertex ")), to = mqo.indexOf('}', from);
+        const QStringList lines = mqo.mid(from, to - from).split(QLatin1String("\r\n"));
+        QCOMPARE(lines.size() - 2, 4 * samples);
+        for (qsizetype j = 0; j < samples; ++j) {
+            const double e = lines[4 * j + 3].split(' ', Qt::SkipEmptyParts)[1].toDouble();
+            const double g = lines[4 * j + 4].split(' ', Qt::SkipEmptyParts)[1].toDouble();
+            QVERIFY2(std::fabs(g - e - 2 * 8.682409) < 1e-3, qPrintable(QString::number(j)));
+        }
+    }
+
     // assimp reads the OBJ's triangles corner by corner as the mesh has them, with v flipped to
     // OBJ's upward convention, and finds the material library of a model whose name has several
     // dots: both images and no ambient light.

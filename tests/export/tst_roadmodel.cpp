@@ -42,10 +42,15 @@ std::vector<CVector3D> FlatCircle(int n, double radius) {
     return Circle(n, radius, [](double) { return 0.0; });
 }
 
-CRoadModel Model(std::span<const CVector3D> points, int divisions, int width) {
+CRoadModel Model(std::span<const CVector3D> points, int divisions, int width,
+                 std::span<const PointShape> shapes = {}) {
     CRoadModel model;
-    model.Update(points, divisions, HalfRoadWidth(width), TrackChange::Whole());
+    model.Update(points, shapes, divisions, HalfRoadWidth(width), TrackChange::Whole());
     return model;
+}
+
+double Length(const CVector3D& v) {
+    return std::hypot(static_cast<double>(v.x), static_cast<double>(v.y), static_cast<double>(v.z));
 }
 
 bool Near(const CVector3D& a, const CVector3D& b, double tolerance) {
@@ -75,7 +80,16 @@ QString Difference(const CRoadModel& a, const CRoadModel& b) {
             return QStringLiteral("arc length at %1").arg(j);
         }
     }
+    for (std::size_t k = 0; k < a.Shape().Count(); ++k) {
+        const SampleShape sa = a.Shape().Point(k), sb = b.Shape().Point(k);
+        if (sa.left != sb.left || sa.right != sb.right || sa.bank != sb.bank) {
+            return QStringLiteral("shape of point %1").arg(k);
+        }
+    }
     const TrackReadouts ra = a.Readouts(), rb = b.Readouts();
+    if (ra.widthMin != rb.widthMin || ra.widthMax != rb.widthMax || ra.bankMax != rb.bankMax) {
+        return QStringLiteral("shape readouts");
+    }
     if (ra.length != rb.length || ra.minRadius != rb.minRadius ||
         ra.minRadiusSample != rb.minRadiusSample || ra.heightMin != rb.heightMin ||
         ra.heightMax != rb.heightMax || ra.maxGrade != rb.maxGrade || ra.folds != rb.folds) {
@@ -84,9 +98,10 @@ QString Difference(const CRoadModel& a, const CRoadModel& b) {
     return {};
 }
 
-QJsonObject Info(const std::vector<CVector3D>& points, int divisions, int width) {
+QJsonObject Info(const std::vector<CVector3D>& points, int divisions, int width,
+                 std::span<const PointShape> shapes = {}) {
     const std::string json =
-        TrackInfoJson(points.size(), divisions, width, Model(points, divisions, width));
+        TrackInfoJson(points.size(), divisions, width, Model(points, divisions, width, shapes));
     return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
 }
 
@@ -207,32 +222,39 @@ private slots:
     }
 
     // Every edit updates only the segments its points shape, and the model is then bit for bit
-    // what a rebuild gives; the reported range holds every sample that changed.
+    // what a rebuild gives; the reported range holds every sample that changed. Shapes reach
+    // further than coordinates: the monotone slope at a point reads two values either side.
     void editsMatchRebuild() {
         std::mt19937 random(7);
         std::uniform_real_distribution<float> offset(-400.0f, 400.0f);
+        std::uniform_real_distribution<float> width(10.0f, 120.0f);
         std::vector<CVector3D> points =
             Circle(40, 2000.0, [](double a) { return 30 * std::cos(3 * a); });
+        std::vector<PointShape> shapes(points.size());
         const int d = 7;
         const float hw = 60.0f;
         CRoadModel live;
-        live.Update(points, d, hw, TrackChange::Whole());
+        live.Update(points, shapes, d, hw, TrackChange::Whole());
         auto check = [&](const char* what) {
             CRoadModel fresh;
-            fresh.Update(points, d, hw, TrackChange::Whole());
+            fresh.Update(points, shapes, d, hw, TrackChange::Whole());
             const QString difference = Difference(live, fresh);
             QVERIFY2(difference.isEmpty(),
                      qPrintable(QString::fromLatin1(what) + ": " + difference));
         };
-        auto moveAndCheck = [&](int first, int count, bool withRecord) {
+        auto editAndCheck = [&](int first, int count, bool withRecord, bool shape) {
             const auto before = live.Sections();
             for (int k = first; k < first + count; ++k) {
-                points[static_cast<std::size_t>(k)] = points[static_cast<std::size_t>(k)] +
-                                                      CVector3D(offset(random), 20, offset(random));
+                const auto at = static_cast<std::size_t>(k);
+                if (shape) {
+                    shapes[at] = {width(random), width(random), offset(random) / 40.0f};
+                } else {
+                    points[at] = points[at] + CVector3D(offset(random), 20, offset(random));
+                }
             }
             const ModelChange change =
-                withRecord ? live.Update(points, d, hw, TrackChange::Moved(first, count))
-                           : live.Update(points, d, hw);
+                withRecord ? live.Update(points, shapes, d, hw, TrackChange::Moved(first, count))
+                           : live.Update(points, shapes, d, hw);
             QVERIFY(!change.all);
             const std::int64_t s = live.SampleCount();
             for (std::int64_t j = 0; j < s; ++j) {
@@ -242,34 +264,117 @@ private slots:
                                                 sizeof(RoadSample)) == 0,
                          qPrintable(QStringLiteral("sample %1 outside the range").arg(j)));
             }
-            check("move");
+            check(shape ? "shape" : "move");
         };
         for (const int k : {0, 1, 17, 38, 39}) {
-            moveAndCheck(k, 1, true);
+            editAndCheck(k, 1, true, false);
         }
-        moveAndCheck(20, 3, false); // found by comparing with the model's copy
-        moveAndCheck(37, 3, true);
+        editAndCheck(20, 3, false, false); // found by comparing with the model's copy
+        editAndCheck(37, 3, true, false);
+        // The first shape turns the whole road from one width to shaped.
+        editAndCheck(10, 1, true, true);
+        // Right widths in steps of 0.1 and 9.9 keep the slope limiter at work everywhere, so the
+        // slope two points away from an edit changes too.
+        for (std::size_t k = 0; k < shapes.size(); ++k) {
+            shapes[k].widthRight = 5.0f + 10.0f * static_cast<float>(k / 2) + (k % 2 ? 0.1f : 0.0f);
+        }
+        live.Update(points, shapes, d, hw);
+        check("steps");
+        for (const int k : {0, 39, 25, 26}) {
+            editAndCheck(k, 1, true, true);
+        }
+        editAndCheck(30, 2, false, true);
+        editAndCheck(26, 1, true, false);
 
-        // Points come and go at the start, in the middle and at the end.
+        // Points come and go at the start, in the middle and at the end, shaped or not.
         for (const int at : {0, 13, 40}) {
             points.insert(points.begin() + at, CVector3D(offset(random), 5, offset(random)));
-            live.Update(points, d, hw, TrackChange::Inserted(at));
+            shapes.insert(shapes.begin() + at, PointShape{width(random), std::nullopt, 3.0f});
+            live.Update(points, shapes, d, hw, TrackChange::Inserted(at));
             check("insert");
         }
         for (const int where : {0, 20, -1}) { // -1: the last point
             const int at = where < 0 ? static_cast<int>(points.size()) - 1 : where;
             points.erase(points.begin() + at);
-            live.Update(points, d, hw, TrackChange::Removed(at));
+            shapes.erase(shapes.begin() + at);
+            live.Update(points, shapes, d, hw, TrackChange::Removed(at));
             check("remove");
         }
         points.insert(points.begin() + 5, 2, CVector3D(1, 2, 3));
-        live.Update(points, d, hw, TrackChange::Inserted(5, 2));
+        shapes.insert(shapes.begin() + 5, 2, PointShape{});
+        live.Update(points, shapes, d, hw, TrackChange::Inserted(5, 2));
         check("insert two");
+        // Back to one width everywhere: the road is laid out as one that never had a shape.
+        shapes.assign(points.size(), PointShape{});
+        live.Update(points, shapes, d, hw);
+        QCOMPARE(Difference(live, Model(points, d, 120)), QString());
         // A record that does not match the points is not trusted.
         points.pop_back();
-        QVERIFY(live.Update(points, d, hw, TrackChange::Moved(3)).all);
+        shapes.pop_back();
+        QVERIFY(live.Update(points, shapes, d, hw, TrackChange::Moved(3)).all);
         check("mismatched record");
-        QCOMPARE(live.Update(points, d, hw).count, std::int64_t{0});
+        QCOMPARE(live.Update(points, shapes, d, hw).count, std::int64_t{0});
+    }
+
+    // The cross-section of a shaped road against hand-worked numbers. A right width of
+    // 2, 4, 6, 8, 6, 4, 2, 2 at the points: between 4 and 6 the secants either side are 2, so
+    // the slopes are 2 and the cubic is the straight line 4 + 2t; between 6 and 8 the slope at
+    // 8 (a peak) is 0 and at 6 it is 2, so w(t) = 6 h00 + 2 h10 + 8 h01: 6.59375 at t = 1/4 and
+    // 7.25 at t = 1/2. The right edge lies on the side direction × up, at that width.
+    void shapedCrossSection() {
+        const std::vector<CVector3D> circle = FlatCircle(8, 1000.0);
+        std::vector<PointShape> shapes;
+        for (const float w : {2.0f, 4.0f, 6.0f, 8.0f, 6.0f, 4.0f, 2.0f, 2.0f}) {
+            shapes.push_back({std::nullopt, w, std::nullopt});
+        }
+        const CRoadModel model = Model(circle, 4, 10, shapes);
+        const std::pair<std::int64_t, double> expected[] = {
+            {4, 4.0}, {5, 4.5}, {6, 5.0}, {8, 6.0}, {9, 6.59375}, {10, 7.25}, {12, 8.0}};
+        for (const auto& [j, w] : expected) {
+            const RoadFrame f = model.Frame(j);
+            const CVector3D right(-f.direction.z, 0.0f, f.direction.x); // direction × up
+            const CVector3D e = f.vertices[2] - f.centre;
+            QVERIFY2(std::fabs(Length(e) - w) < 2e-4, qPrintable(QString::number(j)));
+            QVERIFY(e.x * right.x + e.z * right.z > 0.0f);
+            QVERIFY(std::fabs(Length(f.vertices[0] - f.centre) - 0.9 * w) < 2e-4);
+            QVERIFY(std::fabs(Length(f.vertices[3] - f.centre) - 5.0) < 2e-4);
+            QCOMPARE(model.ShapeAt(j).right, w);
+        }
+        const TrackReadouts r = model.Readouts();
+        QCOMPARE(*r.widthMin, 7.0);  // 5 + 2
+        QCOMPARE(*r.widthMax, 13.0); // 5 + 8
+        QCOMPARE(*r.bankMax, 0.0);
+
+        // A bank of 10° lifts the left edge by 5 sin 10° = 0.868241 and lowers the right edge
+        // as much, 5 cos 10° = 4.924039 out; the surface's normal leans by the same angle.
+        const std::vector<PointShape> banked(8, PointShape{std::nullopt, std::nullopt, 10.0f});
+        const CRoadModel bank = Model(circle, 4, 10, banked);
+        for (const std::int64_t j : {0, 13, 31}) {
+            const RoadFrame f = bank.Frame(j);
+            const CVector3D e = f.vertices[2] - f.centre, g = f.vertices[3] - f.centre;
+            QVERIFY(std::fabs(e.y + 0.868241f) < 1e-4f && std::fabs(g.y - 0.868241f) < 1e-4f);
+            QVERIFY(std::fabs(std::hypot(e.x, e.z) - 4.924039f) < 2e-4f);
+            QVERIFY(std::fabs(RoadUp(f.direction, f.side).y - 0.984808f) < 1e-6f);
+        }
+        QCOMPARE(*bank.Readouts().bankMax, 10.0);
+        QCOMPARE(Info(circle, 4, 10, banked).value("bankMax").toDouble(), 10.0);
+
+        // One width at every point lays the road out as a road of that width, bit for bit.
+        const std::vector<PointShape> asDefault(8, PointShape{5.0f, 5.0f, 0.0f});
+        QCOMPARE(Difference(Model(circle, 4, 10, asDefault), Model(circle, 4, 10)), QString());
+        const std::vector<PointShape> wider(8, PointShape{8.0f, 8.0f, std::nullopt});
+        QCOMPARE(Difference(Model(circle, 4, 10, wider), Model(circle, 4, 16)), QString());
+    }
+
+    // Folds are judged on the shaped edges. On a circle of radius 100 the right side
+    // (direction × up) faces the centre: a right width of 105 crosses it and folds at every
+    // sample, the same width on the left (outside) folds nowhere.
+    void foldsOnShapedEdges() {
+        const std::vector<CVector3D> circle = FlatCircle(24, 100.0);
+        const std::vector<PointShape> inside(24, PointShape{5.0f, 105.0f, std::nullopt});
+        const std::vector<PointShape> outside(24, PointShape{105.0f, 5.0f, std::nullopt});
+        QCOMPARE(Model(circle, 8, 10, inside).Readouts().folds, std::optional<std::int64_t>(192));
+        QCOMPARE(Model(circle, 8, 10, outside).Readouts().folds, std::optional<std::int64_t>(0));
     }
 
     // A tight corner at point k + 2: moving point k changes the radius measured at that corner,
@@ -299,7 +404,8 @@ private slots:
                  std::string("{\"points\":3,\"divisions\":4,\"width\":100,\"samples\":0,"
                              "\"length\":null,\"minRadius\":null,\"minRadiusSample\":null,"
                              "\"heightMin\":null,\"heightMax\":null,\"maxGrade\":null,"
-                             "\"folds\":null,\"foldSamples\":null}"));
+                             "\"folds\":null,\"foldSamples\":null,\"widthMin\":null,"
+                             "\"widthMax\":null,\"bankMax\":null}"));
         QCOMPARE(Info(kSquare, 0, 100).value("samples").toInteger(), 0);
         QVERIFY(Info(kSquare, -3, 100).value("length").isNull());
         // A division count from a file can be huge: nothing is allocated for it.
@@ -413,10 +519,15 @@ private slots:
         const QByteArray out = process.readAllStandardOutput();
         QVERIFY(out.endsWith('\n') && out.count('\n') == 1);
         const QJsonObject info = QJsonDocument::fromJson(out).object();
-        QCOMPARE(info.keys(), QStringList({"divisions", "foldSamples", "folds", "heightMax",
-                                           "heightMin", "length", "maxGrade", "minRadius",
-                                           "minRadiusSample", "points", "samples", "width"}));
+        QCOMPARE(info.keys(),
+                 QStringList({"bankMax", "divisions", "foldSamples", "folds", "heightMax",
+                              "heightMin", "length", "maxGrade", "minRadius", "minRadiusSample",
+                              "points", "samples", "width", "widthMax", "widthMin"}));
         QCOMPARE(info.value("samples").toInteger(), 1024);
+        // A track without shapes is as wide as the file says, everywhere, and level.
+        QCOMPARE(info.value("widthMin").toDouble(), 100.0);
+        QCOMPARE(info.value("widthMax").toDouble(), 100.0);
+        QCOMPARE(info.value("bankMax").toDouble(), 0.0);
         QVERIFY(std::fabs(info.value("length").toDouble() / (2 * kPi * 1000.0) - 1.0) < 1e-4);
 
         // An unreadable file: the editor's message, exit status 1, nothing on stdout.

@@ -24,6 +24,7 @@ constexpr QRgb kLightBlue = qRgb(128, 192, 255); // lines between the points
 constexpr QRgb kBlue = qRgb(0, 0, 255);          // markers
 constexpr QRgb kRed = qRgb(255, 0, 0);           // the selected marker
 constexpr QRgb kWhite = qRgb(255, 255, 255);     // window background
+constexpr QRgb kEdge = qRgb(96, 128, 160);       // the road's outer edges
 
 QImage Blank(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -289,6 +290,35 @@ private slots:
             }
             COMPARE_PICTURES(Scene(320 + trial, 240, v, n / 2, trial % 5 == 0 ? 1.5f : 4.0f));
         }
+    }
+
+    // The outer edges E and G of the cross-sections are two closed thin lines under the track:
+    // squares 120 and 80 out at scale 4 lie 30 and 20 pixels from the centre, the centre line
+    // crossing them keeps its own colour, and the direct painter draws the same pixels.
+    void outerEdgesUnderTheTrack() {
+        auto square = [](float r) {
+            return std::vector<CVector3D>{{r, 0, r}, {-r, 0, r}, {-r, 0, -r}, {r, 0, -r}};
+        };
+        const std::vector<CVector3D> e = square(120), g = square(80);
+        std::vector<std::array<CVector3D, 4>> sections;
+        for (std::size_t j = 0; j < 4; ++j) {
+            sections.push_back({CVector3D(), CVector3D(), e[j], g[j]});
+        }
+        const std::vector<CVector3D> track{{-400, 0, 40}, {400, 0, 40}};
+        PlanScene s = Scene(201, 161, track);
+        s.sections = sections;
+        const QImage image = RenderFast(s);
+        const int cx = 100, cy = 80;
+        for (const int d : {30, 20}) {
+            QCOMPARE(At(image, cx + d, cy + 5), Rgb(kEdge)); // the right side, closing the loop
+            QCOMPARE(At(image, cx - d, cy - 5), Rgb(kEdge));
+            QCOMPARE(At(image, cx + 5, cy - d), Rgb(kEdge));
+        }
+        QCOMPARE(At(image, cx + 25, cy + 5), Rgb(kWhite));
+        QCOMPARE(At(image, cx + 30, cy + 10), Rgb(kLightBlue)); // the track lies on top
+        COMPARE_PICTURES(s);
+        s.sections = {};
+        QCOMPARE(BoxOf(RenderFast(s), kEdge), QRect());
     }
 
     void paintsStraightWhereTheImageCannotBeWrittenDirectly() {

@@ -133,6 +133,39 @@ private slots:
         QCOMPARE(TheVertexStore().Count(), 3);
     }
 
+    // The outer edges show once a point has a width of its own (a bank alone shows nothing), follow
+    // the shape edit at once, and undoing it gives back the plan pixel for pixel.
+    void ownWidthsShowTheOuterEdges() {
+        for (const CVector3D& v : {CVector3D(-200, 0, -200), CVector3D(200, 0, -200),
+                                   CVector3D(200, 0, 200), CVector3D(-200, 0, 200)}) {
+            m_doc->AppendVertex(v);
+        }
+        auto shown = [&] { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        auto edgePixels = [](const QImage& image) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    n += (image.pixel(x, y) & 0xffffffu) == (kEdgeColour & 0xffffffu) ? 1 : 0;
+                }
+            }
+            return n;
+        };
+        m_doc->SetSelectedIndex(2); // each shape edit selects its point
+        const QImage plain = shown();
+        QCOMPARE(edgePixels(plain), 0);
+        m_doc->SetPointShape(2, {std::nullopt, std::nullopt, 10.0f});
+        QCOMPARE(shown(), plain);
+        m_doc->SetPointShape(2, {std::nullopt, 180.0f, 10.0f});
+        const QImage wide = shown();
+        QVERIFY(edgePixels(wide) > 100);
+        // The loop runs clockwise in the plan, so its right side (direction × up) is the inside:
+        // at point 2 the right edge lies 180 in from (200, 200) along the diagonal, at
+        // (72.7, 72.7), 18 pixels from the centre at scale 4.
+        QVERIFY(edgePixels(wide.copy(QRect(Px(16, 16), Px(20, 20)))) > 0);
+        m_doc->OnEditUndo();
+        QCOMPARE(shown(), plain);
+    }
+
     void nonFiniteCoordinatesPaintAndAreNeverCaught() {
         const float inf = std::numeric_limits<float>::infinity();
         const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -202,6 +202,8 @@ inline constexpr const char* kReadoutNoRadius = QT_TRANSLATE_NOOP("rolvet", "最
 inline constexpr const char* kReadoutHeight = QT_TRANSLATE_NOOP("rolvet", "高さ %1 〜 %2");
 inline constexpr const char* kReadoutGrade = QT_TRANSLATE_NOOP("rolvet", "最大勾配 %1%");
 inline constexpr const char* kReadoutFolds = QT_TRANSLATE_NOOP("rolvet", "折り返し %1");
+inline constexpr const char* kReadoutWidth = QT_TRANSLATE_NOOP("rolvet", "道路幅 %1 〜 %2");
+inline constexpr const char* kReadoutBank = QT_TRANSLATE_NOOP("rolvet", "最大バンク %1°");
 inline constexpr const char* kReadoutRacingLine =
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン 周長 %1 最小半径 %2");
 inline constexpr const char* kReadoutRacingBusy =

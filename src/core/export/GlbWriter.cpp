@@ -105,16 +105,32 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
     for (std::size_t k = 0; k < info.controlPoints.size(); ++k) {
         json.Raw(k > 0 ? "," : "").Point(info.controlPoints[k]);
     }
-    json.Raw("]}");
+    json.Raw("]");
+    if (rings.Shaped()) {
+        // Only a road with a shape of its own: every other file stays as it always was.
+        auto values = [&](const char* name, double SampleShape::*value) {
+            json.Raw(",\"").Raw(name).Raw("\":[");
+            for (std::int64_t j = 0; j < rings.Samples(); ++j) {
+                json.Raw(j > 0 ? "," : "").Float(static_cast<float>(rings.Shape(j).*value));
+            }
+            json.Raw("]");
+        };
+        values("widthLeft", &SampleShape::left);
+        values("widthRight", &SampleShape::right);
+        values("bank", &SampleShape::bank);
+    }
+    json.Raw("}");
 }
 
 } // namespace
 
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
-                            const RoadTextureImages& textures) {
+                            const RoadTextureImages& textures, bool shaped) {
     const std::uint64_t mesh = samples > 0 ? RoadMeshBytes(samples) : 0;
-    const std::uint64_t points = static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0)) +
-                                 static_cast<std::uint64_t>(pointCount);
+    // Three numbers a point, as many as a sample's widths and bank.
+    const auto sampled = static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0));
+    const std::uint64_t points =
+        sampled * (shaped ? 2 : 1) + static_cast<std::uint64_t>(pointCount);
     constexpr std::uint64_t kFixedJson = 4096;
     return kHeaderBytes + 2 * kChunkHeaderBytes + mesh + 3 * kMaxCoordinateChars * points +
            kFixedJson + Padded(textures.road.size()) + Padded(textures.kerb.size());

@@ -3,7 +3,8 @@
 //
 // Scene: node "road" with the two-material mesh of RoadMesh, and node "centerline" whose extras
 // give game code the centre line: "samples" (the n·d centre points [x, y, z] in order),
-// "closed": true, "width", "divisions" and "controlPoints".
+// "closed": true, "width", "divisions" and "controlPoints"; a road with a shape of its own adds
+// "widthLeft", "widthRight" and "bank", one number a sample.
 #pragma once
 
 #include "export/ByteSink.h"
@@ -35,9 +36,9 @@ struct RoadModelInfo {
 };
 
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
-// points, known before anything is computed.
+// points, known before anything is computed; a shaped road writes three more numbers a sample.
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
-                            const RoadTextureImages& textures);
+                            const RoadTextureImages& textures, bool shaped = false);
 
 // Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
 // streams out in small pieces: memory use does not grow with the road. progress is told bytes

@@ -193,7 +193,8 @@ char* FormatFixed6(char* out, float value) {
 }
 
 WriteOutcome WriteRoadObject(CByteSink& sink, std::span<const CVector3D> points, int divisions,
-                             float halfWidth, const ExportProgress& progress) {
+                             float halfWidth, const ExportProgress& progress,
+                             const CRoadShape* shape) {
     const std::optional<RoadCounts> counts = RoadCountsFor(points.size(), divisions);
     if (!counts) {
         return WriteOutcome::Failed;
@@ -211,11 +212,13 @@ WriteOutcome WriteRoadObject(CByteSink& sink, std::span<const CVector3D> points,
     out.Append(kObjectHeader);
     AppendCountLine(out, "\tvertex ", counts->vertices);
 
-    const CRoadSampler sampler(points, divisions, halfWidth);
+    const CRoadSampler sampler(points, divisions, halfWidth, shape);
+    const bool shaped = sampler.Shaped();
     const int steps = sampler.StepCount();
     for (std::size_t k = 0; k < sampler.SegmentCount() && steps > 0; ++k) {
         for (int i = 0; i < steps; ++i) {
-            const RoadSample sample = sampler.PlainSection(k, i);
+            const RoadSample sample =
+                shaped ? sampler.Frame(k, i).vertices : sampler.PlainSection(k, i);
             for (const CVector3D& v : sample) {
                 AppendVertexLine(out, v);
             }
@@ -264,14 +267,16 @@ WriteOutcome WriteRoadObject(CByteSink& sink, std::span<const CVector3D> points,
 }
 
 WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points, int divisions,
-                              float halfWidth, const ExportProgress& progress) {
+                              float halfWidth, const ExportProgress& progress,
+                              const CRoadShape* shape) {
     if (!RoadCountsFor(points.size(), divisions)) {
         return WriteOutcome::Failed;
     }
     if (!sink.Write(kHeader.data(), kHeader.size()).ok) {
         return WriteOutcome::Failed;
     }
-    const WriteOutcome outcome = WriteRoadObject(sink, points, divisions, halfWidth, progress);
+    const WriteOutcome outcome =
+        WriteRoadObject(sink, points, divisions, halfWidth, progress, shape);
     if (outcome != WriteOutcome::Written) {
         return outcome;
     }
@@ -280,7 +285,8 @@ WriteOutcome WriteMqoDocument(CByteSink& sink, std::span<const CVector3D> points
 }
 
 WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> points, int divisions,
-                          float halfWidth, const ExportProgress& progress) {
+                          float halfWidth, const ExportProgress& progress,
+                          const CRoadShape* shape) {
     if (!RoadCountsFor(points.size(), divisions)) {
         return WriteOutcome::Failed;
     }
@@ -289,7 +295,8 @@ WriteOutcome WriteMqoFile(const std::string& path, std::span<const CVector3D> po
         return WriteOutcome::Failed;
     }
     CAtomicFileSink sink(file);
-    const WriteOutcome outcome = WriteMqoDocument(sink, points, divisions, halfWidth, progress);
+    const WriteOutcome outcome =
+        WriteMqoDocument(sink, points, divisions, halfWidth, progress, shape);
     if (outcome != WriteOutcome::Written) {
         file.Abandon();
         return outcome;

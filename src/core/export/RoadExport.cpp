@@ -74,7 +74,7 @@ std::string MtlFileName(const std::string& modelPath) {
 }
 
 // GLB and OBJ: both carry the triangle mesh with texture coordinates by arc length.
-RoadExportResult ExportMesh(const RoadExportRequest& request) {
+RoadExportResult ExportMesh(const RoadExportRequest& request, const CRoadShape& shape) {
     if (request.divisions < 1) {
         return {RoadExportStatus::Invalid, Translate(str::kDivisionsTooSmall)};
     }
@@ -87,7 +87,8 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
     // the limit, which also bounds the memory the export needs.
     const std::int64_t samples =
         static_cast<std::int64_t>(request.points.size()) * request.divisions;
-    if (GlbBytesBound(samples, request.points.size(), request.textures) > kMaxGlbBytes) {
+    if (GlbBytesBound(samples, request.points.size(), request.textures, shape.Shaped()) >
+        kMaxGlbBytes) {
         return {RoadExportStatus::TooLarge, Translate(str::kTooManyVertices)};
     }
 
@@ -106,7 +107,7 @@ RoadExportResult ExportMesh(const RoadExportRequest& request) {
     };
 
     WriteResult written;
-    const CRoadMeshRings rings(request.points, request.divisions, request.halfWidth, walk);
+    const CRoadMeshRings rings(request.points, request.divisions, request.halfWidth, walk, &shape);
     if (rings.Cancelled()) {
         return {RoadExportStatus::Cancelled, {}};
     }
@@ -257,11 +258,12 @@ RoadExportResult ExportRoad(const RoadExportRequest& request) {
     if (result.status != RoadExportStatus::Ok) {
         return result;
     }
+    const CRoadShape shape(request.shapes, request.points.size(), request.halfWidth);
     if (request.format != RoadFormat::Mqo) {
-        return ExportMesh(request);
+        return ExportMesh(request, shape);
     }
     switch (WriteMqoFile(request.modelPath, request.points, request.divisions, request.halfWidth,
-                         request.progress)) {
+                         request.progress, &shape)) {
     case WriteOutcome::Written:
         break;
     case WriteOutcome::Cancelled:

@@ -7,6 +7,7 @@
 #include "common/AtomicFile.h"
 #include "export/GlbWriter.h"
 #include "export/MqoWriter.h"
+#include "track/PointShape.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
@@ -36,8 +37,9 @@ enum class RoadFormat { Mqo, Glb, Obj };
 
 struct RoadExportRequest {
     RoadFormat format = RoadFormat::Mqo;
-    std::string modelPath;             // the file to write
-    std::span<const CVector3D> points; // the closed centre line
+    std::string modelPath;              // the file to write
+    std::span<const CVector3D> points;  // the closed centre line
+    std::span<const PointShape> shapes; // each point's own shape; points past the end have none
     int divisions = 0;
     float halfWidth = 0.0f;
     int roadWidth = 0;         // the document's width, recorded in GLB files

@@ -49,8 +49,8 @@ struct Scratch {
 } // namespace
 
 CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions, float halfWidth,
-                               const ExportProgress& progress)
-    : m_sampler(points, divisions, halfWidth), m_divisions(divisions) {
+                               const ExportProgress& progress, const CRoadShape* shape)
+    : m_sampler(points, divisions, halfWidth, shape), m_divisions(divisions) {
     if (points.empty() || divisions < 1) {
         return;
     }
@@ -125,7 +125,9 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
             });
     }
     m_lengths.Sum();
-    m_repeats = TextureRepeats(m_lengths.Total(), halfWidth);
+    m_repeats = TextureRepeats(m_lengths.Total(), m_sampler.Shaped()
+                                                      ? static_cast<float>(shape->MeanHalfWidth())
+                                                      : m_sampler.HalfWidth());
     m_samples = samples;
 }
 

@@ -55,9 +55,10 @@ class CRoadMeshRings {
 public:
     // Needs at least one point and one division (Samples() is 0 otherwise). points must stay
     // alive and unchanged while the object is used. progress is told how many of the S samples
-    // are walked and may cancel (Cancelled()).
+    // are walked and may cancel (Cancelled()). shape, when given, must stay alive too; the
+    // texture then repeats by the mean of its widths.
     CRoadMeshRings(std::span<const CVector3D> points, int divisions, float halfWidth,
-                   const ExportProgress& progress = {});
+                   const ExportProgress& progress = {}, const CRoadShape* shape = nullptr);
 
     std::int64_t Samples() const { return m_samples; }
     double Length() const { return m_lengths.Total(); }
@@ -67,6 +68,12 @@ public:
     const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
     const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
     bool Cancelled() const { return m_cancelled; }
+    // Whether the road has a shape of its own, and the shape at sample j (0 <= j < S).
+    bool Shaped() const { return m_sampler.Shaped(); }
+    SampleShape Shape(std::int64_t j) const {
+        return m_sampler.Shape(static_cast<std::size_t>(j / m_divisions),
+                               static_cast<int>(j % m_divisions));
+    }
     // The centre point of sample j (0 <= j < S). Asked in order, the centres are computed a
     // few hundred at a time; not for use from several threads at once.
     CVector3D Centre(std::int64_t j) const;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <numbers>
 
 namespace rolvet {
 
@@ -18,6 +19,8 @@ constexpr double kInnerLine = 0.9;
 // The Metasequoia model's inner offset: the single-precision float nearest 0.9, applied to the
 // already scaled side vector.
 constexpr float kInnerLineF = 0.9f;
+// Degrees to radians.
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 // A thread is worth starting for about this many samples.
 constexpr std::size_t kSamplesPerThread = 16384;
 // The difference quotient of the Metasequoia model is trusted when it is longer than this many
@@ -108,8 +111,13 @@ CVector3D RoadUp(const CVector3D& direction, const CVector3D& side) {
 
 // ---- CRoadSampler ----------------------------------------------------------------------------
 
-CRoadSampler::CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth)
-    : m_points(points), m_steps(divisions > 0 ? divisions : 0), m_halfWidth(halfWidth) {
+CRoadSampler::CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth,
+                           const CRoadShape* shape)
+    : m_points(points), m_steps(divisions > 0 ? divisions : 0),
+      m_halfWidth(shape != nullptr && shape->Count() == points.size() ? shape->HalfWidth()
+                                                                      : halfWidth),
+      m_shape(shape != nullptr && shape->Shaped() && shape->Count() == points.size() ? shape
+                                                                                     : nullptr) {
     if (m_steps == 0) {
         return;
     }
@@ -145,11 +153,19 @@ void CRoadSampler::Centres(std::size_t k, int begin, int end, CVector3D* out) co
     }
 }
 
-RoadFrame CRoadSampler::Frame(std::size_t k, int i) const {
-    return FrameOf(Segment(k), i);
+SampleShape CRoadSampler::Shape(std::size_t k, int i) const {
+    if (m_shape == nullptr) {
+        return {m_halfWidth, m_halfWidth, 0.0};
+    }
+    return m_shape->At(k, i, m_steps);
 }
 
-RoadFrame CRoadSampler::FrameOf(const CCatmullRomSegment& segment, int i) const {
+RoadFrame CRoadSampler::Frame(std::size_t k, int i) const {
+    return FrameOf(Segment(k), k, i);
+}
+
+RoadFrame CRoadSampler::FrameOf(const CCatmullRomSegment& segment, std::size_t k, int i,
+                                SampleShape* shapeOut) const {
     const auto step = static_cast<std::size_t>(i);
     RoadFrame frame;
     frame.centre = segment.At(m_at[step]);
@@ -172,11 +188,23 @@ RoadFrame CRoadSampler::FrameOf(const CCatmullRomSegment& segment, int i) const 
             direction = {0.0, t[1] / length, 0.0}; // straight up or down: no level side
         }
     }
+    const SampleShape shape = Shape(k, i);
+    if (shape.bank != 0.0) {
+        // Turned about the direction: towards the surface's normal (side × direction, up) for
+        // a negative bank, away from it for a positive one, which lowers the plus side.
+        const double angle = shape.bank * kRadiansPerDegree;
+        const double c = std::cos(angle), s = std::sin(angle);
+        const Double3 up = Cross(side, direction);
+        side = {side[0] * c - up[0] * s, side[1] * c - up[1] * s, side[2] * c - up[2] * s};
+    }
+    if (shapeOut != nullptr) {
+        *shapeOut = shape;
+    }
     frame.direction = ToFloat(direction);
     frame.side = ToFloat(side);
     // The distances to the outer edge on the plus (right) and minus (left) side.
-    const double right = m_halfWidth;
-    const double left = m_halfWidth;
+    const double right = shape.right;
+    const double left = shape.left;
     const CVector3D& c = frame.centre;
     frame.vertices = {Offset(c, side, kInnerLine * right), Offset(c, side, -kInnerLine * left),
                       Offset(c, side, right), Offset(c, side, -left)};
@@ -229,8 +257,8 @@ double CRoadSampler::ComputeSteps(std::size_t k, int begin, int end, double alon
     const CCatmullRomSegment segment = Segment(k);
     CVector3D previous;
     for (int i = begin; i < end; ++i) {
-        const RoadFrame frame = FrameOf(segment, i);
         const auto s = static_cast<std::size_t>(i - begin);
+        const RoadFrame frame = FrameOf(segment, k, i, out.shape ? &out.shape[s] : nullptr);
         if (i > begin) {
             along += Distance(previous, frame.centre);
         }
@@ -347,18 +375,23 @@ std::size_t CRoadModel::Wrap(std::int64_t segment) const {
     return static_cast<std::size_t>(((segment % n) + n) % n);
 }
 
-ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth) {
+ModelChange CRoadModel::Update(std::span<const CVector3D> points,
+                               std::span<const PointShape> shapes, int divisions, float halfWidth) {
     const std::size_t n = points.size();
-    const bool sameShape =
+    const bool sameSettings =
         m_built && m_state == RoadModelState::Ok && n == m_points.size() &&
         divisions == m_divisions &&
         std::bit_cast<std::uint32_t>(halfWidth) == std::bit_cast<std::uint32_t>(m_halfWidth);
-    if (!sameShape) {
-        return Update(points, divisions, halfWidth, TrackChange::Whole());
+    if (!sameSettings) {
+        return Update(points, shapes, divisions, halfWidth, TrackChange::Whole());
     }
+    // The new shapes as numbers, compared with the model's by value, as the road uses them.
+    const CRoadShape shape(shapes, n, halfWidth);
     auto same = [&](std::size_t i) {
+        const SampleShape a = shape.Point(i), b = m_shape.Point(i);
         return std::bit_cast<std::array<std::uint32_t, 3>>(points[i]) ==
-               std::bit_cast<std::array<std::uint32_t, 3>>(m_points[i]);
+                   std::bit_cast<std::array<std::uint32_t, 3>>(m_points[i]) &&
+               a.left == b.left && a.right == b.right && a.bank == b.bank;
     };
     std::size_t first = 0;
     while (first < n && same(first)) {
@@ -371,11 +404,21 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
     while (same(last)) {
         --last;
     }
-    return Update(points, divisions, halfWidth,
+    return Update(points, shapes, divisions, halfWidth,
                   TrackChange::Moved(static_cast<int>(first), static_cast<int>(last - first + 1)));
 }
 
-ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions, float halfWidth,
+std::int64_t CRoadModel::AffectedSegments(std::int64_t count, bool shapeChanged) const {
+    // Segment k's samples read points k − 1 .. k + 2, and its last chord ends on the first
+    // sample of segment k + 1, which reads point k + 3: moving points first .. first + count − 1
+    // changes segments first − 3 .. first + count. The shape of segment k reads the monotone
+    // slopes at points k and k + 1, each made of the values two points either side, so a
+    // changed shape reaches one segment further: first − 3 .. first + count + 1.
+    return count + (shapeChanged ? 5 : 4);
+}
+
+ModelChange CRoadModel::Update(std::span<const CVector3D> points,
+                               std::span<const PointShape> shapes, int divisions, float halfWidth,
                                const TrackChange& change) {
     const std::size_t n = points.size();
     const std::size_t old = m_points.size();
@@ -387,8 +430,9 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
     const bool fits = n >= 4 && static_cast<std::int64_t>(n) * divisions <= kMaxModelSamples;
     // A range update is only sound for a change record that matches the points; anything else
     // (or a change that touches most of the loop) is rebuilt.
-    bool partial = sameSettings && fits && change.first >= 0 && change.count > 0 &&
-                   count + 4 < std::min(n, old);
+    bool partial =
+        sameSettings && fits && change.first >= 0 && change.count > 0 &&
+        static_cast<std::size_t>(AffectedSegments(change.count, true)) < std::min(n, old);
     switch (change.kind) {
     case TrackChange::Kind::Moved:
         partial = partial && n == old && first + count <= n;
@@ -404,6 +448,7 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
     }
     if (!partial) {
         m_points.assign(points.begin(), points.end());
+        m_shape = CRoadShape(shapes, n, halfWidth);
         m_divisions = divisions;
         m_halfWidth = halfWidth;
         Rebuild();
@@ -416,9 +461,8 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
     if (change.kind == TrackChange::Kind::Moved) {
         std::copy(points.begin() + at(first), points.begin() + at(first + count),
                   m_points.begin() + at(first));
-        // Segment k's samples read points k − 1 .. k + 2, its last chord ends on the first
-        // sample of segment k + 1, which reads point k + 3.
-        const auto segments = static_cast<std::int64_t>(count) + 4;
+        const bool shapeChanged = m_shape.Set(first, count, shapes);
+        const std::int64_t segments = AffectedSegments(change.count, shapeChanged);
         RecomputeSegments(k - 3, segments);
         const std::int64_t firstSample = static_cast<std::int64_t>(Wrap(k - 3) * d);
         // The fold of the sample before looks ahead into the range.
@@ -439,6 +483,9 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
         }
     };
     m_points.assign(points.begin(), points.end());
+    const bool wasShaped = m_shape.Shaped();
+    m_shape = CRoadShape(shapes, n, halfWidth);
+    const bool shaped = wasShaped || m_shape.Shaped();
     shift(m_centre, d);
     shift(m_direction, d);
     shift(m_side, d);
@@ -456,8 +503,10 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points, int divisions,
     m_leaves = std::bit_ceil(n);
     m_tree.assign(2 * m_leaves, Summary{});
     std::copy(leaves.begin(), leaves.end(), m_tree.begin() + at(m_leaves));
-    const auto segments =
-        change.kind == TrackChange::Kind::Inserted ? static_cast<std::int64_t>(count) + 4 : 4;
+    // New points count as moved; where points went, the segments around the gap read points
+    // that were not neighbours before.
+    const std::int64_t segments = AffectedSegments(
+        change.kind == TrackChange::Kind::Inserted ? static_cast<std::int64_t>(count) : 0, shaped);
     RecomputeSegments(k - 3, segments);
     SumTree();
     m_lengths.Sum();
@@ -499,7 +548,7 @@ void CRoadModel::Rebuild() {
     m_tree.assign(2 * m_leaves, Summary{});
     // One pass: each part computes its segments and summarises those whose neighbours it has
     // computed; the two segments at each end of a part wait for the others.
-    const CRoadSampler sampler(m_points, m_divisions, m_halfWidth);
+    const CRoadSampler sampler(m_points, m_divisions, m_halfWidth, &m_shape);
     std::mutex lock;
     std::vector<std::size_t> ends;
     ParallelFor(n,
@@ -548,7 +597,7 @@ void CRoadModel::RecomputeSegments(std::int64_t first, std::int64_t count) {
 }
 
 void CRoadModel::ComputeSegments(std::size_t first, std::size_t count) {
-    const CRoadSampler sampler(m_points, m_divisions, m_halfWidth);
+    const CRoadSampler sampler(m_points, m_divisions, m_halfWidth, &m_shape);
     const auto d = static_cast<std::size_t>(m_divisions);
     ParallelFor(count, std::max<std::size_t>(1, kSamplesPerThread / d),
                 [&](std::size_t begin, std::size_t end) {
@@ -582,6 +631,18 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
     const Double3 chord = Minus(m_points[(k + 1) % n], m_points[k]);
     for (std::size_t i = 0; i < d; ++i) {
         const std::size_t j = k * d + i;
+
+        const SampleShape shape = m_shape.At(k, static_cast<int>(i), m_divisions);
+        const double width = shape.left + shape.right;
+        if (!std::isnan(width)) {
+            sum.widthMin = sum.hasWidth ? std::min(sum.widthMin, width) : width;
+            sum.widthMax = sum.hasWidth ? std::max(sum.widthMax, width) : width;
+            sum.hasWidth = true;
+        }
+        if (std::fabs(shape.bank) > sum.bankMax) {
+            sum.bankMax = std::fabs(shape.bank);
+        }
+
         const std::size_t next = j + 1 == samples ? 0 : j + 1;
         const CVector3D& prev = m_centre[j == 0 ? samples - 1 : j - 1];
         const CVector3D& c = m_centre[j];
@@ -642,6 +703,12 @@ CRoadModel::Summary CRoadModel::Combine(const Summary& a, const Summary& b,
         s.heightMax = a.hasHeight ? std::max(a.heightMax, b.heightMax) : b.heightMax;
         s.hasHeight = true;
     }
+    if (b.hasWidth) {
+        s.widthMin = a.hasWidth ? std::min(a.widthMin, b.widthMin) : b.widthMin;
+        s.widthMax = a.hasWidth ? std::max(a.widthMax, b.widthMax) : b.widthMax;
+        s.hasWidth = true;
+    }
+    s.bankMax = std::max(a.bankMax, b.bankMax);
     s.maxGrade = std::max(a.maxGrade, b.maxGrade);
     s.folds = a.folds + b.folds;
     return s;
@@ -686,6 +753,17 @@ void CRoadModel::ArcLengths(std::int64_t first, std::int64_t count, double* out)
     }
 }
 
+SampleShape CRoadModel::ShapeAt(std::int64_t j) const {
+    const auto d = static_cast<std::int64_t>(m_divisions);
+    return m_shape.At(static_cast<std::size_t>(j / d), static_cast<int>(j % d), m_divisions);
+}
+
+void CRoadModel::Shapes(std::int64_t first, std::int64_t count, SampleShape* out) const {
+    for (std::int64_t j = first; j < first + count; ++j) {
+        *out++ = ShapeAt(j);
+    }
+}
+
 RoadFrame CRoadModel::Frame(std::int64_t j) const {
     const auto s = static_cast<std::size_t>(j);
     return {m_centre[s], m_direction[s], m_side[s], m_section[s]};
@@ -714,6 +792,11 @@ TrackReadouts CRoadModel::Readouts() const {
         r.maxGrade = finite(std::sqrt(all.maxGrade));
     }
     r.folds = all.folds;
+    if (all.hasWidth) {
+        r.widthMin = finite(all.widthMin);
+        r.widthMax = finite(all.widthMax);
+    }
+    r.bankMax = finite(all.bankMax);
     return r;
 }
 

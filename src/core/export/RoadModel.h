@@ -11,19 +11,25 @@
 //   - the centre point C: the Catmull-Rom point in single precision, exactly the centre of the
 //     Metasequoia model;
 //   - the frame: the unit direction of travel (the spline's exact tangent, in double precision)
-//     and the unit side vector, level (horizontal) and at right angles to the direction, pointing
-//     to the plus side (direction × up); both are zero where the curve has no such direction;
-//   - the cross-section: A and B on the inner lines at 0.9 of the half width either side, E and
-//     G on the outer edges;
+//     and the unit side vector at right angles to the direction, pointing to the plus (right)
+//     side: level (direction × up) and then turned about the direction by the bank, so that a
+//     positive bank lowers the plus side; both are zero where the curve has no such direction;
+//   - the shape (RoadShape.h): the width to the outer edge on each side and the bank, each
+//     carried between the control points by a monotone cubic over the spline's parameter;
+//   - the cross-section along the side vector: A and B on the inner lines at 0.9 of the right
+//     and the left width, E at the right width and G at the left one;
 //   - the arc length: along the chords between consecutive centres, from sample 0;
 //   - whether the road folds there (see CRoadModel::Folded).
 //
-// The Metasequoia model keeps its own, older rule for the side vector (PlainSection): the
-// direction from a difference quotient in single precision and a side vector that tilts with the
-// grade, so existing exports stay byte for byte the same.
+// A road whose every point keeps the default shape (half the road width either side, no bank)
+// has exactly the cross-section of a road of one width. Such a road's Metasequoia model keeps
+// its own, older rule for the side vector (PlainSection): the direction from a difference
+// quotient in single precision and a side vector that tilts with the grade, so existing exports
+// stay byte for byte the same; a shaped road's model takes the frames' cross-sections.
 #pragma once
 
 #include "export/CatmullRom.h"
+#include "export/RoadShape.h"
 #include "export/SampleBuffer.h"
 #include "track/TrackChange.h"
 #include "track/Vector3D.h"
@@ -76,14 +82,18 @@ struct SampleArrays {
     CVector3D* side = nullptr;
     RoadSample* section = nullptr;
     double* along = nullptr; // arc length from the segment's first sample
+    SampleShape* shape = nullptr;
 };
 
 // The geometry of single samples over a closed loop of points (which must stay alive and
-// unchanged while the sampler is used). Cheap to make: it precomputes only the weights of the d
-// parameters. Needs at least one point for anything but the counts.
+// unchanged while the sampler is used, as must the shape). Cheap to make: it precomputes only
+// the weights of the d parameters. Needs at least one point for anything but the counts. Without
+// a shape (or with one of other than n points) every sample has the half width either side and
+// no bank; an unshaped shape gives its own half width (CRoadShape::HalfWidth).
 class CRoadSampler {
 public:
-    CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth);
+    CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth,
+                 const CRoadShape* shape = nullptr);
 
     std::size_t SegmentCount() const { return m_points.size(); }
     // Steps per segment; zero when the division count is zero or negative.
@@ -91,7 +101,12 @@ public:
     std::int64_t SampleCount() const {
         return static_cast<std::int64_t>(m_points.size()) * m_steps;
     }
+    // The half width of a road of one width (unshaped).
     float HalfWidth() const { return m_halfWidth; }
+    // Whether the samples have a shape of their own (see CRoadShape::Shaped).
+    bool Shaped() const { return m_shape != nullptr; }
+    // The shape at step i of segment k.
+    SampleShape Shape(std::size_t k, int i) const;
 
     // The centre point of step i (0 <= i < StepCount()) of segment k (k < SegmentCount()), and
     // those of steps begin .. end − 1 into out.
@@ -116,11 +131,13 @@ public:
 
 private:
     CCatmullRomSegment Segment(std::size_t k) const;
-    RoadFrame FrameOf(const CCatmullRomSegment& segment, int i) const;
+    RoadFrame FrameOf(const CCatmullRomSegment& segment, std::size_t k, int i,
+                      SampleShape* shape = nullptr) const;
 
     std::span<const CVector3D> m_points;
     int m_steps = 0;
     float m_halfWidth = 0.0f;
+    const CRoadShape* m_shape = nullptr; // only a shaped shape of n points
     float m_eps = 0.0f; // the parameter step of the Metasequoia model's difference quotient
     std::vector<HermiteWeights> m_at, m_before, m_after; // at t, t − eps and t + eps
     std::vector<TangentWeights> m_tangent;
@@ -154,7 +171,8 @@ private:
 };
 
 // How many times the texture repeats along a lap: about once per 0.9 road width (so the road
-// surface's texels stay square), a whole number, at least 1 and at most kMaxTextureRepeats.
+// surface's texels stay square), a whole number, at least 1 and at most kMaxTextureRepeats. A
+// shaped road passes the mean of its half widths (CRoadShape::MeanHalfWidth).
 inline constexpr int kMaxTextureRepeats = 65536;
 int TextureRepeats(double lapLength, float halfWidth);
 // u of the texture at arc length `along` of a lap of `lapLength` with `repeats` repeats; where
@@ -184,6 +202,9 @@ struct TrackReadouts {
     std::optional<float> heightMax;
     std::optional<double> maxGrade;    // largest rise over horizontal run between two samples
     std::optional<std::int64_t> folds; // samples where the road runs backwards
+    std::optional<double> widthMin;    // narrowest and widest road (left + right width)
+    std::optional<double> widthMax;
+    std::optional<double> bankMax; // largest bank angle either way, in degrees
 };
 
 // Samples whose data changed in an update: count samples from first on, wrapping past the last
@@ -201,23 +222,42 @@ class CRoadModel {
 public:
     // Brings the model in line with the track after the edit described by change (the points
     // and settings are those after the edit).
+    // shapes holds each point's own shape (points past its end have none).
+    ModelChange Update(std::span<const CVector3D> points, std::span<const PointShape> shapes,
+                       int divisions, float halfWidth, const TrackChange& change);
+    // The same for a caller that does not know what changed: the points whose coordinates or
+    // shape differ from the model's copy count as moved; other settings or another point count
+    // rebuild everything.
+    ModelChange Update(std::span<const CVector3D> points, std::span<const PointShape> shapes,
+                       int divisions, float halfWidth);
+    // The same for a track whose points have no shape of their own.
     ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth,
-                       const TrackChange& change);
-    // The same for a caller that does not know what changed: the points that differ from the
-    // model's copy count as moved; other settings or another point count rebuild everything.
-    ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth);
+                       const TrackChange& change) {
+        return Update(points, {}, divisions, halfWidth, change);
+    }
+    ModelChange Update(std::span<const CVector3D> points, int divisions, float halfWidth) {
+        return Update(points, {}, divisions, halfWidth);
+    }
 
     RoadModelState State() const { return m_state; }
     std::int64_t SampleCount() const { return m_state == RoadModelState::Ok ? m_samples : 0; }
     int Divisions() const { return m_divisions; }
     float HalfWidth() const { return m_halfWidth; }
     std::span<const CVector3D> Points() const { return m_points; }
+    // The control points' shapes as numbers, and whether any differs from the default.
+    const CRoadShape& Shape() const { return m_shape; }
+    // The half width the texture repeats by (see TextureRepeats).
+    float TextureHalfWidth() const { return static_cast<float>(m_shape.MeanHalfWidth()); }
 
     // Per sample (empty unless State() is Ok).
     const SampleVector<CVector3D>& Centres() const { return m_centre; }
     const SampleVector<CVector3D>& Directions() const { return m_direction; }
     const SampleVector<CVector3D>& Sides() const { return m_side; }
     const SampleVector<RoadSample>& Sections() const { return m_section; }
+    // The left and right width and the bank at sample j (0 <= j < SampleCount()), and those of
+    // samples first .. first + count − 1 into out.
+    SampleShape ShapeAt(std::int64_t j) const;
+    void Shapes(std::int64_t first, std::int64_t count, SampleShape* out) const;
     // Whether the road folds from sample j to j + 1 (j + 1 wrapping to 0): one of the four edge
     // lines runs backwards against the centre line, or the centre line runs backwards against
     // its segment's chord (a loop of the centre line itself).
@@ -243,10 +283,17 @@ private:
         float heightMin = 0.0f;
         float heightMax = 0.0f;
         bool hasHeight = false;
+        double widthMin = 0.0;
+        double widthMax = 0.0;
+        double bankMax = 0.0;
+        bool hasWidth = false;
     };
     static Summary Combine(const Summary& a, const Summary& b, std::int64_t samplesInA);
 
     void Rebuild();
+    // How many segments from segment first − 3 on an edit of `count` points from `first` on
+    // changes (see the source).
+    std::int64_t AffectedSegments(std::int64_t count, bool shapeChanged) const;
     // Recomputes segments first .. first + count − 1 (modulo n) and the summaries they touch.
     void RecomputeSegments(std::int64_t first, std::int64_t count);
     void ComputeSegments(std::size_t first, std::size_t count); // no wrap
@@ -258,6 +305,7 @@ private:
     std::size_t Wrap(std::int64_t segment) const;
 
     std::vector<CVector3D> m_points;
+    CRoadShape m_shape;
     int m_divisions = 0;
     float m_halfWidth = 0.0f;
     bool m_built = false;

@@ -79,6 +79,12 @@ std::string TrackInfoJson(std::size_t pointCount, int divisions, int width,
     } else {
         out += "null";
     }
+    out += ",\"widthMin\":";
+    AppendOptional(out, r.widthMin);
+    out += ",\"widthMax\":";
+    AppendOptional(out, r.widthMax);
+    out += ",\"bankMax\":";
+    AppendOptional(out, r.bankMax);
     out += '}';
     return out;
 }

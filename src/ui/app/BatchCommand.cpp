@@ -105,6 +105,7 @@ int RunExport(const CommandLineInfo& info) {
     request.modelPath = modelPath;
     request.roadWidth = track.roadWidth;
     request.points = track.vertices;
+    request.shapes = track.shapes;
     request.divisions = track.divisionCount;
     request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
     if (*format != rolvet::RoadFormat::Mqo) {
@@ -132,7 +133,8 @@ int RunInfo(const CommandLineInfo& info) {
     }
     WarnIfShapeDamaged(opened);
     rolvet::CRoadModel model;
-    model.Update(track.vertices, track.divisionCount, rolvet::HalfRoadWidth(track.roadWidth));
+    model.Update(track.vertices, track.shapes, track.divisionCount,
+                 rolvet::HalfRoadWidth(track.roadWidth));
     if (model.State() == rolvet::RoadModelState::TooLarge) {
         return Fail(rolvet::Translate(rolvet::str::kTrackTooLarge));
     }

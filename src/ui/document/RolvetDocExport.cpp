@@ -52,6 +52,8 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     // The points as they are now; the export never changes the track.
     const auto all = TheVertexStore().All();
     const std::vector<CVector3D> points(all.begin(), all.end());
+    const auto ownShapes = TheVertexStore().Shapes();
+    const std::vector<rolvet::PointShape> shapes(ownShapes.begin(), ownShapes.end());
 
     QProgressDialog progress(Tr(rolvet::str::kExporting), Tr(rolvet::str::kCancel), 0,
                              kProgressSteps, parent);
@@ -67,6 +69,7 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     exportRequest.modelPath = modelPath;
     exportRequest.roadWidth = m_nRoadWidth;
     exportRequest.points = points;
+    exportRequest.shapes = shapes;
     exportRequest.divisions = m_nDivisionCount;
     exportRequest.halfWidth = rolvet::HalfRoadWidth(m_nRoadWidth);
     exportRequest.progress = [&progress](std::uint64_t done, std::uint64_t total) {

@@ -200,12 +200,39 @@ bool IsSelected(const PlanScene& scene, std::size_t i) {
     return scene.selected >= 0 && static_cast<std::size_t>(scene.selected) == i;
 }
 
+// Calls line(a, b) for each piece of the closed outer edge `edge` (2: E, 3: G) of the sections
+// that draws anything.
+template <typename Line> void ForEachEdgeLine(const PlanScene& scene, std::size_t edge, Line line) {
+    if (scene.sections.empty()) {
+        return;
+    }
+    const Centre c = CentreOf(scene.width, scene.height);
+    auto pixel = [&](std::size_t j) {
+        const CVector3D& v = scene.sections[j][edge];
+        return WorldToPixel(v.x, v.z, scene.scale, c);
+    };
+    Pixel previous = pixel(scene.sections.size() - 1);
+    for (std::size_t j = 0; j < scene.sections.size(); ++j) {
+        const Pixel p = pixel(j);
+        if (p != previous) {
+            line(previous, p);
+            previous = p;
+        }
+    }
+}
+
 } // namespace
 
 void PaintPlanStraight(QPainter& painter, const PlanScene& scene) {
     painter.save();
     BeginPlan(painter);
     PaintReference(painter, scene);
+
+    painter.setPen(CosmeticPen(kEdgeColour));
+    for (const std::size_t edge : {2u, 3u}) {
+        ForEachEdgeLine(scene, edge,
+                        [&](Pixel a, Pixel b) { painter.drawLine(ToQPoint(a), ToQPoint(b)); });
+    }
 
     const Centre c = CentreOf(scene.width, scene.height);
     const QBrush selectedBrush{QColor::fromRgb(kSelectedColour)};
@@ -243,6 +270,20 @@ void PaintPlan(QPainter& painter, const PlanScene& scene) {
     raster.stride = image->bytesPerLine() / 4;
     raster.width = image->width();
     raster.height = image->height();
+    // QPainter clips lines that leave the image; those that never come near it are left out
+    // before they reach it.
+    auto line = [&](Pixel a, Pixel b, QRgb colour) {
+        if (raster.Contains(a) && raster.Contains(b)) {
+            raster.Line(a, b, colour);
+        } else if (MayTouchImage(a, b, raster.width, raster.height)) {
+            painter.drawLine(ToQPoint(a), ToQPoint(b));
+        }
+    };
+
+    painter.setPen(CosmeticPen(kEdgeColour));
+    for (const std::size_t edge : {2u, 3u}) {
+        ForEachEdgeLine(scene, edge, [&](Pixel a, Pixel b) { line(a, b, kEdgeColour); });
+    }
 
     const Centre c = CentreOf(scene.width, scene.height);
     painter.setPen(CosmeticPen(kLineColour));
@@ -252,13 +293,7 @@ void PaintPlan(QPainter& painter, const PlanScene& scene) {
         const Pixel p = WorldToPixel(v.x, v.z, scene.scale, c);
         raster.Fill(p, IsSelected(scene, i) ? kSelectedColour : kMarkerColour);
         if (i > 0 && p != previous) {
-            if (raster.Contains(previous) && raster.Contains(p)) {
-                raster.Line(previous, p, kLineColour);
-            } else if (MayTouchImage(previous, p, raster.width, raster.height)) {
-                // QPainter clips lines that leave the image; those that never come near it are
-                // left out before they reach it.
-                painter.drawLine(ToQPoint(previous), ToQPoint(p));
-            }
+            line(previous, p, kLineColour);
         }
         previous = p;
     }

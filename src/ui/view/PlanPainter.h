@@ -1,5 +1,6 @@
-// Painting of the plan: axes, the dotted reference square, the axis labels, the polyline through
-// the control points and one marker per point.
+// Painting of the plan: axes, the dotted reference square, the axis labels, the road's two outer
+// edges when it has widths of its own, the polyline through the control points and one marker
+// per point.
 #pragma once
 
 #include "track/Vector3D.h"
@@ -8,6 +9,7 @@
 #include <QFont>
 #include <QRgb>
 
+#include <array>
 #include <span>
 
 class QPainter;
@@ -20,6 +22,7 @@ inline constexpr QRgb kLineColour = qRgb(128, 192, 255);
 inline constexpr QRgb kMarkerColour = qRgb(0, 0, 255);
 inline constexpr QRgb kSelectedColour = qRgb(255, 0, 0);
 inline constexpr QRgb kBackgroundColour = qRgb(255, 255, 255);
+inline constexpr QRgb kEdgeColour = qRgb(96, 128, 160); // the road's outer edges
 
 // Everything one paint needs; read afresh for every paint.
 struct PlanScene {
@@ -28,7 +31,10 @@ struct PlanScene {
     float scale = 4.0f; // world units per pixel
     std::span<const CVector3D> vertices;
     int selected = -1; // marked red when 0 <= selected < vertex count
-    QFont font;        // for the axis labels
+    // The road's cross-sections (A, B, E, G, as the road model holds them): E and G are drawn
+    // as two closed thin lines under the track. Empty: no edges.
+    std::span<const std::array<CVector3D, 4>> sections;
+    QFont font; // for the axis labels
 };
 
 // Paints the plan over whatever the painter's device holds (the caller erases the background).

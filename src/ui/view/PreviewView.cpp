@@ -208,8 +208,8 @@ void CPreviewView::OnTrackChanged(const rolvet::TrackChange& edit) {
     }
     const int width = m_doc ? m_doc->RoadWidth() : 0;
     const rolvet::ModelChange change =
-        m_doc ? m_model.Update(TheVertexStore().All(), m_doc->DivisionCount(),
-                               rolvet::HalfRoadWidth(width), edit)
+        m_doc ? m_model.Update(TheVertexStore().All(), TheVertexStore().Shapes(),
+                               m_doc->DivisionCount(), rolvet::HalfRoadWidth(width), edit)
               : m_model.Update({}, 0, 0.0f, edit);
     const std::int64_t samples = m_model.SampleCount();
     if (change.all) {
@@ -364,7 +364,7 @@ void CPreviewView::UploadRings(const RingSpan& span, bool withTexture) {
         Write(m_cornerFold, c * kRing, cornerFold.data(), n * kRing);
         if (withTexture) {
             const double lap = m_model.LapLength();
-            const int repeats = rolvet::TextureRepeats(lap, m_model.HalfWidth());
+            const int repeats = rolvet::TextureRepeats(lap, m_model.TextureHalfWidth());
             along.resize(static_cast<std::size_t>(n));
             m_model.ArcLengths(c, std::min(n, samples - c), along.data());
             u.resize(static_cast<std::size_t>(n * kRing));
@@ -382,7 +382,7 @@ void CPreviewView::UploadTexture() {
     const std::int64_t samples = m_model.SampleCount();
     const std::int64_t rings = samples > 0 ? samples + 1 : 0;
     const double lap = m_model.LapLength();
-    const int repeats = rolvet::TextureRepeats(lap, m_model.HalfWidth());
+    const int repeats = rolvet::TextureRepeats(lap, m_model.TextureHalfWidth());
     std::vector<double> along;
     std::vector<float> u;
     for (std::int64_t c = 0; c < rings; c += kStagingRings) {

@@ -47,7 +47,7 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
 
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(true);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 7; ++i) {
         auto* label = new QLabel(m_status);
         label->setObjectName(QStringLiteral("Readout%1").arg(i));
         m_status->addWidget(label);
@@ -169,6 +169,11 @@ void CPreviewWindow::UpdateReadouts() {
         Tr(rolvet::str::kReadoutGrade).arg(r.maxGrade ? Number(*r.maxGrade * 100.0, 1) : none));
     const std::int64_t folds = r.folds.value_or(0);
     m_readouts[4]->setText(Tr(rolvet::str::kReadoutFolds).arg(folds));
+    m_readouts[5]->setText(Tr(rolvet::str::kReadoutWidth)
+                               .arg(r.widthMin ? Number(*r.widthMin, 1) : none,
+                                    r.widthMax ? Number(*r.widthMax, 1) : none));
+    m_readouts[6]->setText(
+        Tr(rolvet::str::kReadoutBank).arg(r.bankMax ? Number(*r.bankMax, 1) : none));
     if (folds > 0) {
         m_readouts[4]->setStyleSheet(QStringLiteral("color: #d0104c; font-weight: bold;"));
     }

@@ -59,8 +59,25 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
     if (doc != nullptr) {
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
         // The plan always paints the whole store afresh: any change repaints it.
-        connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnUpdate);
+        connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnTrackChanged);
         connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this, &CRolvetView::OnUpdate);
+    }
+    OnTrackChanged(rolvet::TrackChange::Whole());
+}
+
+void CRolvetView::OnTrackChanged(const rolvet::TrackChange& change) {
+    const CVertexStore& store = TheVertexStore();
+    const float half = m_pDocument ? rolvet::HalfRoadWidth(m_pDocument->RoadWidth()) : 0.0f;
+    const auto shapes = store.Shapes();
+    const bool widened =
+        m_pDocument && std::any_of(shapes.begin(), shapes.end(), [half](const auto& shape) {
+            return (shape.widthLeft && *shape.widthLeft != half) ||
+                   (shape.widthRight && *shape.widthRight != half);
+        });
+    if (widened) {
+        m_edges.Update(store.All(), shapes, m_pDocument->DivisionCount(), half, change);
+    } else if (m_edges.State() != rolvet::RoadModelState::NoRoad) {
+        m_edges = rolvet::CRoadModel();
     }
     update();
 }
@@ -93,6 +110,7 @@ void CRolvetView::OnDraw(QPainter& painter) {
     scene.scale = m_fScale;
     scene.vertices = TheVertexStore().All();
     scene.selected = m_pDocument->SelectedIndex();
+    scene.sections = m_edges.Sections();
     scene.font = font();
     if (m_pDocument->RacingLine().IsEnabled()) {
         DrawRacingLine(painter, m_pDocument->RacingLine().Line(), m_fScale,

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "document/RolvetDoc.h"
+#include "export/RoadModel.h"
+#include "track/TrackChange.h"
 
 #include <QImage>
 #include <QPoint>
@@ -51,9 +53,13 @@ protected:
 private:
     // Ends a drag in progress; the document records it as one step.
     void EndDrag();
+    // Keeps the road's outer edges in step with the track while a point has a width of its own.
+    void OnTrackChanged(const rolvet::TrackChange& change);
 
     QPointer<CRolvetDoc> m_pDocument;
     float m_fScale = 4.0f;
     int m_nDragIndex = -1;
     QImage m_frame; // the plan is composed here, then shown in one piece
+    // The road whose outer edges the plan draws; empty while every width is the default.
+    rolvet::CRoadModel m_edges;
 };

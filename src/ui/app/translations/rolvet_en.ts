@@ -272,6 +272,14 @@
         <translation>Folds %1</translation>
     </message>
     <message>
+        <source>道路幅 %1 〜 %2</source>
+        <translation>Road width %1 to %2</translation>
+    </message>
+    <message>
+        <source>最大バンク %1°</source>
+        <translation>Max. bank %1°</translation>
+    </message>
+    <message>
         <source>新規作成(&amp;N)	Ctrl+N</source>
         <translation>&amp;New	Ctrl+N</translation>
     </message>
