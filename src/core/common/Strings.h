@@ -166,9 +166,9 @@ inline constexpr const char* kImportBadNumber =
     QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目に数値でない値があります。");
 inline constexpr const char* kImportNotFinite =
     QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目に無限大または数値でない値 (NaN) があります。");
-inline constexpr const char* kImportColumns = QT_TRANSLATE_NOOP(
-    "rolvet", "%1 の %2 行目の列の数が正しくありません。x,y か x,y,z か "
-              "x,y,右の幅,左の幅 の列が必要です。");
+inline constexpr const char* kImportColumns =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の列の数が正しくありません。x,y か x,y,z か "
+                                "x,y,右の幅,左の幅 の列が必要です。");
 inline constexpr const char* kImportNegativeWidth =
     QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の幅が負の値です。");
 inline constexpr const char* kImportBadSyntax = QT_TRANSLATE_NOOP(
@@ -182,6 +182,9 @@ inline constexpr const char* kImportNoLine = QT_TRANSLATE_NOOP(
               "MultiLineString か Polygon が必要です。");
 inline constexpr const char* kImportTooFewPoints = QT_TRANSLATE_NOOP(
     "rolvet", "%1 には異なる点が %2 個しかありません。道路には4つ以上の点が必要です。");
+inline constexpr const char* kImportToleranceMissed = QT_TRANSLATE_NOOP(
+    "rolvet", "%1 個の点では許容誤差に収まりませんでした。最大のずれは位置 %2 m、高さ %3 m、"
+              "幅 %4 m です。");
 inline constexpr const char* kImportCaption = QT_TRANSLATE_NOOP("rolvet", "インポート");
 inline constexpr const char* kImportFilter =
     QT_TRANSLATE_NOOP("rolvet", "中心線 (*.csv *.gpx *.geojson *.json *.txt)");

@@ -86,9 +86,8 @@ ImportResult ParseCsv(std::string_view text, const std::string& name) {
         fields.clear();
         for (std::size_t start = 0;;) {
             const std::size_t cut = row.find(separator, start);
-            fields.push_back(Trim(row.substr(start, cut == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : cut - start)));
+            fields.push_back(Trim(row.substr(
+                start, cut == std::string_view::npos ? std::string_view::npos : cut - start)));
             if (cut == std::string_view::npos) {
                 break;
             }

@@ -212,8 +212,14 @@ ImportResult ParseGeoJson(std::string_view text, const std::string& name) {
         result.message = Message(refusal.text, name, refusal.line);
         return result;
     } catch (const Json::parse_error& error) {
-        result.message = Message(str::kImportBadSyntax, name,
-                                 LineAt(text, error.byte > 0 ? error.byte - 1 : 0));
+        result.message =
+            Message(str::kImportBadSyntax, name, LineAt(text, error.byte > 0 ? error.byte - 1 : 0));
+        return result;
+    } catch (const Json::out_of_range&) {
+        // A number too large to hold (1e999).
+        const auto read = static_cast<std::size_t>(cursor - text.data());
+        result.message =
+            Message(str::kImportNotFinite, name, LineAt(text, read > 0 ? read - 1 : 0));
         return result;
     } catch (const Json::exception&) {
         result.message = Message(str::kImportBadSyntax, name, LineAt(text, text.size()));

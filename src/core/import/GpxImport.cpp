@@ -89,8 +89,8 @@ ImportResult ParseGpx(std::string_view text, const std::string& name) {
     const pugi::xml_parse_result parsed =
         doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
     if (!parsed) {
-        result.message =
-            Message(str::kImportBadSyntax, name, LineAt(text, static_cast<std::size_t>(parsed.offset)));
+        result.message = Message(str::kImportBadSyntax, name,
+                                 LineAt(text, static_cast<std::size_t>(parsed.offset)));
         return result;
     }
     Reader reader{text, name, result, {}};

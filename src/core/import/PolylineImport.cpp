@@ -95,8 +95,8 @@ void FinishLine(const std::string& name, ImportResult& result) {
     }
     std::vector<std::array<double, 3>> distinct = line.points;
     std::sort(distinct.begin(), distinct.end());
-    const std::size_t count = static_cast<std::size_t>(
-        std::unique(distinct.begin(), distinct.end()) - distinct.begin());
+    const std::size_t count =
+        static_cast<std::size_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
     if (count < 4) {
         result.message = Message(str::kImportTooFewPoints, name, count);
         result.line = {};

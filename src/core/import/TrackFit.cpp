@@ -1,5 +1,6 @@
 #include "import/TrackFit.h"
 
+#include "common/Strings.h"
 #include "export/RoadModel.h"
 #include "track/MonotoneCubic.h"
 
@@ -8,7 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <cstdio>
+#include <iterator>
 
 namespace rolvet {
 namespace {
@@ -309,9 +311,9 @@ void Fitter::Measure(FitReport& report, std::vector<char>* split) const {
         report.maxDeviation = std::max(report.maxDeviation, plan);
         report.maxHeightDeviation = std::max(report.maxHeightDeviation, height);
         report.maxWidthDeviation = std::max(report.maxWidthDeviation, width);
-        if (split != nullptr && (!(plan <= m_options.tolerance) ||
-                                 !(height <= m_options.tolerance) ||
-                                 !(width <= m_options.widthTolerance))) {
+        if (split != nullptr &&
+            (!(plan <= m_options.tolerance) || !(height <= m_options.tolerance) ||
+             !(width <= m_options.widthTolerance))) {
             (*split)[k] = 1;
         }
     }
@@ -386,8 +388,8 @@ void Fitter::Split(const std::vector<char>& split) {
         for (std::size_t k = 0; k < M(); ++k) {
             const double length = KnotEnd(k) - m_knots[k];
             const std::size_t before = (k + M() - 1) % M(), after = (k + 1) % M();
-            const double neighbour = std::min(KnotEnd(before) - m_knots[before],
-                                              KnotEnd(after) - m_knots[after]);
+            const double neighbour =
+                std::min(KnotEnd(before) - m_knots[before], KnotEnd(after) - m_knots[after]);
             if (length > 2.0 * neighbour * (1.0 + 1e-9)) {
                 longer[k] = 1;
                 again = true;
@@ -468,6 +470,25 @@ FitResult Fitter::Run() {
 
 FitResult FitTrack(const ImportedLine& line, const FitOptions& options) {
     return Fitter(line, options).Run();
+}
+
+std::string ImportToleranceNote(const FitReport& report) {
+    std::string text = Translate(str::kImportToleranceMissed);
+    const auto metres = [](double value) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.3f", value);
+        return std::string(buffer);
+    };
+    const std::string values[] = {std::to_string(report.controlPoints), metres(report.maxDeviation),
+                                  metres(report.maxHeightDeviation),
+                                  metres(report.maxWidthDeviation)};
+    for (std::size_t k = 0; k < std::size(values); ++k) {
+        const std::string mark = "%" + std::to_string(k + 1);
+        if (const std::size_t pos = text.find(mark); pos != std::string::npos) {
+            text.replace(pos, mark.size(), values[k]);
+        }
+    }
+    return text;
 }
 
 TrackData KeepEveryPoint(const ImportedLine& line) {

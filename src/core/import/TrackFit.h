@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace rolvet {
 
@@ -26,8 +27,8 @@ inline constexpr double kDefaultWidthTolerance = 1.0;
 inline constexpr double kTargetSampleSpacing = 2.5;
 
 struct FitOptions {
-    double tolerance = kDefaultFitTolerance;           // metres, in the plan and in height
-    double widthTolerance = kDefaultWidthTolerance;    // metres, each side
+    double tolerance = kDefaultFitTolerance;        // metres, in the plan and in height
+    double widthTolerance = kDefaultWidthTolerance; // metres, each side
 };
 
 struct FitReport {
@@ -48,6 +49,10 @@ struct FitResult {
 
 // The line must have at least four distinct points (as ParseImport ensures).
 FitResult FitTrack(const ImportedLine& line, const FitOptions& options = {});
+
+// The note for a fit that could not keep every input point within its tolerances (the user's
+// language, numbers in metres with three decimals).
+std::string ImportToleranceNote(const FitReport& report);
 
 // The plain import that keeps one control point per input row, at the division count that puts
 // samples about 2.5 m apart: the baseline the fit is measured against.
