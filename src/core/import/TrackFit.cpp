@@ -64,6 +64,13 @@ Vec3 Combine(const std::vector<Vec3>& p, const Basis& b, const std::array<double
     return r;
 }
 
+// The division count that puts samples about kTargetSampleSpacing apart along a loop of that
+// length with that many segments: 1 to 4096.
+int DivisionsFor(double length, std::size_t segments) {
+    const double perSegment = length / static_cast<double>(segments) / kTargetSampleSpacing;
+    return perSegment >= 1.0 ? static_cast<int>(std::lround(std::min(perSegment, 4096.0))) : 1;
+}
+
 double Wrap(double u, double m) {
     u = std::fmod(u, m);
     return u < 0.0 ? u + m : u;
@@ -320,8 +327,7 @@ void Fitter::Measure(FitReport& report, std::vector<char>* split) const {
 }
 
 int Fitter::Divisions() const {
-    const double perSegment = m_in.length / static_cast<double>(M()) / kTargetSampleSpacing;
-    return static_cast<int>(std::clamp(std::lround(perSegment), 1L, 4096L));
+    return DivisionsFor(m_in.length, M());
 }
 
 TrackData Fitter::Track() const {
@@ -411,8 +417,15 @@ void Fitter::Split(const std::vector<char>& split) {
 FitResult Fitter::Run() {
     FitResult result;
     result.report.inputPoints = m_n;
-    const std::size_t start = std::clamp<std::size_t>(
-        static_cast<std::size_t>(std::ceil(m_in.length / kStartSpacing)), 4, m_n);
+    if (!std::isfinite(m_in.length) || !(m_in.length > 0.0)) {
+        // Coordinates too large to measure: nothing to fit them with.
+        result.track = KeepEveryPoint(m_in.line);
+        result.report.controlPoints = m_n;
+        result.report.divisions = result.track.divisionCount;
+        return result;
+    }
+    const std::size_t start = static_cast<std::size_t>(
+        std::clamp(std::ceil(m_in.length / kStartSpacing), 4.0, static_cast<double>(m_n)));
     m_knots.resize(start);
     for (std::size_t k = 0; k < start; ++k) {
         m_knots[k] = m_in.length * static_cast<double>(k) / static_cast<double>(start);
@@ -501,8 +514,7 @@ TrackData KeepEveryPoint(const ImportedLine& line) {
                                     static_cast<float>(p[2]));
     }
     if (n > 0) {
-        const double perSegment = in.length / static_cast<double>(n) / kTargetSampleSpacing;
-        track.divisionCount = static_cast<int>(std::clamp(std::lround(perSegment), 1L, 4096L));
+        track.divisionCount = DivisionsFor(in.length, n);
     }
     if (in.widths) {
         double sum = 0.0;
