@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,11 +20,23 @@ std::int64_t Folds(const rolvet::TrackData& track) {
     return model.Readouts().folds.value_or(-1);
 }
 
-// Sample spacing of a track's road, for the counters.
-double Spacing(const rolvet::TrackData& track) {
+// Sample spacing of a track's road (mean, shortest and longest chord), for the counters.
+void CountSpacing(benchmark::State& state, const rolvet::TrackData& track) {
     rolvet::CRoadModel model;
     model.Update(track.vertices, track.divisionCount, 0.0f);
-    return model.LapLength() / static_cast<double>(model.SampleCount());
+    const auto& c = model.Centres();
+    double shortest = 1e300, longest = 0.0;
+    for (std::size_t j = 0; j < c.size(); ++j) {
+        const CVector3D& a = c[j];
+        const CVector3D& b = c[(j + 1) % c.size()];
+        const double d = std::hypot(double(b.x) - double(a.x), double(b.y) - double(a.y),
+                                    double(b.z) - double(a.z));
+        shortest = std::min(shortest, d);
+        longest = std::max(longest, d);
+    }
+    state.counters["spacing_m"] = model.LapLength() / static_cast<double>(model.SampleCount());
+    state.counters["spacing_min_m"] = shortest;
+    state.counters["spacing_max_m"] = longest;
 }
 
 void Fit(benchmark::State& state) {
@@ -42,7 +55,7 @@ void Fit(benchmark::State& state) {
     state.counters["height_dev_m"] = fit.report.maxHeightDeviation;
     state.counters["width_dev_m"] = fit.report.maxWidthDeviation;
     state.counters["divisions"] = fit.report.divisions;
-    state.counters["spacing_m"] = Spacing(fit.track);
+    CountSpacing(state, fit.track);
     state.counters["folds"] = static_cast<double>(folds);
 }
 
@@ -59,7 +72,7 @@ void KeepEveryRow(benchmark::State& state) {
     }
     state.counters["points"] = static_cast<double>(track.vertices.size());
     state.counters["divisions"] = track.divisionCount;
-    state.counters["spacing_m"] = Spacing(track);
+    CountSpacing(state, track);
     state.counters["folds"] = static_cast<double>(folds);
 }
 
