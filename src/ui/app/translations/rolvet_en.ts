@@ -626,6 +626,8 @@
     <message>
         <source>CSV、GPX、GeoJSON の中心線から新しいトラックを作成</source>
         <translation>Make a new track from a centre line in CSV, GPX or GeoJSON</translation>
+    </message>
+    <message>
         <source>レーシングライン 周長 %1 最小半径 %2</source>
         <translation>Racing line length %1 min. radius %2</translation>
     </message>
