@@ -12,6 +12,7 @@
 #include "document/NativePath.h"
 #include "track/TrackFile.h"
 #include "track/VertexStore.h"
+#include "view/RolvetView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -108,16 +109,17 @@ private slots:
         }
         QCOMPARE(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("設定(&S)"),
                                       U("表示(&V)"), U("ヘルプ(&H)")}));
-        QCOMPARE(layout.at(0), U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
-                                 "名前を付けて保存(&A)...|-|書き出し(&E)|-|最近使ったファイル|-|"
-                                 "アプリケーションの終了(&X)"));
+        QCOMPARE(
+            layout.at(0),
+            U("新規作成(&N)\tCtrl+N|開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|"
+              "名前を付けて保存(&A)...|-|インポート(&I)...|書き出し(&E)|-|最近使ったファイル|-|"
+              "アプリケーションの終了(&X)"));
         QCOMPARE(layout.at(1), U("元に戻す(&U)\tCtrl+Z|やり直し(&R)\tCtrl+Y|-|切り取り(&T)\tCtrl+X|"
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2),
                  U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
-        QCOMPARE(layout.at(3),
-                 U("ツール バー(&T)|ステータス "
-                   "バー(&S)|-|3Dプレビュー(&P)|レーシングライン(&R)|-|言語 / Language"));
+        QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|"
+                                 "レーシングライン(&R)|縦断面(&E)|-|言語 / Language"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
         QStringList toolbar;
@@ -210,7 +212,7 @@ private slots:
         frame->show();
         QApplication::setActiveWindow(frame);
         QVERIFY(QTest::qWaitForWindowActive(frame, testutil::kDeadlineMs));
-        QWidget* view = frame->centralWidget();
+        QWidget* view = frame->View();
         const QPoint c(view->width() / 2, view->height() / 2); // world (0, 0) at zoom 4
         auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) { QTest::keyClick(view, k, m); };
         auto enabled = [&](int id) { return frame->Action(id)->isEnabled(); };
@@ -390,6 +392,56 @@ private slots:
         QCOMPARE(TheVertexStore().Count(), 0);
         QVERIFY(!doc.IsModified());
         QVERIFY(redraws.count() > 0);
+    }
+
+    // ファイル > インポート: a file that cannot be used shows its message and asks nothing, the
+    // open track staying as it was; a usable one asks to save the modified track first (Cancel
+    // keeps it) and opens as a new untitled, modified track with a fresh history.
+    void importOpensAnUntitledTrack() {
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        const QString good = Track("good.rolvet", 7);
+        QVERIFY(app.InitInstance({good}));
+        CRolvetDoc& doc = app.Document();
+        doc.AppendVertex({9, 0, 9});
+        const auto unchanged = [&] {
+            return doc.Title() == "good.rolvet" && doc.DivisionCount() == 7 &&
+                   TheVertexStore().Count() == 4 && doc.IsModified() && doc.CanUndo();
+        };
+        const QString line = m_dir.filePath("line.csv");
+        QVERIFY(WriteAll(line, "0,0\n200,0\n200,100\n0,100\n"));
+        const std::pair<QString, QByteArray> refusals[] = {
+            {"words.csv", "0,0\n1,0\nabc,1\n0,1\n"},
+            {"few.gpx", "<gpx><rte><rtept lat='1' lon='1'/></rte></gpx>"},
+            {"missing.geojson", {}}};
+        for (const auto& [name, content] : refusals) {
+            const QString path = m_dir.filePath(name);
+            QVERIFY(content.isEmpty() || WriteAll(path, content));
+            prompts.Reset();
+            prompts.fileAnswers = {path};
+            Trigger(app, cmd::ID_FILE_IMPORT);
+            QCOMPARE(prompts.messages.size(), 1);
+            QVERIFY2(prompts.messages[0].startsWith(path), qPrintable(prompts.messages[0]));
+            QVERIFY(prompts.questions.isEmpty());
+            QVERIFY(unchanged());
+        }
+        QCOMPARE(prompts.fileRequests.last().caption, U("インポート"));
+
+        prompts.Reset();
+        prompts.fileAnswers = {line};
+        Trigger(app, cmd::ID_FILE_IMPORT); // the save question is cancelled
+        QCOMPARE(prompts.questions.size(), 1);
+        QVERIFY(unchanged());
+
+        prompts.Reset();
+        prompts.answers = {QMessageBox::No};
+        prompts.fileAnswers = {line};
+        Trigger(app, cmd::ID_FILE_IMPORT);
+        QVERIFY(prompts.messages.isEmpty());
+        QCOMPARE(doc.Title(), U("無題"));
+        QVERIFY(doc.PathName().isEmpty());
+        QVERIFY(doc.IsModified() && !doc.CanUndo());
+        QVERIFY(TheVertexStore().Count() >= 4 && TheVertexStore().Count() <= 12);
     }
 
     // A file whose shapes are damaged opens with a message, from the command line, the Open

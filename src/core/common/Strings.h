@@ -159,6 +159,36 @@ inline constexpr const char* kRacingFailed =
 inline constexpr const char* kRacingNarrow = QT_TRANSLATE_NOOP(
     "rolvet", "道幅が車幅より狭いところ (%1 サンプル) ではレーシングラインは道の中央を通ります。");
 
+// Import of centre lines (%1 = file name, %2 = line number or count).
+inline constexpr const char* kImportTooLarge =
+    QT_TRANSLATE_NOOP("rolvet", "%1 は 50 MB を超えているため読み込めません。");
+inline constexpr const char* kImportBadNumber =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目に数値でない値があります。");
+inline constexpr const char* kImportNotFinite =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目に無限大または数値でない値 (NaN) があります。");
+inline constexpr const char* kImportColumns =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の列の数が正しくありません。x,y か x,y,z か "
+                                "x,y,右の幅,左の幅 の列が必要です。");
+inline constexpr const char* kImportNegativeWidth =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の幅が負の値です。");
+inline constexpr const char* kImportBadSyntax = QT_TRANSLATE_NOOP(
+    "rolvet", "%1 の %2 行目が読めません。ファイルが壊れているか、形式が正しくありません。");
+inline constexpr const char* kImportMissingCoordinate =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の点に緯度か経度がありません。");
+inline constexpr const char* kImportOutOfRange =
+    QT_TRANSLATE_NOOP("rolvet", "%1 の %2 行目の緯度か経度が範囲外です。");
+inline constexpr const char* kImportNoLine = QT_TRANSLATE_NOOP(
+    "rolvet", "%1 に中心線がありません。GPX のトラックかルート、GeoJSON の LineString、"
+              "MultiLineString か Polygon が必要です。");
+inline constexpr const char* kImportTooFewPoints = QT_TRANSLATE_NOOP(
+    "rolvet", "%1 には異なる点が %2 個しかありません。道路には4つ以上の点が必要です。");
+inline constexpr const char* kImportToleranceMissed = QT_TRANSLATE_NOOP(
+    "rolvet", "%1 個の点では許容誤差に収まりませんでした。最大のずれは位置 %2 m、高さ %3 m、"
+              "幅 %4 m です。");
+inline constexpr const char* kImportCaption = QT_TRANSLATE_NOOP("rolvet", "インポート");
+inline constexpr const char* kImportFilter =
+    QT_TRANSLATE_NOOP("rolvet", "中心線 (*.csv *.gpx *.geojson *.json *.txt)");
+
 // Dialogs.
 inline constexpr const char* kSetUpCaption = QT_TRANSLATE_NOOP("rolvet", "設定");
 inline constexpr const char* kSetUpDivisionLabel =
@@ -210,6 +240,9 @@ inline constexpr const char* kReadoutRacingBusy =
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン 計算中");
 inline constexpr const char* kReadoutRacingNarrow =
     QT_TRANSLATE_NOOP("rolvet", "車幅より狭い所 %1 サンプル");
+// The height profile's cursor readout.
+inline constexpr const char* kProfileCursor =
+    QT_TRANSLATE_NOOP("rolvet", "距離 %1  高さ %2  勾配 %3%");
 
 // Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
@@ -235,6 +268,10 @@ inline constexpr CommandText kCmdFileSaveAs = {
 inline constexpr CommandText kCmdFileExport = {
     QT_TRANSLATE_NOOP("rolvet", "書き出し(&E)"), QT_TRANSLATE_NOOP("rolvet", "ファイルの書き出し"),
     QT_TRANSLATE_NOOP("rolvet", "ファイル書き出し")}; // 32772
+inline constexpr CommandText kCmdFileImport = {
+    QT_TRANSLATE_NOOP("rolvet", "インポート(&I)..."),
+    QT_TRANSLATE_NOOP("rolvet", "CSV、GPX、GeoJSON の中心線から新しいトラックを作成"),
+    QT_TRANSLATE_NOOP("rolvet", "インポート")}; // 32802
 inline constexpr CommandText kCmdRecentFile = {QT_TRANSLATE_NOOP("rolvet", "最近使ったファイル"),
                                                QT_TRANSLATE_NOOP("rolvet", "指定のファイルを開く"),
                                                nullptr}; // 57616
@@ -294,6 +331,10 @@ inline constexpr CommandText kCmdViewRacingLine = {
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン(&R)"),
     QT_TRANSLATE_NOOP("rolvet", "曲率の最も小さい走行ラインを平面図と3Dプレビューに表示"),
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン")}; // 32810
+inline constexpr CommandText kCmdViewProfile = {
+    QT_TRANSLATE_NOOP("rolvet", "縦断面(&E)"),
+    QT_TRANSLATE_NOOP("rolvet", "周回距離に沿った高さとバンク角を下に表示"),
+    QT_TRANSLATE_NOOP("rolvet", "縦断面")}; // 32811
 inline constexpr CommandText kCmdHelpContents = {
     QT_TRANSLATE_NOOP("rolvet", "目次(&H)"), QT_TRANSLATE_NOOP("rolvet", "ヘルプファイルを表示"),
     QT_TRANSLATE_NOOP("rolvet", "ヘルプ")}; // 32777

@@ -7,6 +7,8 @@
 #include "export/RoadExport.h"
 #include "export/RoadModel.h"
 #include "export/TrackInfo.h"
+#include "import/PolylineImport.h"
+#include "import/TrackFit.h"
 #include "racing/RacingLine.h"
 #include "racing/RacingLineFile.h"
 #include "track/TrackFile.h"
@@ -40,6 +42,13 @@ void PrintHelp() {
         "                                         V metres, default 2, from the edges) to OUT as\n"
         "                                         CSV: x_m,y_m,z_m (east, north, height), one\n"
         "                                         row per road sample\n"
+        "  rolvet --import IN OUT.rolvet [--tolerance M] [--width-tolerance M]\n"
+        "                                         read a centre line from IN (CSV x,y[,z] or\n"
+        "                                         x,y,right width,left width; GPX; GeoJSON)\n"
+        "                                         and write it to OUT as a track with as few\n"
+        "                                         points as keep the line within M metres\n"
+        "                                         (default 0.5) and the widths within the\n"
+        "                                         width tolerance (default 1)\n"
         "  rolvet --lang en|ja ...                show the editor and its messages in English\n"
         "                                         or Japanese (default: the choice made in\n"
         "                                         the editor's View > Language, else Japanese)\n"
@@ -53,7 +62,8 @@ void PrintHelp() {
         "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
         "standard error when the track cannot be read or its output cannot be written.\n"
         "--racing-line exits like --export (OUT must end in .csv, V must be a number of at\n"
-        "least 0).\n",
+        "least 0). --import exits like --export (OUT must end in .rolvet, M must be a number\n"
+        "above 0).\n",
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
@@ -158,15 +168,16 @@ int RacingUsageError(const char* what) {
     return kExitUsage;
 }
 
-bool HasCsvExtension(const std::string& path) {
-    if (path.size() < 4) {
+bool HasExtension(const std::string& path, const char* extension) {
+    const std::size_t n = std::char_traits<char>::length(extension);
+    if (path.size() < n) {
         return false;
     }
-    std::string tail = path.substr(path.size() - 4);
+    std::string tail = path.substr(path.size() - n);
     for (char& c : tail) {
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return tail == ".csv";
+    return tail == extension;
 }
 
 // A vehicle width in metres: a finite decimal number of at least 0, read independently of the
@@ -182,6 +193,53 @@ std::optional<double> ParseVehicleWidth(const QString& text) {
     return value;
 }
 
+int ImportUsageError(const char* what) {
+    std::fprintf(stderr,
+                 "rolvet: %s\nUsage: rolvet --import IN OUT.rolvet [--tolerance M] "
+                 "[--width-tolerance M]\n",
+                 what);
+    return kExitUsage;
+}
+
+// rolvet --import IN OUT.rolvet: a centre line fitted to a track file.
+int RunImport(const CommandLineInfo& info) {
+    if (info.operands.size() != 2) {
+        return ImportUsageError(
+            "--import takes exactly two arguments: a centre-line file and a track file");
+    }
+    const std::string inPath = PathToNative(info.operands[0]);
+    const std::string outPath = PathToNative(info.operands[1]);
+    if (!HasExtension(outPath, ".rolvet")) {
+        return ImportUsageError("the output file must have the extension .rolvet");
+    }
+    rolvet::FitOptions options;
+    const std::pair<const std::optional<QString>*, double*> tolerances[] = {
+        {&info.tolerance, &options.tolerance}, {&info.widthTolerance, &options.widthTolerance}};
+    for (const auto& [given, value] : tolerances) {
+        if (*given) {
+            const std::optional<double> metres = ParseVehicleWidth(**given);
+            if (!metres || !(*metres > 0.0)) {
+                return ImportUsageError("--tolerance and --width-tolerance take metres above 0");
+            }
+            *value = *metres;
+        }
+    }
+    const rolvet::ImportResult imported = rolvet::ReadImportFile(inPath);
+    if (!imported.Ok()) {
+        return Fail(imported.message);
+    }
+    const rolvet::FitResult fit = rolvet::FitTrack(imported.line, options);
+    const rolvet::TrackData& track = fit.track;
+    if (const rolvet::TrackError error = rolvet::SaveTrackFile(
+            outPath, track.divisionCount, track.roadWidth, track.vertices, track.shapes)) {
+        return Fail(rolvet::TrackErrorMessage(error));
+    }
+    if (!fit.report.withinTolerance) {
+        std::fprintf(stderr, "%s\n", rolvet::ImportToleranceNote(fit.report).c_str());
+    }
+    return 0;
+}
+
 // rolvet --racing-line TRACK OUT.csv [--vehicle-width V]: the racing line as CSV.
 int RunRacingLine(const CommandLineInfo& info) {
     if (info.operands.size() != 2) {
@@ -190,7 +248,7 @@ int RunRacingLine(const CommandLineInfo& info) {
     }
     const std::string trackPath = PathToNative(info.operands[0]);
     const std::string outPath = PathToNative(info.operands[1]);
-    if (!HasCsvExtension(outPath)) {
+    if (!HasExtension(outPath, ".csv")) {
         return RacingUsageError("the output file must have the extension .csv");
     }
     double vehicleWidth = rolvet::kDefaultVehicleWidth;
@@ -260,6 +318,8 @@ std::optional<int> RunBatchCommand(const CommandLineInfo& info) {
         return RunInfo(info);
     case CommandLineInfo::Action::RacingLine:
         return RunRacingLine(info);
+    case CommandLineInfo::Action::Import:
+        return RunImport(info);
     case CommandLineInfo::Action::Run:
     case CommandLineInfo::Action::Register:
     case CommandLineInfo::Action::Unregister:

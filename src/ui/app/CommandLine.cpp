@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <utility>
+
 namespace {
 
 using Action = CommandLineInfo::Action;
@@ -18,6 +20,7 @@ constexpr Switch kSwitches[] = {
     {"export", Action::Export},
     {"info", Action::Info},
     {"racing-line", Action::RacingLine},
+    {"import", Action::Import},
     {"register", Action::Register},
     {"regserver", Action::Register},
     {"registerperuser", Action::Register},
@@ -39,6 +42,7 @@ int Rank(Action action) {
     case Action::Export:
     case Action::Info:
     case Action::RacingLine:
+    case Action::Import:
         return 2;
     case Action::Version:
         return 3;
@@ -57,20 +61,26 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
             // The switches with a value: the next argument, or after '=' in the same one.
-            if (name == QLatin1String("vehicle-width")) {
-                info.vehicleWidth = k + 1 < arguments.size() ? arguments[++k] : QString();
-                continue;
+            const std::pair<const char*, std::optional<QString>*> valued[] = {
+                {"vehicle-width", &info.vehicleWidth},
+                {"tolerance", &info.tolerance},
+                {"width-tolerance", &info.widthTolerance},
+                {"lang", &info.language},
+            };
+            bool taken = false;
+            for (const auto& [valueName, value] : valued) {
+                if (name == QLatin1String(valueName)) {
+                    *value = k + 1 < arguments.size() ? arguments[++k] : QString();
+                    taken = true;
+                } else if (name.startsWith(QLatin1String(valueName) + QLatin1Char('='))) {
+                    *value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+                    taken = true;
+                }
+                if (taken) {
+                    break;
+                }
             }
-            if (name.startsWith(QLatin1String("vehicle-width="))) {
-                info.vehicleWidth = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-                continue;
-            }
-            if (name == QLatin1String("lang")) {
-                info.language = k + 1 < arguments.size() ? arguments[++k] : QString();
-                continue;
-            }
-            if (name.startsWith(QLatin1String("lang="))) {
-                info.language = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            if (taken) {
                 continue;
             }
             const Switch* found = nullptr;

@@ -8,7 +8,17 @@
 #include <optional>
 
 struct CommandLineInfo {
-    enum class Action { Run, Register, Unregister, Help, Version, Export, Info, RacingLine };
+    enum class Action {
+        Run,
+        Register,
+        Unregister,
+        Help,
+        Version,
+        Export,
+        Info,
+        RacingLine,
+        Import
+    };
     Action action = Action::Run;
     QString fileName;     // the track to open; empty for a new track (Run)
     QStringList operands; // every argument that is not a switch, in order
@@ -16,12 +26,16 @@ struct CommandLineInfo {
     // The value of --vehicle-width V (or --vehicle-width=V) as given; an empty string when the
     // switch ends the command line without a value.
     std::optional<QString> vehicleWidth;
+    // The values of --tolerance M and --width-tolerance M, given the same way.
+    std::optional<QString> tolerance;
+    std::optional<QString> widthTolerance;
     // The value of --lang (the next argument, or after "--lang="); empty when it has none.
     std::optional<QString> language;
 };
 
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
 // matched without regard to letter case; when several actions are asked for, help wins over
-// version, version over export, info and racing-line (the first of these given), and those
-// over (un)registering. --vehicle-width and --lang take the argument after them as their values.
+// version, version over export, info, racing-line and import (the first of these given), and
+// those over (un)registering. --vehicle-width, --tolerance, --width-tolerance and --lang take the
+// argument after them as their values.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

@@ -63,6 +63,9 @@ bool ToolBarShown(const Context& c) {
 bool StatusBarShown(const Context& c) {
     return c.window.statusBar()->isVisibleTo(&c.window);
 }
+bool ProfileShown(const Context& c) {
+    return c.profile.isVisibleTo(&c.window);
+}
 
 // Menu order; the toolbar takes the records with an image in the same order. Cut, Copy, Paste
 // and the pane keys have no handler and so stay disabled.
@@ -90,9 +93,13 @@ constexpr Command kCommands[] = {
      .menu = Menu::File,
      .text = &str::kCmdFileSaveAs,
      .run = [](const Context& c) { c.files.OnFileSaveAs(); }},
-    {.id = ID_FILE_EXPORT,
+    {.id = ID_FILE_IMPORT,
      .menu = Menu::File,
      .separatorBefore = true,
+     .text = &str::kCmdFileImport,
+     .run = [](const Context& c) { c.files.OnFileImport(); }},
+    {.id = ID_FILE_EXPORT,
+     .menu = Menu::File,
      .text = &str::kCmdFileExport,
      .run = [](const Context& c) { c.doc.OnFileExport(&c.window); }},
     // Stands for the recent files while the list is empty; the frame puts the entries here.
@@ -189,6 +196,11 @@ constexpr Command kCommands[] = {
              racing.SetEnabled(!racing.IsEnabled());
          },
      .checked = [](const Context& c) { return c.doc.RacingLine().IsEnabled(); }},
+    {.id = ID_VIEW_PROFILE,
+     .menu = Menu::View,
+     .text = &str::kCmdViewProfile,
+     .run = [](const Context& c) { c.profile.setVisible(!ProfileShown(c)); },
+     .checked = ProfileShown},
     {.id = ID_VIEW_LANGUAGE_JA,
      .menu = Menu::View,
      .separatorBefore = true,

@@ -22,6 +22,7 @@ class CPreviewHost;
 class CRolvetDoc;
 class QMainWindow;
 class QToolBar;
+class QWidget;
 
 namespace rolvet::str {
 struct CommandText;
@@ -36,6 +37,7 @@ enum Id : int {
     ID_FILE_SAVE = 57603,
     ID_FILE_SAVE_AS = 57604,
     ID_FILE_EXPORT = 32772,
+    ID_FILE_IMPORT = 32820,
     ID_FILE_MRU_FILE1 = 57616,
     ID_APP_EXIT = 57665,
     ID_EDIT_UNDO = 57643,
@@ -52,6 +54,7 @@ enum Id : int {
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_PREVIEW = 32800,
     ID_VIEW_RACING_LINE = 32810,
+    ID_VIEW_PROFILE = 32811,
     ID_VIEW_LANGUAGE_JA = 32850,
     ID_VIEW_LANGUAGE_EN = 32851,
     ID_HELP_CONTENTS = 32777,
@@ -68,6 +71,7 @@ struct Context {
     CRolvetDoc& doc;
     CFileFlows& files;
     CPreviewHost& preview;
+    QWidget& profile; // the height profile under the plan
 };
 
 // The menus of the menu bar, in their order; None: the command has keys only.

@@ -7,6 +7,8 @@
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
 #include "document/WaitCursor.h"
+#include "import/PolylineImport.h"
+#include "import/TrackFit.h"
 #include "track/TrackFile.h"
 
 #include <QDir>
@@ -164,6 +166,42 @@ bool CFileFlows::OpenDocumentFile(const QString& path, bool fromRecent) {
         m_recent.Save();
     }
     return opened;
+}
+
+void CFileFlows::OnFileImport() {
+    FileDialogRequest request;
+    request.caption = Tr(rolvet::str::kImportCaption);
+    request.filters = {Tr(rolvet::str::kImportFilter), Tr(rolvet::str::kAllFilesFilter)};
+    const QString path = ResolveLossyPath(Prompts().AskFileName(m_window, request));
+    if (!path.isEmpty()) {
+        ImportFile(path);
+    }
+}
+
+bool CFileFlows::ImportFile(const QString& path) {
+    rolvet::ImportResult imported;
+    rolvet::FitResult fit;
+    {
+        CWaitCursor wait;
+        imported = rolvet::ReadImportFile(PathToNative(path));
+        if (imported.Ok()) {
+            fit = rolvet::FitTrack(imported.line);
+        }
+    }
+    // A file that cannot be used changes nothing: the question comes only for a usable one.
+    if (!imported.Ok()) {
+        Prompts().ShowMessage(m_window, QString::fromStdString(imported.message));
+        return false;
+    }
+    if (!SaveModified()) {
+        return false;
+    }
+    m_doc.RestoreTrack(Tr(rolvet::str::kUntitled), QString(), fit.track);
+    if (!fit.report.withinTolerance) {
+        Prompts().ShowInformation(m_window,
+                                  QString::fromStdString(rolvet::ImportToleranceNote(fit.report)));
+    }
+    return true;
 }
 
 void CFileFlows::OpenDroppedFiles(const QStringList& paths) {

@@ -32,6 +32,12 @@ public:
     bool OpenDocumentFile(const QString& path, bool fromRecent = false);
     // Files dropped on the window open one after another; the last one stays open.
     void OpenDroppedFiles(const QStringList& paths);
+    // Import: a centre line (CSV, GPX, GeoJSON) chosen in the dialog, fitted to a few points,
+    // becomes a new untitled, modified track after the question whether to save the open one.
+    // A file that cannot be read shows its message and leaves the open track as it was.
+    void OnFileImport();
+    // The same for a given file; true when the imported track is open.
+    bool ImportFile(const QString& path);
     // Save and Save As; false when the save failed or was cancelled.
     bool OnFileSave();
     bool OnFileSaveAs();

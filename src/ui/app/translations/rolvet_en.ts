@@ -576,6 +576,66 @@
         <translation>standard output</translation>
     </message>
     <message>
+        <source>%1 は 50 MB を超えているため読み込めません。</source>
+        <translation>%1 is larger than 50 MB and cannot be read.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目に数値でない値があります。</source>
+        <translation>Line %2 of %1 holds a value that is not a number.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目に無限大または数値でない値 (NaN) があります。</source>
+        <translation>Line %2 of %1 holds an infinite value or one that is not a number (NaN).</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目の列の数が正しくありません。x,y か x,y,z か x,y,右の幅,左の幅 の列が必要です。</source>
+        <translation>Line %2 of %1 has the wrong number of columns. The columns must be x,y or x,y,z or x,y,right width,left width.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目の幅が負の値です。</source>
+        <translation>Line %2 of %1 gives a negative width.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目が読めません。ファイルが壊れているか、形式が正しくありません。</source>
+        <translation>Line %2 of %1 cannot be read. The file is damaged or not in the right format.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目の点に緯度か経度がありません。</source>
+        <translation>The point on line %2 of %1 has no latitude or no longitude.</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目の緯度か経度が範囲外です。</source>
+        <translation>The latitude or longitude on line %2 of %1 is out of range.</translation>
+    </message>
+    <message>
+        <source>%1 に中心線がありません。GPX のトラックかルート、GeoJSON の LineString、MultiLineString か Polygon が必要です。</source>
+        <translation>%1 holds no centre line. It needs a GPX track or route, or a GeoJSON LineString, MultiLineString or Polygon.</translation>
+    </message>
+    <message>
+        <source>%1 には異なる点が %2 個しかありません。道路には4つ以上の点が必要です。</source>
+        <translation>%1 has only %2 distinct points. A road needs at least 4 points.</translation>
+    </message>
+    <message>
+        <source>%1 個の点では許容誤差に収まりませんでした。最大のずれは位置 %2 m、高さ %3 m、幅 %4 m です。</source>
+        <translation>With %1 points the track could not be kept within the tolerances. The largest deviations are %2 m in position, %3 m in height and %4 m in width.</translation>
+    </message>
+    <message>
+        <source>インポート</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>中心線 (*.csv *.gpx *.geojson *.json *.txt)</source>
+        <translation>Centre lines (*.csv *.gpx *.geojson *.json *.txt)</translation>
+    </message>
+    <message>
+        <source>インポート(&amp;I)...</source>
+        <translation>&amp;Import...</translation>
+    </message>
+    <message>
+        <source>CSV、GPX、GeoJSON の中心線から新しいトラックを作成</source>
+        <translation>Make a new track from a centre line in CSV, GPX or GeoJSON</translation>
+    </message>
+    <message>
         <source>レーシングライン 周長 %1 最小半径 %2</source>
         <translation>Racing line length %1 min. radius %2</translation>
     </message>
@@ -598,6 +658,22 @@
     <message>
         <source>レーシングライン</source>
         <translation>Racing Line</translation>
+    </message>
+    <message>
+        <source>縦断面(&amp;E)</source>
+        <translation>&amp;Elevation Profile</translation>
+    </message>
+    <message>
+        <source>周回距離に沿った高さとバンク角を下に表示</source>
+        <translation>Show the height and bank angle along the lap below the plan</translation>
+    </message>
+    <message>
+        <source>縦断面</source>
+        <translation>Elevation Profile</translation>
+    </message>
+    <message>
+        <source>距離 %1  高さ %2  勾配 %3%</source>
+        <translation>Distance %1  Height %2  Grade %3%</translation>
     </message>
 </context>
 </TS>
