@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -173,6 +174,7 @@ FileStatus CAtomicFile::Open() {
     Abandon();
     m_failed = false;
     m_replacing = false;
+    m_extent = 0;
     struct stat st {};
     if (::stat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
@@ -281,6 +283,34 @@ FileStatus CAtomicFile::Write(const void* data, std::size_t size) {
     return status;
 }
 
+FileStatus CAtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (m_fd < 0) {
+        return FileStatus::FromErrno(EBADF);
+    }
+    if (m_failed) {
+        return m_firstError;
+    }
+    // Through the file position rather than pwrite, so that every write passes DoWrite.
+    FileStatus status = FlushBuffer();
+    const off_t position = status.ok ? ::lseek(m_fd, 0, SEEK_CUR) : 0;
+    if (status.ok &&
+        (position < 0 || ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)) {
+        status = FileStatus::FromErrno(errno);
+    }
+    if (status.ok) {
+        status = WriteAll(data, size);
+        m_extent = std::max(m_extent, offset + size);
+        if (::lseek(m_fd, position, SEEK_SET) < 0 && status.ok) {
+            status = FileStatus::FromErrno(errno);
+        }
+    }
+    if (!status.ok) {
+        m_failed = true;
+        m_firstError = status;
+    }
+    return status;
+}
+
 FileStatus CAtomicFile::PutInPlace() {
     struct stat st {};
     const bool exists = ::stat(m_target.c_str(), &st) == 0;
@@ -339,8 +369,9 @@ FileStatus CAtomicFile::Commit() {
     }
     FileStatus status = FlushBuffer();
     if (status.ok && m_mode == Mode::InPlace) {
-        const off_t length = ::lseek(m_fd, 0, SEEK_CUR);
-        if (length < 0 || ::ftruncate(m_fd, length) != 0) {
+        const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+        const off_t length = std::max(position, static_cast<off_t>(m_extent));
+        if (position < 0 || ::ftruncate(m_fd, length) != 0) {
             status = FileStatus::FromErrno(errno);
         }
     } else if (status.ok) {

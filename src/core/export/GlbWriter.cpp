@@ -2,6 +2,7 @@
 
 #include "common/Strings.h"
 #include "export/GltfScene.h"
+#include "export/Parallel.h"
 
 #include <algorithm>
 #include <string_view>
@@ -44,35 +45,45 @@ float HalfTexel(std::string_view png) {
     return height > 0 ? 0.5f / static_cast<float>(height) : 0.0f;
 }
 
-// The interleaved vertices of one part, piece by piece; v is inset by `inset` at both edges.
-WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, bool road, float inset) {
-    RoadMeshPart roadPart, kerbPart;
-    for (RoadMeshPart* part : {&roadPart, &kerbPart}) {
-        const std::size_t perRing = part == &roadPart ? kRoadVerticesPerRing : kKerbVerticesPerRing;
+// Interleaves `vertices` vertices of a part; v is inset by `inset` at both edges.
+float* Interleave(const RoadMeshPart& part, std::size_t vertices, float inset, float* o) {
+    const float scale = 1.0f - 2.0f * inset;
+    for (std::size_t v = 0; v < vertices; ++v) {
+        o = std::copy_n(&part.positions[3 * v], 3, o);
+        o = std::copy_n(&part.normals[3 * v], 3, o);
+        *o++ = part.uvs[2 * v];
+        *o++ = inset + part.uvs[2 * v + 1] * scale;
+    }
+    return o;
+}
+
+// The interleaved vertices of both parts in one walk along the road, piece by piece: the road
+// part's through part 0, the kerb part's through part 1.
+WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
+                          float kerbInset) {
+    RoadMeshPart road, kerb;
+    for (RoadMeshPart* part : {&road, &kerb}) {
+        const std::size_t perRing = part == &road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
         part->positions.resize(3 * perRing * kRingsPerPiece);
         part->normals.resize(3 * perRing * kRingsPerPiece);
         part->uvs.resize(2 * perRing * kRingsPerPiece);
     }
-    const RoadMeshPart& part = road ? roadPart : kerbPart;
-    const float scale = 1.0f - 2.0f * inset;
-    std::vector<float> interleaved(kFloatsPerVertex * part.positions.size() / 3);
+    std::vector<float> interleaved(kFloatsPerVertex * kKerbVerticesPerRing * kRingsPerPiece);
     const std::int64_t ringCount = rings.Samples() + 1;
     for (std::int64_t first = 0; first < ringCount; first += kRingsPerPiece) {
         const std::int64_t count = std::min(kRingsPerPiece, ringCount - first);
-        rings.Fill(first, count, roadPart, kerbPart);
-        const std::size_t vertices =
-            static_cast<std::size_t>(count) * (road ? kRoadVerticesPerRing : kKerbVerticesPerRing);
-        float* o = interleaved.data();
-        for (std::size_t v = 0; v < vertices; ++v) {
-            o = std::copy_n(&part.positions[3 * v], 3, o);
-            o = std::copy_n(&part.normals[3 * v], 3, o);
-            *o++ = part.uvs[2 * v];
-            *o++ = inset + part.uvs[2 * v + 1] * scale;
-        }
-        const WriteResult result =
-            out.Write(interleaved.data(), vertices * kFloatsPerVertex * sizeof(float));
-        if (!result.Written()) {
-            return result;
+        rings.Fill(first, count, road, kerb);
+        const auto n = static_cast<std::size_t>(count);
+        const std::pair<const RoadMeshPart*, std::size_t> parts[] = {
+            {&road, n * kRoadVerticesPerRing}, {&kerb, n * kKerbVerticesPerRing}};
+        for (std::size_t p = 0; p < 2; ++p) {
+            const auto& [part, vertices] = parts[p];
+            Interleave(*part, vertices, p == 0 ? roadInset : kerbInset, interleaved.data());
+            const WriteResult result =
+                out.Write(p, interleaved.data(), vertices * kFloatsPerVertex * sizeof(float));
+            if (!result.Written()) {
+                return result;
+            }
         }
     }
     return {};
@@ -94,13 +105,50 @@ WriteResult WriteIndices(CGlbOutput& out, std::int64_t samples, bool road) {
     return {};
 }
 
+// Points computed and formatted at a time for the extras; the formatting is split between
+// the cores, the text handed on in order.
+constexpr std::int64_t kPointsPerPiece = 16384;
+
+// A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out)
+// computes points first .. first + n − 1.
+template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& fill) {
+    std::vector<CVector3D> points(static_cast<std::size_t>(std::min(count, kPointsPerPiece)));
+    std::vector<std::string> texts(2);
+    json.Raw("[");
+    for (std::int64_t first = 0; first < count; first += kPointsPerPiece) {
+        const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
+        fill(first, static_cast<std::int64_t>(n), points.data());
+        const std::size_t halves = n >= 4096 ? 2 : 1;
+        ParallelFor(halves, 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t h = begin; h < end; ++h) {
+                std::string& text = texts[h];
+                text.clear();
+                CJson piece([&text](std::string_view part) {
+                    text.append(part);
+                    return true;
+                });
+                for (std::size_t i = n * h / halves; i < n * (h + 1) / halves; ++i) {
+                    piece.Raw(first + static_cast<std::int64_t>(i) > 0 ? "," : "").Point(points[i]);
+                }
+                piece.Flush();
+            }
+        });
+        for (std::size_t h = 0; h < halves; ++h) {
+            json.Raw(texts[h]);
+        }
+    }
+    json.Raw("]");
+}
+
 // The centre line for game code: every sample, the settings and the control points.
 void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelInfo& info) {
-    json.Raw("{\"samples\":[");
-    for (std::int64_t j = 0; j < rings.Samples(); ++j) {
-        json.Raw(j > 0 ? "," : "").Point(rings.Centre(j));
-    }
-    json.Raw("],\"closed\":true,\"width\":").Int(info.roadWidth);
+    json.Raw("{\"samples\":");
+    PointList(json, rings.Samples(), [&rings](std::int64_t first, std::int64_t n, CVector3D* out) {
+        for (std::int64_t j = 0; j < n; ++j) {
+            out[j] = rings.Centre(first + j);
+        }
+    });
+    json.Raw(",\"closed\":true,\"width\":").Int(info.roadWidth);
     json.Raw(",\"divisions\":").Int(info.divisions).Raw(",\"controlPoints\":[");
     for (std::size_t k = 0; k < info.controlPoints.size(); ++k) {
         json.Raw(k > 0 ? "," : "").Point(info.controlPoints[k]);
@@ -142,16 +190,14 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
 
     const std::uint64_t ringCount = static_cast<std::uint64_t>(rings.Samples()) + 1;
     const std::uint64_t samples = static_cast<std::uint64_t>(rings.Samples());
-    auto part = [&](bool isRoad, int material, float inset) {
+    auto part = [&](bool isRoad, int material) {
         const std::vector<GltfAttribute> attributes = {
             {"POSITION", 3, isRoad ? rings.RoadBounds() : rings.KerbBounds()},
             {"NORMAL", 3, std::nullopt},
             {"TEXCOORD_0", 2, std::nullopt}};
         return GltfPrimitive{attributes,
                              ringCount * (isRoad ? kRoadVerticesPerRing : kKerbVerticesPerRing),
-                             [&rings, isRoad, inset](CGlbOutput& out) {
-                                 return WriteVertices(out, rings, isRoad, inset);
-                             },
+                             {},
                              samples * (isRoad ? 6 : 12),
                              [&rings, isRoad](CGlbOutput& out) {
                                  return WriteIndices(out, rings.Samples(), isRoad);
@@ -159,7 +205,10 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
                              material};
     };
     const int mesh = scene.AddMesh(
-        "road", {part(true, roadMaterial, roadInset), part(false, kerbMaterial, kerbInset)});
+        "road", {part(true, roadMaterial), part(false, kerbMaterial)},
+        [&rings, roadInset, kerbInset](CGlbOutput& out) {
+            return WriteVertices(out, rings, roadInset, kerbInset);
+        });
     scene.AddNode({"road", mesh, std::nullopt, std::nullopt, {}});
     scene.AddNode({"centerline", -1, std::nullopt, std::nullopt,
                    [&rings, &info](CJson& json) { CentreLineExtras(json, rings, info); }});
