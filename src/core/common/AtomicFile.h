@@ -112,6 +112,7 @@ private:
     FileStatus m_firstError;
     std::vector<char> m_buffer;
     std::uint64_t m_extent = 0; // the end of what WriteAt wrote
+    std::size_t m_unsynced = 0; // bytes written since the disk was last set to work
 };
 
 } // namespace rolvet

@@ -204,11 +204,10 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
                              },
                              material};
     };
-    const int mesh = scene.AddMesh(
-        "road", {part(true, roadMaterial), part(false, kerbMaterial)},
-        [&rings, roadInset, kerbInset](CGlbOutput& out) {
-            return WriteVertices(out, rings, roadInset, kerbInset);
-        });
+    const int mesh = scene.AddMesh("road", {part(true, roadMaterial), part(false, kerbMaterial)},
+                                   [&rings, roadInset, kerbInset](CGlbOutput& out) {
+                                       return WriteVertices(out, rings, roadInset, kerbInset);
+                                   });
     scene.AddNode({"road", mesh, std::nullopt, std::nullopt, {}});
     scene.AddNode({"centerline", -1, std::nullopt, std::nullopt,
                    [&rings, &info](CJson& json) { CentreLineExtras(json, rings, info); }});
