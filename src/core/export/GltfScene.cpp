@@ -154,13 +154,13 @@ int CGltfScene::AddMaterial(GltfMaterial material) {
     return static_cast<int>(m_materials.size()) - 1;
 }
 
-int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives,
-                        GltfBytes jointVertices) {
+int CGltfScene::AddJointVertices(GltfBytes producer) {
+    m_joints.push_back(std::move(producer));
+    return static_cast<int>(m_joints.size()) - 1;
+}
+
+int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives) {
     Mesh mesh{std::move(name), {}};
-    const int joint = jointVertices ? static_cast<int>(m_joints.size()) : -1;
-    if (jointVertices) {
-        m_joints.push_back(std::move(jointVertices));
-    }
     for (GltfPrimitive& p : primitives) {
         int components = 0;
         for (const GltfAttribute& a : p.attributes) {
@@ -169,7 +169,7 @@ int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives,
         const int stride = components * static_cast<int>(sizeof(float));
         const int vertexView = AddView(p.vertexCount * static_cast<std::uint64_t>(stride),
                                        kArrayBuffer, stride, std::move(p.vertices));
-        m_views[static_cast<std::size_t>(vertexView)].joint = joint;
+        m_views[static_cast<std::size_t>(vertexView)].joint = p.joint;
         Primitive primitive{{}, 0, p.material, p.mode};
         std::uint64_t offset = 0;
         for (const GltfAttribute& a : p.attributes) {
@@ -403,6 +403,9 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
     for (std::size_t i = 0; i < m_views.size() && result.Written(); ++i) {
         const View& view = m_views[i];
         std::vector<std::size_t> parts;
+        if (view.joint >= static_cast<int>(m_joints.size())) {
+            return {WriteOutcome::Failed, {}}; // a primitive names a joint producer never added
+        }
         if (view.joint < 0) {
             parts = {i};
         } else if (!jointDone[static_cast<std::size_t>(view.joint)]) {

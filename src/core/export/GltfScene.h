@@ -84,6 +84,9 @@ struct GltfPrimitive {
     GltfBytes indices; // indexCount unsigned 32-bit indices
     int material = -1; // -1: none
     int mode = 4;      // triangles
+    // A joint producer (CGltfScene::AddJointVertices) that writes these vertices together with
+    // those of other primitives; vertices is then not used. -1: none.
+    int joint = -1;
 };
 
 struct GltfMaterial {
@@ -117,10 +120,10 @@ public:
     // An embedded PNG image and a texture that shows it. png must stay alive until written.
     int AddTexture(std::string name, std::string_view png);
     int AddMaterial(GltfMaterial material);
-    // With jointVertices, the vertices of every primitive come from that one producer in one
-    // pass, primitive p's through Write(p, ...), and the primitives' own vertices are not used.
-    int AddMesh(std::string name, std::vector<GltfPrimitive> primitives,
-                GltfBytes jointVertices = {});
+    // A producer of the vertices of several primitives, of one mesh or several, in one pass:
+    // the p-th primitive added with this joint's id gets its bytes through Write(p, ...).
+    int AddJointVertices(GltfBytes producer);
+    int AddMesh(std::string name, std::vector<GltfPrimitive> primitives);
     // Every node is a root of the one scene.
     int AddNode(GltfNode node);
 
