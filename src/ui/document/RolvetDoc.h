@@ -13,8 +13,10 @@
 #include <QString>
 #include <QUndoStack>
 
+#include <memory>
 #include <vector>
 
+class CRacingLineService;
 class QWidget;
 
 class CRolvetDoc : public QObject {
@@ -103,6 +105,9 @@ public:
     // Tells every view to redraw.
     void UpdateAllViews();
 
+    // The racing line of the track, solved in the background while it is switched on.
+    CRacingLineService& RacingLine() { return *m_racingLine; }
+
     // The chunks of the file's extension that this editor does not know; saved back unchanged.
     const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
     void SetExtensionChunks(std::vector<std::byte> chunks) {
@@ -158,4 +163,6 @@ private:
     QString m_strTitle;
     std::vector<std::byte> m_extensionChunks;
     QUndoStack m_history;
+    // Last, so it goes first: its solves read nothing of the document once started.
+    std::unique_ptr<CRacingLineService> m_racingLine;
 };

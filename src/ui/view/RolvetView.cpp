@@ -1,5 +1,6 @@
 #include "view/RolvetView.h"
 
+#include "document/RacingLineService.h"
 #include "document/RolvetDoc.h"
 #include "track/VertexStore.h"
 #include "view/PlanPainter.h"
@@ -10,8 +11,35 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <vector>
 
 using namespace rolvet::plan;
+
+namespace {
+
+constexpr QRgb kRacingLineColour = qRgb(0, 160, 0);
+
+// The racing line as a thin closed polyline, under the control points and their markers.
+void DrawRacingLine(QPainter& painter, const rolvet::RacingLine& line, float scale, Centre c) {
+    if (line.points.size() < 2) {
+        return;
+    }
+    std::vector<QPoint> pixels;
+    pixels.reserve(line.points.size() + 1);
+    for (const rolvet::RacingPoint& p : line.points) {
+        const Pixel px = WorldToPixel(static_cast<float>(p.x), static_cast<float>(p.z), scale, c);
+        if (pixels.empty() || pixels.back() != QPoint(px.x, px.y)) {
+            pixels.emplace_back(px.x, px.y);
+        }
+    }
+    pixels.push_back(pixels.front());
+    painter.save();
+    painter.setPen(QPen(QColor::fromRgb(kRacingLineColour), 0));
+    painter.drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
+    painter.restore();
+}
+
+} // namespace
 
 CRolvetView::CRolvetView(QWidget* parent) : QWidget(parent) {
     // Moves arrive whether or not a button is held; the handler ignores them outside a drag.
@@ -25,12 +53,14 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
     }
     if (m_pDocument) {
         disconnect(m_pDocument, nullptr, this, nullptr);
+        disconnect(&m_pDocument->RacingLine(), nullptr, this, nullptr);
     }
     m_pDocument = doc;
     if (doc != nullptr) {
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, &CRolvetView::OnUpdate);
         // The plan always paints the whole store afresh: any change repaints it.
         connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnUpdate);
+        connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this, &CRolvetView::OnUpdate);
     }
     update();
 }
@@ -64,6 +94,10 @@ void CRolvetView::OnDraw(QPainter& painter) {
     scene.vertices = TheVertexStore().All();
     scene.selected = m_pDocument->SelectedIndex();
     scene.font = font();
+    if (m_pDocument->RacingLine().IsEnabled()) {
+        DrawRacingLine(painter, m_pDocument->RacingLine().Line(), m_fScale,
+                       CentreOf(width(), height()));
+    }
     PaintPlan(painter, scene);
 }
 
