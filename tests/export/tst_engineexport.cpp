@@ -13,12 +13,15 @@
 #include "track/TrackFile.h"
 #include "track/VertexStore.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -212,6 +215,46 @@ WholeMesh MeshOf(const std::vector<CVector3D>& points, int divisions, float half
 
 bool Near(double a, double b) {
     return std::fabs(a - b) <= 1e-5 * std::max(1.0, std::fabs(b));
+}
+
+// A smooth loop with hills and no fold: 16 points, radii 4000 and 2500.
+std::vector<CVector3D> HillyLoop() {
+    std::vector<CVector3D> points;
+    for (int i = 0; i < 16; ++i) {
+        const double a = 2.0 * M_PI * i / 16.0;
+        points.emplace_back(static_cast<float>(4000.0 * std::cos(a)),
+                            static_cast<float>(120.0 * std::sin(3.0 * a)),
+                            static_cast<float>(2500.0 * std::sin(a)));
+    }
+    return points;
+}
+
+struct Vec {
+    double x = 0, y = 0, z = 0;
+    Vec operator-(const Vec& o) const { return {x - o.x, y - o.y, z - o.z}; }
+    Vec operator+(const Vec& o) const { return {x + o.x, y + o.y, z + o.z}; }
+    Vec operator*(double k) const { return {x * k, y * k, z * k}; }
+    double Dot(const Vec& o) const { return x * o.x + y * o.y + z * o.z; }
+    Vec Cross(const Vec& o) const {
+        return {y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x};
+    }
+    double Length() const { return std::sqrt(Dot(*this)); }
+};
+
+Vec VecOf(const QJsonValue& v) {
+    const QJsonArray a = v.toArray();
+    return {a[0].toDouble(), a[1].toDouble(), a[2].toDouble()};
+}
+
+Vec VertexOf(const std::vector<float>& positions, std::size_t i) {
+    return {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]};
+}
+
+// v turned by the unit quaternion q = [x, y, z, w].
+Vec Rotate(const QJsonArray& q, const Vec& v) {
+    const Vec u{q[0].toDouble(), q[1].toDouble(), q[2].toDouble()};
+    const double w = q[3].toDouble();
+    return u * (2.0 * u.Dot(v)) + v * (w * w - u.Dot(u)) + u.Cross(v) * (2.0 * w);
 }
 
 } // namespace
@@ -691,6 +734,257 @@ private slots:
         for (int x = 0; x < 256; x += 5) {
             QVERIFY(bands.road.pixelColor(x, 100).red() < 100);
         }
+    }
+
+    // A game-ready GLB: walls along both edges facing the road, a closed collision mesh of
+    // road, kerbs and walls, the start and evenly spread checkpoints turned along the road, the
+    // edges in the centre line's extras, all in metres. Judged from the file's own centre line.
+    void glbGameParts() {
+        QTemporaryDir dir;
+        const std::vector<CVector3D> points = HillyLoop();
+        constexpr int kDivisions = 160; // 2,560 samples: more than one streamed piece
+        constexpr double kScale = 2.0, kWall = 1.5;
+        rolvet::RoadExportRequest request =
+            TexturedRequest(dir.filePath(QStringLiteral("game.glb")), points, kDivisions);
+        request.game = {kScale, true, kWall, 8, 5, true};
+        QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Ok);
+        const Glb glb = ReadGlb(ReadAll(QString::fromStdString(request.modelPath)));
+        const std::size_t samples = 16 * kDivisions;
+
+        QStringList names;
+        for (const QJsonValue& node : glb.json["nodes"].toArray()) {
+            names.append(node["name"].toString());
+        }
+        QStringList expected = {"road", "centerline", "road-colonly", "start"};
+        for (int i = 0; i < 8; ++i) {
+            expected.append(QStringLiteral("checkpoint_%1").arg(i, 3, 10, QLatin1Char('0')));
+        }
+        QCOMPARE(names, expected);
+
+        const QJsonObject line = glb.At("nodes", 1)["extras"].toObject();
+        std::vector<Vec> centre, left, right;
+        for (std::size_t j = 0; j < samples; ++j) {
+            centre.push_back(VecOf(line["samples"].toArray()[qsizetype(j)]));
+            left.push_back(VecOf(line["edgeLeft"].toArray()[qsizetype(j)]));
+            right.push_back(VecOf(line["edgeRight"].toArray()[qsizetype(j)]));
+        }
+        QCOMPARE(line["edgeLeft"].toArray().size(), qsizetype(samples));
+        const Vec up{0, 1, 0};
+        double lap = 0.0;
+        for (std::size_t j = 0; j < samples; ++j) {
+            const Vec ahead = centre[(j + 1) % samples] - centre[j];
+            lap += ahead.Length();
+            // Seen in the driving direction, the left edge lies left; the road is 101 / 2 wide.
+            QVERIFY((left[j] - centre[j]).Dot(ahead.Cross(up)) < 0.0);
+            QVERIFY((right[j] - centre[j]).Dot(ahead.Cross(up)) > 0.0);
+            QVERIFY(std::fabs((left[j] - right[j]).Length() - 101.0 / kScale) < 1e-3);
+        }
+
+        // The start at control point 5's sample, its -Z along the road; then the checkpoints,
+        // lap / 9 apart along the centre line.
+        const std::size_t start = 5 * kDivisions;
+        auto atDistance = [&](double distance) {
+            for (std::size_t j = start;; ++j) {
+                const Vec a = centre[j % samples], b = centre[(j + 1) % samples];
+                const double chord = (b - a).Length();
+                if (distance <= chord) {
+                    return a + (b - a) * (distance / chord);
+                }
+                distance -= chord;
+            }
+        };
+        for (int i = -1; i < 8; ++i) {
+            const QJsonObject node = glb.At("nodes", 4 + i);
+            const double distance = lap * (i + 1) / 9.0;
+            const Vec at = atDistance(distance);
+            QVERIFY2((VecOf(node["translation"]) - at).Length() < 1e-3, qPrintable(names[4 + i]));
+            const Vec along = atDistance(distance + 0.5) - atDistance(distance - 0.5);
+            const Vec forward = Rotate(node["rotation"].toArray(), {0, 0, -1});
+            QVERIFY(forward.Dot(along * (1.0 / along.Length())) > 0.9999);
+            QVERIFY(Rotate(node["rotation"].toArray(), {0, 1, 0}).y > 0.99);
+            const QJsonObject extras = node["extras"].toObject();
+            QVERIFY(std::fabs(extras["width"].toDouble() - 101.0 / kScale) < 1e-3);
+            if (i >= 0) {
+                QCOMPARE(extras["index"].toInt(), i);
+                QVERIFY(std::fabs(extras["distance"].toDouble() - distance) < 1e-3);
+            }
+        }
+
+        // The walls: the third primitive, plain "wall" material, standing on the outer edges of
+        // the kerbs, 1.5 m tall, every face upright and facing the centre line.
+        const QJsonArray primitives = glb.At("meshes", 0)["primitives"].toArray();
+        QCOMPARE(primitives.size(), 3);
+        const QJsonObject wall = primitives[2].toObject();
+        QCOMPARE(glb.At("materials", wall["material"].toInt())["name"].toString(),
+                 QStringLiteral("wall"));
+        const std::vector<float> kerb = glb.Accessor<float>(
+            primitives[1].toObject()["attributes"].toObject()["POSITION"].toInt());
+        const std::vector<float> wallAt =
+            glb.Accessor<float>(wall["attributes"].toObject()["POSITION"].toInt());
+        const std::vector<std::uint32_t> wallFaces =
+            glb.Accessor<std::uint32_t>(wall["indices"].toInt());
+        QCOMPARE(wallFaces.size(), 12 * samples);
+        for (std::size_t j = 0; j < samples; ++j) {
+            for (const auto& [bottom, edge] : {std::pair{0, 0}, std::pair{2, 3}}) {
+                const Vec foot = VertexOf(wallAt, 4 * j + std::size_t(bottom));
+                QCOMPARE((foot - VertexOf(kerb, 4 * j + std::size_t(edge))).Length(), 0.0);
+                const Vec head = VertexOf(wallAt, 4 * j + std::size_t(bottom) + 1);
+                QVERIFY(std::fabs((head - foot).y - kWall) < 1e-4 && (head - foot).x == 0.0);
+            }
+        }
+        auto facesTheRoad = [&](const std::vector<float>& at, const std::uint32_t* t,
+                                std::size_t sample) {
+            const Vec a = VertexOf(at, t[0]), b = VertexOf(at, t[1]), c = VertexOf(at, t[2]);
+            const Vec normal = (b - a).Cross(c - a);
+            return std::fabs(normal.y) < 1e-6 * normal.Length() &&
+                   normal.Dot(centre[sample] - a) > 0.0;
+        };
+        for (std::size_t t = 0; t < wallFaces.size(); t += 3) {
+            QVERIFY(facesTheRoad(wallAt, &wallFaces[t], t / 12));
+        }
+
+        // The collision body: every face of road, kerbs (facing up) and walls, one closed loop.
+        const QJsonObject collision = glb.At("meshes", glb.At("nodes", 2)["mesh"].toInt());
+        QCOMPARE(collision["name"].toString(), QStringLiteral("road-colonly"));
+        const QJsonObject solid = collision["primitives"].toArray()[0].toObject();
+        QVERIFY(!solid.contains("material"));
+        QCOMPARE(solid["attributes"].toObject().keys(), QStringList{"POSITION"});
+        const std::vector<float> body =
+            glb.Accessor<float>(solid["attributes"].toObject()["POSITION"].toInt());
+        const std::vector<std::uint32_t> faces =
+            glb.Accessor<std::uint32_t>(solid["indices"].toInt());
+        QCOMPARE(faces.size(), 30 * samples);
+        std::vector<int> uses(body.size() / 3, 0);
+        for (std::size_t t = 0; t < faces.size(); t += 3) {
+            const std::size_t sample = t / 30;
+            if (t % 30 < 18) {
+                const Vec a = VertexOf(body, faces[t]), b = VertexOf(body, faces[t + 1]),
+                          c = VertexOf(body, faces[t + 2]);
+                QVERIFY((b - a).Cross(c - a).y > 0.0);
+            } else {
+                QVERIFY(facesTheRoad(body, &faces[t], sample));
+            }
+            for (int k = 0; k < 3; ++k) {
+                ++uses[faces[t + std::size_t(k)]];
+            }
+        }
+        // Closed: no vertex is left out, and each ring is joined to the one before and after.
+        QVERIFY(std::find(uses.begin(), uses.end(), 0) == uses.end());
+
+        // In metres: the plain export's bounds halved.
+        request.game = {};
+        request.modelPath = dir.filePath(QStringLiteral("plain.glb")).toStdString();
+        QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Ok);
+        const Glb plain = ReadGlb(ReadAll(QString::fromStdString(request.modelPath)));
+        const QJsonObject scaledBox = glb.At("accessors", 0), plainBox = plain.At("accessors", 0);
+        for (const char* bound : {"min", "max"}) {
+            for (qsizetype c = 0; c < 3; ++c) {
+                QVERIFY(Near(scaledBox[bound].toArray()[c].toDouble(),
+                             plainBox[bound].toArray()[c].toDouble() / kScale));
+            }
+        }
+    }
+
+    // Every combination of the options on the command line: valid for the Khronos validator,
+    // read by assimp with the faces of its parts (OBJ too: walls and the road-colonly object);
+    // unknown or malformed options are usage errors that write nothing.
+    void gameOptionsOnTheCommandLine() {
+        QTemporaryDir dir;
+        const QString track = QStringLiteral(ROLVET_SOURCE_DIR "/data/sample.rolvet");
+        rolvet::TrackData sample;
+        QVERIFY(!rolvet::LoadTrackFile(track.toStdString(), sample));
+        const int s = static_cast<int>(sample.vertices.size()) * sample.divisionCount;
+        const bool validator = HaveValidator();
+        const bool assimp = !QStandardPaths::findExecutable(QStringLiteral("assimp")).isEmpty();
+        const struct {
+            QStringList options;
+            int faces;
+        } cases[] = {
+            {{"--collision"}, 6 * s + 6 * s},
+            {{"--walls", "1"}, 6 * s + 4 * s},
+            {{"--checkpoints", "3", "--start", "2"}, 6 * s},
+            {{"--scale=100"}, 6 * s},
+            {{"--scale", "0.5", "--collision", "--walls", "2.5", "--checkpoints", "8"}, 20 * s},
+        };
+        int n = 0;
+        for (const auto& c : cases) {
+            for (const char* format : {"glb", "obj"}) {
+                const QString model = dir.filePath(QStringLiteral("m%1.%2").arg(n++).arg(format));
+                const Run r = RunCli(QStringList{"--export", track, model} + c.options);
+                QCOMPARE(r.exitCode, 0);
+                if (assimp) {
+                    QCOMPARE(AssimpFaces(model), c.faces);
+                }
+                if (validator && model.endsWith(QLatin1String("glb"))) {
+                    const QString complaints = ValidatorComplaints(model);
+                    QVERIFY2(complaints.isEmpty(), qPrintable(c.options.join(' ') + complaints));
+                }
+            }
+        }
+        const QString obj = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("m9.obj"))));
+        QVERIFY(obj.contains("\ng wall\nusemtl wall\n") && obj.contains("\no road-colonly\n"));
+        QVERIFY(ReadAll(dir.filePath(QStringLiteral("m9.mtl"))).contains("newmtl wall\n"));
+
+        const QStringList wrong[] = {{"--bogus"},
+                                     {"--walls"},
+                                     {"--walls", "-1"},
+                                     {"--scale", "0"},
+                                     {"--scale", "x"},
+                                     {"--checkpoints", "2.5"},
+                                     {"--checkpoints", "1001"},
+                                     {"--start", "12"}};
+        for (const QStringList& options : wrong) {
+            const Run r = RunCli(QStringList{"--export", track, dir.filePath("bad.glb")} + options);
+            QCOMPARE(r.exitCode, 2);
+            QVERIFY(r.err.startsWith("rolvet: "));
+        }
+        QCOMPARE(RunCli({"--export", track, dir.filePath("bad.mqo"), "--collision"}).exitCode, 2);
+        QVERIFY(!QFile::exists(dir.filePath("bad.glb")) && !QFile::exists(dir.filePath("bad.mqo")));
+        if (!validator || !assimp) {
+            QSKIP("the Khronos glTF validator or assimp is missing; the files were not all judged");
+        }
+    }
+
+    // The options dialog follows the file dialog for GLB and OBJ only, remembers its choice for
+    // the next export, and its キャンセル writes nothing.
+    void optionsDialog() {
+        QTemporaryDir dir;
+        m_prompts.drive = [](QDialog& dialog) {
+            dialog.findChild<QCheckBox*>("checkCollision")->setChecked(true);
+            dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(2.0);
+            dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(4);
+            dialog.findChild<QSpinBox*>("editStart")->setValue(3);
+            dialog.accept();
+        };
+        m_prompts.fileAnswers = {dir.filePath("a.glb"), dir.filePath("a.mqo")};
+        m_doc.OnFileExport(nullptr);
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.dialogsRun, QStringList{"ExportOptionsDialog"});
+        const Glb glb = ReadGlb(ReadAll(dir.filePath("a.glb")));
+        QCOMPARE(glb.json["nodes"].toArray().size(), 2 + 1 + 1 + 4);
+
+        m_prompts.drive = nullptr; // accepted as shown: as last time
+        m_prompts.fileAnswers = {dir.filePath("b.glb")};
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(ReadAll(dir.filePath("b.glb")), ReadAll(dir.filePath("a.glb")));
+
+        m_prompts.drive = [](QDialog& dialog) { dialog.reject(); };
+        m_prompts.fileAnswers = {dir.filePath("c.obj")};
+        m_doc.OnFileExport(nullptr);
+        QVERIFY(!QFile::exists(dir.filePath("c.obj")));
+        QVERIFY(m_prompts.messages.isEmpty());
+
+        // Back to the plain road for the other tests.
+        m_prompts.drive = [](QDialog& dialog) {
+            dialog.findChild<QCheckBox*>("checkCollision")->setChecked(false);
+            dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(0.0);
+            dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(0);
+            dialog.findChild<QSpinBox*>("editStart")->setValue(0);
+            dialog.accept();
+        };
+        m_prompts.fileAnswers = {dir.filePath("d.glb")};
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(ReadGlb(ReadAll(dir.filePath("d.glb"))).json["nodes"].toArray().size(), 2);
     }
 
 private:

@@ -204,6 +204,19 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(),
                  model + "の書き出しに失敗しました。");
         QCOMPARE(ReadAll(model), old);
+
+        // A GLB, whose header is written last, written in place over another user's file is
+        // the same file as a new one.
+        const QString sharedGlb = make("shared.glb", 0, 0666);
+        const QString freshGlb = dir.filePath("fresh.glb");
+        for (const QString& out : {sharedGlb, freshGlb}) {
+            process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                      ROLVET_EXECUTABLE, "--export", track, out});
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 0);
+        }
+        QCOMPARE(QFileInfo(sharedGlb).ownerId(), 0u);
+        QCOMPARE(ReadAll(sharedGlb), ReadAll(freshGlb));
     }
 
     // A new file, saved or exported, through either kind of temporary, gets the permissions

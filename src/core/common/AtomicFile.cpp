@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@ namespace rolvet {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kWritebackBytes = std::size_t{8} << 20;
 constexpr int kNameAttempts = 100;
 
 CAtomicFile::WriteFunction& WriteHook() {
@@ -173,6 +175,8 @@ FileStatus CAtomicFile::Open() {
     Abandon();
     m_failed = false;
     m_replacing = false;
+    m_extent = 0;
+    m_unsynced = 0;
     struct stat st {};
     if (::stat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
@@ -227,7 +231,13 @@ FileStatus CAtomicFile::Open() {
 FileStatus CAtomicFile::WriteAll(const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = DoWrite(m_fd, p, size);
+        // The disk is set to work every few megabytes, while more is written, so that the sync
+        // at the end has little left to wait for.
+        if (m_unsynced >= kWritebackBytes) {
+            ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            m_unsynced = 0;
+        }
+        const ssize_t n = DoWrite(m_fd, p, std::min(size, kWritebackBytes - m_unsynced));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -239,6 +249,7 @@ FileStatus CAtomicFile::WriteAll(const void* data, std::size_t size) {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+        m_unsynced += static_cast<std::size_t>(n);
     }
     return FileStatus::Success();
 }
@@ -272,6 +283,33 @@ FileStatus CAtomicFile::Write(const void* data, std::size_t size) {
                 const char* p = static_cast<const char*>(data);
                 m_buffer.insert(m_buffer.end(), p, p + size);
             }
+        }
+    }
+    if (!status.ok) {
+        m_failed = true;
+        m_firstError = status;
+    }
+    return status;
+}
+
+FileStatus CAtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (m_fd < 0) {
+        return FileStatus::FromErrno(EBADF);
+    }
+    if (m_failed) {
+        return m_firstError;
+    }
+    // Through the file position rather than pwrite, so that every write passes DoWrite.
+    FileStatus status = FlushBuffer();
+    const off_t position = status.ok ? ::lseek(m_fd, 0, SEEK_CUR) : 0;
+    if (status.ok && (position < 0 || ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)) {
+        status = FileStatus::FromErrno(errno);
+    }
+    if (status.ok) {
+        status = WriteAll(data, size);
+        m_extent = std::max(m_extent, offset + size);
+        if (::lseek(m_fd, position, SEEK_SET) < 0 && status.ok) {
+            status = FileStatus::FromErrno(errno);
         }
     }
     if (!status.ok) {
@@ -339,8 +377,9 @@ FileStatus CAtomicFile::Commit() {
     }
     FileStatus status = FlushBuffer();
     if (status.ok && m_mode == Mode::InPlace) {
-        const off_t length = ::lseek(m_fd, 0, SEEK_CUR);
-        if (length < 0 || ::ftruncate(m_fd, length) != 0) {
+        const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+        const off_t length = std::max(position, static_cast<off_t>(m_extent));
+        if (position < 0 || ::ftruncate(m_fd, length) != 0) {
             status = FileStatus::FromErrno(errno);
         }
     } else if (status.ok) {

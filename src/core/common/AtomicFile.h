@@ -12,6 +12,7 @@
 #include "common/FileError.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -65,6 +66,9 @@ public:
     // Buffers data and writes it out in large blocks.
     FileStatus Write(const void* data, std::size_t size);
     FileStatus Write(const std::string& text) { return Write(text.data(), text.size()); }
+    // Writes data at offset from the file's start, past its end too (the gap stays to be
+    // written), for writers that fill a file out of order. Write's own position is kept.
+    FileStatus WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     // Flushes and syncs the data, gives the file the target's permissions and puts it in place;
     // the folder is synced afterwards.
     FileStatus Commit();
@@ -107,6 +111,8 @@ private:
     bool m_failed = false;
     FileStatus m_firstError;
     std::vector<char> m_buffer;
+    std::uint64_t m_extent = 0; // the end of what WriteAt wrote
+    std::size_t m_unsynced = 0; // bytes written since the disk was last set to work
 };
 
 } // namespace rolvet

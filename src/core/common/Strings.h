@@ -203,6 +203,17 @@ inline constexpr const char* kOk = QT_TRANSLATE_NOOP("rolvet", "OK");
 inline constexpr const char* kCancel = QT_TRANSLATE_NOOP("rolvet", "キャンセル");
 inline constexpr const char* kEnterNumber = QT_TRANSLATE_NOOP("rolvet", "数字を入力してください。");
 inline constexpr const char* kShapeCaption = QT_TRANSLATE_NOOP("rolvet", "道路の形");
+inline constexpr const char* kExportOptionsCaption =
+    QT_TRANSLATE_NOOP("rolvet", "書き出しオプション");
+inline constexpr const char* kExportScale =
+    QT_TRANSLATE_NOOP("rolvet", "1 メートルあたりの単位数:");
+inline constexpr const char* kExportCollision =
+    QT_TRANSLATE_NOOP("rolvet", "衝突判定用メッシュを付ける");
+inline constexpr const char* kExportWalls =
+    QT_TRANSLATE_NOOP("rolvet", "壁の高さ (m、0 で壁なし):");
+inline constexpr const char* kExportCheckpoints =
+    QT_TRANSLATE_NOOP("rolvet", "チェックポイントの数:");
+inline constexpr const char* kExportStart = QT_TRANSLATE_NOOP("rolvet", "スタート地点の頂点番号:");
 inline constexpr const char* kWidthLeftLabel = QT_TRANSLATE_NOOP("rolvet", "左の幅");
 inline constexpr const char* kWidthRightLabel = QT_TRANSLATE_NOOP("rolvet", "右の幅");
 inline constexpr const char* kBankLabel = QT_TRANSLATE_NOOP("rolvet", "バンク角");

@@ -4,7 +4,9 @@
 #include "common/AtomicFile.h"
 #include "export/ExportProgress.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace rolvet {
@@ -15,6 +17,12 @@ class CByteSink {
 public:
     virtual ~CByteSink() = default;
     virtual FileStatus Write(const char* data, std::size_t size) = 0;
+    // Writes at an offset from the start, past the end too (the gap is written later), for
+    // formats whose header can only be finished last. A sink that cannot go back refuses.
+    virtual FileStatus WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+        (void)offset, (void)data, (void)size;
+        return FileStatus::FromErrno(ESPIPE);
+    }
 };
 
 // What a writer achieved. A Failed outcome carries the file error that stopped it in status;
@@ -36,6 +44,13 @@ public:
         m_text.append(data, size);
         return FileStatus::Success();
     }
+    FileStatus WriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        if (offset + size > m_text.size()) {
+            m_text.resize(offset + size);
+        }
+        m_text.replace(offset, size, data, size);
+        return FileStatus::Success();
+    }
     const std::string& Text() const { return m_text; }
 
 private:
@@ -48,6 +63,9 @@ public:
     explicit CAtomicFileSink(CAtomicFile& file) : m_file(file) {}
     FileStatus Write(const char* data, std::size_t size) override {
         return m_file.Write(data, size);
+    }
+    FileStatus WriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        return m_file.WriteAt(offset, data, size);
     }
 
 private:

@@ -1,9 +1,13 @@
 #include "export/GlbWriter.h"
 
 #include "common/Strings.h"
+#include "export/GameParts.h"
 #include "export/GltfScene.h"
+#include "export/Parallel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -44,33 +48,116 @@ float HalfTexel(std::string_view png) {
     return height > 0 ? 0.5f / static_cast<float>(height) : 0.0f;
 }
 
-// The interleaved vertices of one part, piece by piece; v is inset by `inset` at both edges.
-WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, bool road, float inset) {
-    RoadMeshPart roadPart, kerbPart;
-    for (RoadMeshPart* part : {&roadPart, &kerbPart}) {
-        const std::size_t perRing = part == &roadPart ? kRoadVerticesPerRing : kKerbVerticesPerRing;
+// Interleaves `vertices` vertices of a part, positions in the file's unit; v is inset by
+// `inset` at both edges.
+float* Interleave(const RoadMeshPart& part, std::size_t vertices, float inset, double scale,
+                  float* o) {
+    const float uvScale = 1.0f - 2.0f * inset;
+    for (std::size_t v = 0; v < vertices; ++v) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            *o++ = Scaled(part.positions[3 * v + c], scale);
+        }
+        o = std::copy_n(&part.normals[3 * v], 3, o);
+        *o++ = part.uvs[2 * v];
+        *o++ = inset + part.uvs[2 * v + 1] * uvScale;
+    }
+    return o;
+}
+
+// What the file holds besides the road and the kerbs, and in which unit.
+struct GameLayout {
+    double scale = 1.0;
+    bool walls = false;
+    bool collision = false;
+    float rise = 0.0f; // the wall height in the track's unit
+};
+
+// The interleaved vertices of every part in one walk along the road, piece by piece: the road
+// part's through part 0, the kerb part's through part 1, then the walls' (positions and normals)
+// and the collision mesh's (positions) where asked. Walls and collision mesh close the loop by
+// their indices and so leave out the last ring, which repeats the first.
+WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
+                          float kerbInset, const GameLayout& game) {
+    RoadMeshPart road, kerb;
+    for (RoadMeshPart* part : {&road, &kerb}) {
+        const std::size_t perRing = part == &road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
         part->positions.resize(3 * perRing * kRingsPerPiece);
         part->normals.resize(3 * perRing * kRingsPerPiece);
         part->uvs.resize(2 * perRing * kRingsPerPiece);
     }
-    const RoadMeshPart& part = road ? roadPart : kerbPart;
-    const float scale = 1.0f - 2.0f * inset;
-    std::vector<float> interleaved(kFloatsPerVertex * part.positions.size() / 3);
+    const auto collisionPerRing = static_cast<std::size_t>(CollisionVerticesPerRing(game.walls));
+    std::vector<float> interleaved(kFloatsPerVertex * kKerbVerticesPerRing * kRingsPerPiece);
+    std::vector<float> wallPositions(game.walls ? 3 * kWallVerticesPerRing * kRingsPerPiece : 0);
+    std::vector<float> wallNormals(wallPositions.size());
+    std::vector<float> collision(game.collision ? 3 * collisionPerRing * kRingsPerPiece : 0);
     const std::int64_t ringCount = rings.Samples() + 1;
     for (std::int64_t first = 0; first < ringCount; first += kRingsPerPiece) {
         const std::int64_t count = std::min(kRingsPerPiece, ringCount - first);
-        rings.Fill(first, count, roadPart, kerbPart);
-        const std::size_t vertices =
-            static_cast<std::size_t>(count) * (road ? kRoadVerticesPerRing : kKerbVerticesPerRing);
-        float* o = interleaved.data();
-        for (std::size_t v = 0; v < vertices; ++v) {
-            o = std::copy_n(&part.positions[3 * v], 3, o);
-            o = std::copy_n(&part.normals[3 * v], 3, o);
-            *o++ = part.uvs[2 * v];
-            *o++ = inset + part.uvs[2 * v + 1] * scale;
+        rings.Fill(first, count, road, kerb);
+        const auto n = static_cast<std::size_t>(count);
+        const std::pair<const RoadMeshPart*, std::size_t> parts[] = {
+            {&road, n * kRoadVerticesPerRing}, {&kerb, n * kKerbVerticesPerRing}};
+        for (std::size_t p = 0; p < 2; ++p) {
+            const auto& [part, vertices] = parts[p];
+            Interleave(*part, vertices, p == 0 ? roadInset : kerbInset, game.scale,
+                       interleaved.data());
+            const WriteResult result =
+                out.Write(p, interleaved.data(), vertices * kFloatsPerVertex * sizeof(float));
+            if (!result.Written()) {
+                return result;
+            }
+        }
+        if (!game.walls && !game.collision) {
+            continue;
+        }
+        const std::size_t closed = first + count > rings.Samples() ? n - 1 : n;
+        FillGameRings(kerb, closed, game.rise, game.walls ? wallPositions.data() : nullptr,
+                      game.walls ? wallNormals.data() : nullptr,
+                      game.collision ? collision.data() : nullptr, game.walls);
+        std::size_t next = 2;
+        if (game.walls) {
+            float* o = interleaved.data();
+            for (std::size_t v = 0; v < kWallVerticesPerRing * closed; ++v) {
+                for (std::size_t c = 0; c < 3; ++c) {
+                    *o++ = Scaled(wallPositions[3 * v + c], game.scale);
+                }
+                o = std::copy_n(&wallNormals[3 * v], 3, o);
+            }
+            const WriteResult result =
+                out.Write(next++, interleaved.data(),
+                          static_cast<std::uint64_t>(o - interleaved.data()) * sizeof(float));
+            if (!result.Written()) {
+                return result;
+            }
+        }
+        if (game.collision) {
+            const std::size_t floats = 3 * collisionPerRing * closed;
+            for (std::size_t f = 0; f < floats; ++f) {
+                collision[f] = Scaled(collision[f], game.scale);
+            }
+            const WriteResult result = out.Write(next, collision.data(), floats * sizeof(float));
+            if (!result.Written()) {
+                return result;
+            }
+        }
+    }
+    return {};
+}
+
+// The triangles of the walls or of the collision mesh, closed around the loop.
+WriteResult WriteGameIndices(CGlbOutput& out, std::int64_t samples, bool collision, bool walls) {
+    const std::size_t per = static_cast<std::size_t>(collision ? CollisionIndicesPerSample(walls)
+                                                               : kWallIndicesPerSample);
+    std::vector<std::uint32_t> indices(per * kRingsPerPiece);
+    for (std::int64_t first = 0; first < samples; first += kRingsPerPiece) {
+        const std::int64_t count = std::min(kRingsPerPiece, samples - first);
+        if (collision) {
+            FillCollisionIndices(first, count, samples, walls, indices.data());
+        } else {
+            FillWallIndices(first, count, samples, indices.data());
         }
         const WriteResult result =
-            out.Write(interleaved.data(), vertices * kFloatsPerVertex * sizeof(float));
+            out.Write(indices.data(), static_cast<std::uint64_t>(count) * per * 4);
         if (!result.Written()) {
             return result;
         }
@@ -94,54 +181,161 @@ WriteResult WriteIndices(CGlbOutput& out, std::int64_t samples, bool road) {
     return {};
 }
 
-// The centre line for game code: every sample, the settings and the control points.
-void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelInfo& info) {
-    json.Raw("{\"samples\":[");
-    for (std::int64_t j = 0; j < rings.Samples(); ++j) {
-        json.Raw(j > 0 ? "," : "").Point(rings.Centre(j));
+// Points computed and formatted at a time for the extras; the formatting is split between
+// the cores, the text handed on in order.
+constexpr std::int64_t kPointsPerPiece = 16384;
+
+// A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out)
+// computes points first .. first + n − 1.
+template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& fill) {
+    std::vector<CVector3D> points(static_cast<std::size_t>(std::min(count, kPointsPerPiece)));
+    std::vector<std::string> texts(2);
+    json.Raw("[");
+    for (std::int64_t first = 0; first < count; first += kPointsPerPiece) {
+        const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
+        fill(first, static_cast<std::int64_t>(n), points.data());
+        const std::size_t halves = n >= 4096 ? 2 : 1;
+        ParallelFor(halves, 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t h = begin; h < end; ++h) {
+                std::string& text = texts[h];
+                text.clear();
+                CJson piece([&text](std::string_view part) {
+                    text.append(part);
+                    return true;
+                });
+                for (std::size_t i = n * h / halves; i < n * (h + 1) / halves; ++i) {
+                    piece.Raw(first + static_cast<std::int64_t>(i) > 0 ? "," : "").Point(points[i]);
+                }
+                piece.Flush();
+            }
+        });
+        for (std::size_t h = 0; h < halves; ++h) {
+            json.Raw(texts[h]);
+        }
     }
-    json.Raw("],\"closed\":true,\"width\":").Int(info.roadWidth);
+    json.Raw("]");
+}
+
+// The centre line for game code: every sample, the settings and the control points, and with
+// the game parts the outer edges (seen in the driving direction, the left edge is on the
+// minus side).
+void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelInfo& info,
+                      const GameExportOptions& game) {
+    const double scale = game.scale;
+    json.Raw("{\"samples\":");
+    PointList(json, rings.Samples(), [&](std::int64_t first, std::int64_t n, CVector3D* out) {
+        for (std::int64_t j = 0; j < n; ++j) {
+            out[j] = Scaled(rings.Centre(first + j), scale);
+        }
+    });
+    json.Raw(",\"closed\":true,\"width\":");
+    if (scale == 1.0) {
+        json.Int(info.roadWidth);
+    } else {
+        json.Double(info.roadWidth / scale);
+    }
     json.Raw(",\"divisions\":").Int(info.divisions).Raw(",\"controlPoints\":[");
     for (std::size_t k = 0; k < info.controlPoints.size(); ++k) {
-        json.Raw(k > 0 ? "," : "").Point(info.controlPoints[k]);
+        json.Raw(k > 0 ? "," : "").Point(Scaled(info.controlPoints[k], scale));
     }
     json.Raw("]");
     if (rings.Shaped()) {
         // Only a road with a shape of its own: every other file stays as it always was.
-        auto values = [&](const char* name, double SampleShape::*value) {
+        // Widths are lengths, in the file's unit; the bank is an angle.
+        auto values = [&](const char* name, double SampleShape::*value, double unit) {
             json.Raw(",\"").Raw(name).Raw("\":[");
             for (std::int64_t j = 0; j < rings.Samples(); ++j) {
-                json.Raw(j > 0 ? "," : "").Float(static_cast<float>(rings.Shape(j).*value));
+                json.Raw(j > 0 ? "," : "").Float(static_cast<float>(rings.Shape(j).*value / unit));
             }
             json.Raw("]");
         };
-        values("widthLeft", &SampleShape::left);
-        values("widthRight", &SampleShape::right);
-        values("bank", &SampleShape::bank);
+        values("widthLeft", &SampleShape::left, scale);
+        values("widthRight", &SampleShape::right, scale);
+        values("bank", &SampleShape::bank, 1.0);
+    }
+    if (game.GameNodes()) {
+        RoadMeshPart road, kerb;
+        for (const auto& [name, vertex] : {std::pair{"edgeLeft", 3}, std::pair{"edgeRight", 0}}) {
+            json.Raw(",\"").Raw(name).Raw("\":");
+            PointList(json, rings.Samples(),
+                      [&, vertex = vertex](std::int64_t first, std::int64_t n, CVector3D* out) {
+                          const auto rings_ = static_cast<std::size_t>(n);
+                          road.positions.resize(3 * kRoadVerticesPerRing * rings_);
+                          road.normals.resize(road.positions.size());
+                          road.uvs.resize(2 * kRoadVerticesPerRing * rings_);
+                          kerb.positions.resize(3 * kKerbVerticesPerRing * rings_);
+                          kerb.normals.resize(kerb.positions.size());
+                          kerb.uvs.resize(2 * kKerbVerticesPerRing * rings_);
+                          rings.Fill(first, n, road, kerb);
+                          for (std::size_t j = 0; j < rings_; ++j) {
+                              const float* p =
+                                  &kerb.positions[3 * (kKerbVerticesPerRing * j + vertex)];
+                              out[j] = Scaled(CVector3D(p[0], p[1], p[2]), scale);
+                          }
+                      });
+        }
     }
     json.Raw("}");
+}
+
+void TimingExtras(CJson& json, const TimingNode& node) {
+    json.Raw("{");
+    if (node.index >= 0) {
+        json.Raw("\"index\":").Int(node.index).Raw(",");
+    }
+    json.Raw("\"width\":").Double(node.width);
+    if (node.index >= 0) {
+        json.Raw(",\"distance\":").Double(node.distance);
+    }
+    json.Raw("}");
+}
+
+std::array<CVector3D, 2> ScaledBounds(const std::array<CVector3D, 2>& box, double scale) {
+    return {Scaled(box[0], scale), Scaled(box[1], scale)};
 }
 
 } // namespace
 
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
-                            const RoadTextureImages& textures, bool shaped) {
+                            const RoadTextureImages& textures, const GameExportOptions& game,
+                            bool shaped) {
     const std::uint64_t mesh = samples > 0 ? RoadMeshBytes(samples) : 0;
-    // Three numbers a point, as many as a sample's widths and bank.
-    const auto sampled = static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0));
-    const std::uint64_t points =
-        sampled * (shaped ? 2 : 1) + static_cast<std::uint64_t>(pointCount);
+    const auto s = static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0));
+    // Three numbers a point; a shaped road writes as many again for each sample's widths and
+    // bank.
+    std::uint64_t points = s * (shaped ? 2 : 1) + static_cast<std::uint64_t>(pointCount);
+    std::uint64_t extra = 0;
+    if (game.Walls()) {
+        extra += s * (kWallVerticesPerRing * 6 * sizeof(float) + kWallIndicesPerSample * 4);
+    }
+    if (game.collision) {
+        extra += s * (static_cast<std::uint64_t>(CollisionVerticesPerRing(game.Walls())) * 3 *
+                          sizeof(float) +
+                      static_cast<std::uint64_t>(CollisionIndicesPerSample(game.Walls())) * 4);
+    }
+    if (game.GameNodes()) {
+        points += 2 * s;
+        extra += static_cast<std::uint64_t>(std::max(game.checkpoints, 0) + 1) * 512;
+    }
     constexpr std::uint64_t kFixedJson = 4096;
-    return kHeaderBytes + 2 * kChunkHeaderBytes + mesh + 3 * kMaxCoordinateChars * points +
+    return kHeaderBytes + 2 * kChunkHeaderBytes + mesh + extra + 3 * kMaxCoordinateChars * points +
            kFixedJson + Padded(textures.road.size()) + Padded(textures.kerb.size());
 }
 
 WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
-                     const RoadTextureImages& textures, const ExportProgress& progress) {
-    if (rings.Samples() <= 0 || !rings.Finite()) {
+                     const RoadTextureImages& textures, const ExportProgress& progress,
+                     const GameExportOptions& game) {
+    if (rings.Samples() <= 0 || !rings.Finite() || !(game.scale > 0.0) ||
+        !std::isfinite(game.scale) || !(game.wallHeight >= 0.0) ||
+        !std::isfinite(game.wallHeight) || game.checkpoints < 0 ||
+        game.checkpoints > kMaxCheckpoints || game.start < 0 ||
+        static_cast<std::size_t>(game.start) >= info.controlPoints.size()) {
         return {WriteOutcome::Failed, {}};
     }
     CGltfScene scene(std::string(str::kProductName) + " " + str::kVersion);
+    const double scale = game.scale;
+    GameLayout layout{scale, game.Walls(), game.collision,
+                      static_cast<float>(game.wallHeight * scale)};
 
     // No metal, fully rough: the texture's own colours, or plain grey and red without images.
     GltfMaterial road{"road", -1, {0.3, 0.3, 0.3, 1}};
@@ -156,29 +350,73 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
     const int roadMaterial = scene.AddMaterial(std::move(road));
     const int kerbMaterial = scene.AddMaterial(std::move(kerb));
 
+    const int joint =
+        scene.AddJointVertices([&rings, roadInset, kerbInset, layout](CGlbOutput& out) {
+            return WriteVertices(out, rings, roadInset, kerbInset, layout);
+        });
     const std::uint64_t ringCount = static_cast<std::uint64_t>(rings.Samples()) + 1;
     const std::uint64_t samples = static_cast<std::uint64_t>(rings.Samples());
-    auto part = [&](bool isRoad, int material, float inset) {
+    auto part = [&](bool isRoad, int material) {
         const std::vector<GltfAttribute> attributes = {
-            {"POSITION", 3, isRoad ? rings.RoadBounds() : rings.KerbBounds()},
+            {"POSITION", 3, ScaledBounds(isRoad ? rings.RoadBounds() : rings.KerbBounds(), scale)},
             {"NORMAL", 3, std::nullopt},
             {"TEXCOORD_0", 2, std::nullopt}};
         return GltfPrimitive{attributes,
                              ringCount * (isRoad ? kRoadVerticesPerRing : kKerbVerticesPerRing),
-                             [&rings, isRoad, inset](CGlbOutput& out) {
-                                 return WriteVertices(out, rings, isRoad, inset);
-                             },
+                             {},
                              samples * (isRoad ? 6 : 12),
                              [&rings, isRoad](CGlbOutput& out) {
                                  return WriteIndices(out, rings.Samples(), isRoad);
                              },
-                             material};
+                             material,
+                             4,
+                             joint};
     };
-    const int mesh = scene.AddMesh(
-        "road", {part(true, roadMaterial, roadInset), part(false, kerbMaterial, kerbInset)});
+    std::vector<GltfPrimitive> visual = {part(true, roadMaterial), part(false, kerbMaterial)};
+    if (layout.walls) {
+        // A plain light grey, no metal, fully rough.
+        const int wallMaterial = scene.AddMaterial({"wall", -1, {0.7, 0.7, 0.7, 1}});
+        visual.push_back(
+            {{{"POSITION", 3, WallBounds(rings, layout.rise, scale)}, {"NORMAL", 3, std::nullopt}},
+             samples * kWallVerticesPerRing,
+             {},
+             samples * kWallIndicesPerSample,
+             [&rings](CGlbOutput& out) {
+                 return WriteGameIndices(out, rings.Samples(), false, true);
+             },
+             wallMaterial,
+             4,
+             joint});
+    }
+    const int mesh = scene.AddMesh("road", std::move(visual));
     scene.AddNode({"road", mesh, std::nullopt, std::nullopt, {}});
-    scene.AddNode({"centerline", -1, std::nullopt, std::nullopt,
-                   [&rings, &info](CJson& json) { CentreLineExtras(json, rings, info); }});
+    scene.AddNode(
+        {"centerline", -1, std::nullopt, std::nullopt,
+         [&rings, &info, &game](CJson& json) { CentreLineExtras(json, rings, info, game); }});
+    if (layout.collision) {
+        const bool walls = layout.walls;
+        const int collision =
+            scene.AddMesh("road-colonly",
+                          {{{{"POSITION", 3, CollisionBounds(rings, layout.rise, walls, scale)}},
+                            samples * static_cast<std::uint64_t>(CollisionVerticesPerRing(walls)),
+                            {},
+                            samples * static_cast<std::uint64_t>(CollisionIndicesPerSample(walls)),
+                            [&rings, walls](CGlbOutput& out) {
+                                return WriteGameIndices(out, rings.Samples(), true, walls);
+                            },
+                            -1,
+                            4,
+                            joint}});
+        scene.AddNode({"road-colonly", collision, std::nullopt, std::nullopt, {}});
+    }
+    if (game.GameNodes()) {
+        const std::int64_t startSample = static_cast<std::int64_t>(game.start) * info.divisions;
+        for (TimingNode& node : TimingNodes(rings, startSample, game.checkpoints, scale)) {
+            auto shared = std::make_shared<TimingNode>(std::move(node));
+            scene.AddNode({shared->name, -1, shared->translation, shared->rotation,
+                           [shared](CJson& json) { TimingExtras(json, *shared); }});
+        }
+    }
     return scene.Write(sink, progress);
 }
 

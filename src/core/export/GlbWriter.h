@@ -4,11 +4,12 @@
 // Scene: node "road" with the two-material mesh of RoadMesh, and node "centerline" whose extras
 // give game code the centre line: "samples" (the n·d centre points [x, y, z] in order),
 // "closed": true, "width", "divisions" and "controlPoints"; a road with a shape of its own adds
-// "widthLeft", "widthRight" and "bank", one number a sample.
+// "widthLeft", "widthRight" and "bank", one number a sample; the game parts follow when asked.
 #pragma once
 
 #include "export/ByteSink.h"
 #include "export/ExportProgress.h"
+#include "export/GameParts.h"
 #include "export/GltfScene.h"
 #include "export/RoadMesh.h"
 #include "track/Vector3D.h"
@@ -38,14 +39,22 @@ struct RoadModelInfo {
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
 // points, known before anything is computed; a shaped road writes three more numbers a sample.
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
-                            const RoadTextureImages& textures, bool shaped = false);
+                            const RoadTextureImages& textures, const GameExportOptions& game = {},
+                            bool shaped = false);
 
 // Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
 // streams out in small pieces: memory use does not grow with the road. progress is told bytes
 // written out of the file's length and may cancel. Failed when the sink refuses bytes (with its
 // cause) or the file would exceed kMaxGlbBytes. Both textures repeat in both directions; the
 // across-road texture coordinates keep half a texel from the images' edges.
+//
+// With game options (GameParts.h): lengths in the file's unit; walls as a third primitive of
+// the road mesh with the plain material "wall"; the collision mesh as node and mesh
+// "road-colonly" (positions only, no material); nodes "start" and "checkpoint_000" ... with
+// extras {"width"} and {"index", "width", "distance"}; the centre line's extras gain "edgeLeft"
+// and "edgeRight". Failed (status ok) for options out of range.
 WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
-                     const RoadTextureImages& textures, const ExportProgress& progress = {});
+                     const RoadTextureImages& textures, const ExportProgress& progress = {},
+                     const GameExportOptions& game = {});
 
 } // namespace rolvet

@@ -1,5 +1,6 @@
 #include "export/GltfScene.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdio>
@@ -77,7 +78,16 @@ CJson& CJson::Double(double value) {
 }
 
 CJson& CJson::Point(const CVector3D& p) {
-    return Raw("[").Float(p.x).Raw(",").Float(p.y).Raw(",").Float(p.z).Raw("]");
+    // Formatted in one piece: the extras hold hundreds of thousands of points.
+    char buffer[3 * 16 + 4];
+    char* o = buffer;
+    *o++ = '[';
+    for (const float v : {p.x, p.y, p.z}) {
+        o = std::to_chars(o, buffer + sizeof buffer, v).ptr;
+        *o++ = ',';
+    }
+    o[-1] = ']';
+    return Raw({buffer, static_cast<std::size_t>(o - buffer)});
 }
 
 CJson& CJson::String(std::string_view text) {
@@ -103,18 +113,23 @@ bool CJson::Flush() {
     return m_ok;
 }
 
-CGlbOutput::CGlbOutput(CByteSink& sink, const ExportProgress& progress, std::uint64_t total)
-    : m_sink(sink), m_progress(progress), m_total(total) {}
+CGlbOutput::CGlbOutput(CByteSink& sink, const ExportProgress& progress)
+    : m_sink(sink), m_progress(progress) {}
 
-WriteResult CGlbOutput::Write(const void* data, std::uint64_t size) {
+WriteResult CGlbOutput::Write(std::size_t part, const void* data, std::uint64_t size) {
+    if (part >= m_cursors.size()) {
+        return {WriteOutcome::Failed, {}};
+    }
     if (size > 0) {
-        const FileStatus status = m_sink.Write(static_cast<const char*>(data), size);
+        const FileStatus status =
+            m_sink.WriteAt(m_cursors[part], static_cast<const char*>(data), size);
         if (!status.ok) {
             return {WriteOutcome::Failed, status};
         }
     }
+    m_cursors[part] += size;
     m_done += size;
-    if (m_progress && !m_progress(m_done, m_total)) {
+    if (m_progress && !m_progress(m_done, std::max(m_total, m_done))) {
         return {WriteOutcome::Cancelled, {}};
     }
     return {};
@@ -139,6 +154,11 @@ int CGltfScene::AddMaterial(GltfMaterial material) {
     return static_cast<int>(m_materials.size()) - 1;
 }
 
+int CGltfScene::AddJointVertices(GltfBytes producer) {
+    m_joints.push_back(std::move(producer));
+    return static_cast<int>(m_joints.size()) - 1;
+}
+
 int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives) {
     Mesh mesh{std::move(name), {}};
     for (GltfPrimitive& p : primitives) {
@@ -149,6 +169,7 @@ int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives)
         const int stride = components * static_cast<int>(sizeof(float));
         const int vertexView = AddView(p.vertexCount * static_cast<std::uint64_t>(stride),
                                        kArrayBuffer, stride, std::move(p.vertices));
+        m_views[static_cast<std::size_t>(vertexView)].joint = p.joint;
         Primitive primitive{{}, 0, p.material, p.mode};
         std::uint64_t offset = 0;
         for (const GltfAttribute& a : p.attributes) {
@@ -324,17 +345,6 @@ void CGltfScene::WriteJson(CJson& json) const {
     json.Raw("}");
 }
 
-std::uint64_t CGltfScene::JsonBytes() const {
-    std::uint64_t size = 0;
-    CJson counter([&size](std::string_view text) {
-        size += text.size();
-        return true;
-    });
-    WriteJson(counter);
-    counter.Flush();
-    return size;
-}
-
 std::uint64_t CGltfScene::BinaryBytes() const {
     std::uint64_t size = 0;
     for (const View& view : m_views) {
@@ -344,29 +354,15 @@ std::uint64_t CGltfScene::BinaryBytes() const {
 }
 
 WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) const {
-    // The JSON is produced twice, once to learn its length and once into the file, rather than
-    // held: on a long road it runs to megabytes.
-    const std::uint64_t jsonSize = JsonBytes();
-    const std::uint64_t jsonPadded = Padded(jsonSize);
     const std::uint64_t binary = BinaryBytes();
-    const std::uint64_t total = kHeaderBytes + kChunkHeaderBytes + jsonPadded +
-                                (binary > 0 ? kChunkHeaderBytes + binary : 0);
-    if (total > kMaxGlbBytes) {
-        return {WriteOutcome::Failed, {}};
-    }
-
-    CGlbOutput out(sink, progress, total);
-    char header[kHeaderBytes + kChunkHeaderBytes];
-    PutU32(header, kMagic);
-    PutU32(header + 4, kVersion);
-    PutU32(header + 8, static_cast<std::uint32_t>(total));
-    PutU32(header + 12, static_cast<std::uint32_t>(jsonPadded));
-    PutU32(header + 16, kChunkJson);
-    WriteResult result = out.Write(header, sizeof header);
-    if (!result.Written()) {
-        return result;
-    }
+    CGlbOutput out(sink, progress);
+    // The JSON goes out first, behind room for the headers; until its length is known, progress
+    // counts the file as long as what is known of it.
+    out.m_cursors = {kHeaderBytes + kChunkHeaderBytes};
+    out.m_total = kHeaderBytes + 2 * kChunkHeaderBytes + binary;
+    WriteResult result;
     CJson json([&](std::string_view text) {
+        out.m_total += text.size();
         result = out.Write(text.data(), text.size());
         return result.Written();
     });
@@ -375,6 +371,15 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
     if (!result.Written()) {
         return result;
     }
+    const std::uint64_t jsonSize = out.m_cursors[0] - kHeaderBytes - kChunkHeaderBytes;
+    const std::uint64_t jsonPadded = Padded(jsonSize);
+    const std::uint64_t total = kHeaderBytes + kChunkHeaderBytes + jsonPadded +
+                                (binary > 0 ? kChunkHeaderBytes + binary : 0);
+    if (total > kMaxGlbBytes) {
+        return {WriteOutcome::Failed, {}};
+    }
+    out.m_total = total;
+
     // JSON padding (spaces), then the BIN chunk's header.
     char tail[3 + kChunkHeaderBytes] = {' ', ' ', ' '};
     const std::size_t pad = static_cast<std::size_t>(jsonPadded - jsonSize);
@@ -386,19 +391,64 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
     }
     result = out.Write(tail, tailSize);
 
+    // Where each view starts; a joint producer writes all of its views when the first is due.
+    std::vector<std::uint64_t> starts(m_views.size());
+    std::uint64_t offset = out.m_cursors[0];
+    for (std::size_t i = 0; i < m_views.size(); ++i) {
+        starts[i] = offset;
+        offset += Padded(m_views[i].size);
+    }
+    std::vector<bool> jointDone(m_joints.size(), false);
     constexpr char kZeros[4] = {};
     for (std::size_t i = 0; i < m_views.size() && result.Written(); ++i) {
-        const std::uint64_t before = out.Done();
-        const std::uint64_t size = m_views[i].size;
-        result = m_views[i].bytes(out);
-        if (result.Written() && out.Done() - before != size) {
-            return {WriteOutcome::Failed, {}}; // its producer wrote another length than declared
+        const View& view = m_views[i];
+        std::vector<std::size_t> parts;
+        if (view.joint >= static_cast<int>(m_joints.size())) {
+            return {WriteOutcome::Failed, {}}; // a primitive names a joint producer never added
         }
-        if (result.Written() && Padded(size) != size) {
-            result = out.Write(kZeros, Padded(size) - size);
+        if (view.joint < 0) {
+            parts = {i};
+        } else if (!jointDone[static_cast<std::size_t>(view.joint)]) {
+            jointDone[static_cast<std::size_t>(view.joint)] = true;
+            for (std::size_t v = i; v < m_views.size(); ++v) {
+                if (m_views[v].joint == view.joint) {
+                    parts.push_back(v);
+                }
+            }
+        }
+        if (parts.empty()) {
+            continue;
+        }
+        out.m_cursors.clear();
+        for (const std::size_t v : parts) {
+            out.m_cursors.push_back(starts[v]);
+        }
+        result =
+            view.joint < 0 ? view.bytes(out) : m_joints[static_cast<std::size_t>(view.joint)](out);
+        for (std::size_t p = 0; p < parts.size() && result.Written(); ++p) {
+            const std::uint64_t size = m_views[parts[p]].size;
+            if (out.m_cursors[p] - starts[parts[p]] != size) {
+                return {WriteOutcome::Failed,
+                        {}}; // its producer wrote another length than declared
+            }
+            if (Padded(size) != size) {
+                result = out.Write(p, kZeros, Padded(size) - size);
+            }
         }
     }
-    return result;
+    if (!result.Written()) {
+        return result;
+    }
+
+    // The headers, now that every length is known.
+    char header[kHeaderBytes + kChunkHeaderBytes];
+    PutU32(header, kMagic);
+    PutU32(header + 4, kVersion);
+    PutU32(header + 8, static_cast<std::uint32_t>(total));
+    PutU32(header + 12, static_cast<std::uint32_t>(jsonPadded));
+    PutU32(header + 16, kChunkJson);
+    out.m_cursors = {0};
+    return out.Write(header, sizeof header);
 }
 
 } // namespace rolvet

@@ -2,7 +2,7 @@
 // returns the new part's index and numbers whatever it needs behind it (accessors, buffer views,
 // images, the shared sampler), so a writer never counts indices by hand. Bulk data is not held:
 // every buffer view is produced by a callback while the binary chunk streams out, and the JSON
-// is produced twice (once to learn its length), so large extras may stream too.
+// streams out once ahead of it, so large extras may stream too.
 #pragma once
 
 #include "export/ByteSink.h"
@@ -43,21 +43,29 @@ private:
     bool m_ok = true;
 };
 
-// Hands bytes to the sink and tells progress how many of the file's bytes are written.
+// Hands bytes to the sink at the place of the part being written and tells progress how many
+// of the file's bytes are written. A producer of one buffer view appends with Write(data, size);
+// a producer of several views at once appends to the p-th of them with Write(p, data, size).
 class CGlbOutput {
 public:
-    CGlbOutput(CByteSink& sink, const ExportProgress& progress, std::uint64_t total);
-    WriteResult Write(const void* data, std::uint64_t size);
+    CGlbOutput(CByteSink& sink, const ExportProgress& progress);
+    WriteResult Write(const void* data, std::uint64_t size) { return Write(0, data, size); }
+    WriteResult Write(std::size_t part, const void* data, std::uint64_t size);
     std::uint64_t Done() const { return m_done; }
 
 private:
+    friend class CGltfScene;
+    // Where the parts being written go next; progress totals are taken as the file's length.
+    std::vector<std::uint64_t> m_cursors;
+    std::uint64_t m_total = 0;
+
     CByteSink& m_sink;
     const ExportProgress& m_progress;
-    std::uint64_t m_total;
     std::uint64_t m_done = 0;
 };
 
-// Produces exactly the byte count promised for a buffer view.
+// Produces exactly the byte count promised for a buffer view (or for each view of a joint
+// producer).
 using GltfBytes = std::function<WriteResult(CGlbOutput&)>;
 
 // One vertex attribute of 32-bit floats; the attributes of a primitive are interleaved in the
@@ -76,6 +84,9 @@ struct GltfPrimitive {
     GltfBytes indices; // indexCount unsigned 32-bit indices
     int material = -1; // -1: none
     int mode = 4;      // triangles
+    // A joint producer (CGltfScene::AddJointVertices) that writes these vertices together with
+    // those of other primitives; vertices is then not used. -1: none.
+    int joint = -1;
 };
 
 struct GltfMaterial {
@@ -109,12 +120,16 @@ public:
     // An embedded PNG image and a texture that shows it. png must stay alive until written.
     int AddTexture(std::string name, std::string_view png);
     int AddMaterial(GltfMaterial material);
+    // A producer of the vertices of several primitives, of one mesh or several, in one pass:
+    // the p-th primitive added with this joint's id gets its bytes through Write(p, ...).
+    int AddJointVertices(GltfBytes producer);
     int AddMesh(std::string name, std::vector<GltfPrimitive> primitives);
     // Every node is a root of the one scene.
     int AddNode(GltfNode node);
 
-    // Writes the file. Failed (with status ok) when it would exceed kMaxGlbBytes; then nothing
-    // is written.
+    // Writes the file; the sink must take writes at offsets (the header is written last, once
+    // the JSON's length is known, so the JSON is produced only once). Failed (with status ok)
+    // when it would exceed kMaxGlbBytes; the sink then holds an incomplete file.
     WriteResult Write(CByteSink& sink, const ExportProgress& progress = {}) const;
 
 private:
@@ -123,6 +138,7 @@ private:
         int target;     // 0: none (images)
         int byteStride; // 0: tightly packed
         GltfBytes bytes;
+        int joint = -1; // the joint producer that writes it instead (index into m_joints)
     };
     struct Accessor {
         int view;
@@ -149,7 +165,6 @@ private:
 
     int AddView(std::uint64_t size, int target, int byteStride, GltfBytes bytes);
     void WriteJson(CJson& json) const;
-    std::uint64_t JsonBytes() const;
     std::uint64_t BinaryBytes() const;
 
     std::string m_generator;
@@ -159,6 +174,7 @@ private:
     std::vector<Image> m_images; // texture i shows image i
     std::vector<Accessor> m_accessors;
     std::vector<View> m_views;
+    std::vector<GltfBytes> m_joints;
 };
 
 } // namespace rolvet

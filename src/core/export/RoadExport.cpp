@@ -87,8 +87,8 @@ RoadExportResult ExportMesh(const RoadExportRequest& request, const CRoadShape& 
     // the limit, which also bounds the memory the export needs.
     const std::int64_t samples =
         static_cast<std::int64_t>(request.points.size()) * request.divisions;
-    if (GlbBytesBound(samples, request.points.size(), request.textures, shape.Shaped()) >
-        kMaxGlbBytes) {
+    if (GlbBytesBound(samples, request.points.size(), request.textures, request.game,
+                      shape.Shaped()) > kMaxGlbBytes) {
         return {RoadExportStatus::TooLarge, Translate(str::kTooManyVertices)};
     }
 
@@ -119,15 +119,16 @@ RoadExportResult ExportMesh(const RoadExportRequest& request, const CRoadShape& 
     if (request.format == RoadFormat::Glb) {
         const RoadModelInfo info{request.points, request.roadWidth, request.divisions};
         written = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
-            return WriteGlb(sink, rings, info, request.textures, write);
+            return WriteGlb(sink, rings, info, request.textures, write, request.game);
         });
     } else {
         const std::string mtlName = MtlFileName(request.modelPath);
         written = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
-            return WriteObj(sink, rings, mtlName, write);
+            return WriteObj(sink, rings, mtlName, write, request.game);
         });
         if (written.Written()) {
-            const std::string mtl = MtlText(str::kRoadImageName, str::kKerbImageName);
+            const std::string mtl =
+                MtlText(str::kRoadImageName, str::kKerbImageName, request.game.Walls());
             const FileStatus status =
                 CAtomicFile::WriteFile(folder + mtlName, mtl.data(), mtl.size());
             if (!status.ok) {
@@ -253,6 +254,24 @@ FileStatus CopyFileReplacing(const std::string& source, const std::string& desti
     return status;
 }
 
+std::optional<std::string> CheckGameOptions(const GameExportOptions& game, std::size_t pointCount) {
+    if (!std::isfinite(game.scale) || !(game.scale > 0.0)) {
+        return "--scale takes a number of world units per metre above 0";
+    }
+    if (!std::isfinite(game.wallHeight) || !(game.wallHeight >= 0.0)) {
+        return "--walls takes a height in metres of at least 0";
+    }
+    if (game.checkpoints < 0 || game.checkpoints > kMaxCheckpoints) {
+        return "--checkpoints takes a count from 0 to " + std::to_string(kMaxCheckpoints);
+    }
+    if (game.start < 0 ||
+        static_cast<std::size_t>(game.start) >= std::max<std::size_t>(pointCount, 1)) {
+        return "--start takes a control point index from 0 to " +
+               std::to_string(std::max<std::size_t>(pointCount, 1) - 1);
+    }
+    return std::nullopt;
+}
+
 RoadExportResult ExportRoad(const RoadExportRequest& request) {
     RoadExportResult result = CheckRoadExport(request.points.size(), request.divisions);
     if (result.status != RoadExportStatus::Ok) {
@@ -260,6 +279,9 @@ RoadExportResult ExportRoad(const RoadExportRequest& request) {
     }
     const CRoadShape shape(request.shapes, request.points.size(), request.halfWidth);
     if (request.format != RoadFormat::Mqo) {
+        if (const auto wrong = CheckGameOptions(request.game, request.points.size())) {
+            return {RoadExportStatus::Invalid, *wrong};
+        }
         return ExportMesh(request, shape);
     }
     switch (WriteMqoFile(request.modelPath, request.points, request.divisions, request.halfWidth,

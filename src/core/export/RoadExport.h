@@ -48,10 +48,16 @@ struct RoadExportRequest {
     // images are reported as a failed copy of textureSource (GLB) or of the image (OBJ).
     RoadTextureImages textures;
     ExportProgress progress; // may be empty
+    // GLB and OBJ: collision mesh, walls, timing nodes and unit (see GameParts.h); the defaults
+    // write the plain road. Checked by CheckGameOptions.
+    GameExportOptions game;
 };
 
 // Whether a track can be exported at all (checked before a file name is asked for).
 RoadExportResult CheckRoadExport(std::size_t pointCount, int divisions);
+
+// Whether game options fit a track of pointCount control points; the English reason when not.
+std::optional<std::string> CheckGameOptions(const GameExportOptions& game, std::size_t pointCount);
 
 // Writes the model, then copies the texture beside it, replacing an existing one.
 RoadExportResult ExportRoad(const RoadExportRequest& request);

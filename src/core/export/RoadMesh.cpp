@@ -74,7 +74,7 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
             count, std::max<std::size_t>(1, kRingsPerThread / divisions),
             [&](std::size_t begin, std::size_t end) {
                 Scratch scratch;
-                std::array<CVector3D, 2> road{}, kerb{};
+                std::array<CVector3D, 2> road{}, kerb{}, edge{};
                 bool finite = true, seen = false;
                 for (std::size_t k = first + begin; k < first + end; ++k) {
                     const std::int64_t base = static_cast<std::int64_t>(k) * divisions;
@@ -89,6 +89,7 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                             const RoadSample& v = scratch.section[static_cast<std::size_t>(s)];
                             if (!seen) {
                                 road = kerb = {v[0], v[0]};
+                                edge = {v[2], v[2]};
                                 seen = true;
                             }
                             finite = finite && IsFinite(v[0]) && IsFinite(v[1]) && IsFinite(v[2]) &&
@@ -98,6 +99,8 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                             for (const CVector3D& p : v) {
                                 Widen(kerb, p);
                             }
+                            Widen(edge, v[2]);
+                            Widen(edge, v[3]);
                         }
                         i = stop;
                         if ((base + i) % kCheckpoint == 0 && i < divisions) {
@@ -113,6 +116,7 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                     if (!any) {
                         m_roadBounds = road;
                         m_kerbBounds = kerb;
+                        m_edgeBounds = edge;
                         any = true;
                     }
                     for (const CVector3D& p : road) {
@@ -120,6 +124,9 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                     }
                     for (const CVector3D& p : kerb) {
                         Widen(m_kerbBounds, p);
+                    }
+                    for (const CVector3D& p : edge) {
+                        Widen(m_edgeBounds, p);
                     }
                 }
             });
@@ -143,6 +150,28 @@ CVector3D CRoadMeshRings::Centre(std::int64_t j) const {
         m_centresFrom = j;
     }
     return m_centres[static_cast<std::size_t>(j - m_centresFrom)];
+}
+
+RoadFrame CRoadMeshRings::FrameAt(std::int64_t j, double& along) const {
+    const std::int64_t d = m_divisions;
+    const std::int64_t k = j / d;
+    const std::int64_t base = k * d;
+    const auto segment = static_cast<std::size_t>(k);
+    // The running arc length from the last checkpoint in this segment, as Fill computes it.
+    const std::int64_t mark = std::max(base, j / kCheckpoint * kCheckpoint);
+    double a = mark == base ? 0.0 : m_checkpoints[static_cast<std::size_t>(mark / kCheckpoint)];
+    for (std::int64_t i = mark - base; i < j - base;) {
+        const std::int64_t next = std::min(i + kPiece, j - base);
+        a = m_sampler.ComputeSteps(segment, static_cast<int>(i), static_cast<int>(next), a, {});
+        i = next;
+    }
+    RoadFrame frame;
+    double within = 0.0;
+    m_sampler.ComputeSteps(
+        segment, static_cast<int>(j - base), static_cast<int>(j - base + 1), a,
+        {&frame.centre, &frame.direction, &frame.side, &frame.vertices, &within});
+    along = m_lengths.Before(segment) + within;
+    return frame;
 }
 
 void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& road,

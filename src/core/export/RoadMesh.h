@@ -67,6 +67,8 @@ public:
     // The smallest and largest x, y and z of the road part's and the kerb part's positions.
     const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
     const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
+    // The same for the outer edge points E and G alone.
+    const std::array<CVector3D, 2>& EdgeBounds() const { return m_edgeBounds; }
     bool Cancelled() const { return m_cancelled; }
     // Whether the road has a shape of its own, and the shape at sample j (0 <= j < S).
     bool Shaped() const { return m_sampler.Shaped(); }
@@ -77,6 +79,9 @@ public:
     // The centre point of sample j (0 <= j < S). Asked in order, the centres are computed a
     // few hundred at a time; not for use from several threads at once.
     CVector3D Centre(std::int64_t j) const;
+    // The frame of sample j (0 <= j < S) and, in along, its arc length from sample 0 (the same
+    // number the texture coordinates are computed from).
+    RoadFrame FrameAt(std::int64_t j, double& along) const;
 
     // Writes rings first .. first + count − 1 (0 <= first, first + count <= S + 1) into the
     // parts starting at their ring `at`; the parts must already hold that many rings. centres,
@@ -100,6 +105,7 @@ private:
     bool m_cancelled = false;
     std::array<CVector3D, 2> m_roadBounds{};
     std::array<CVector3D, 2> m_kerbBounds{};
+    std::array<CVector3D, 2> m_edgeBounds{};
     // The centres last computed for Centre(): samples m_centresFrom on.
     mutable std::vector<CVector3D> m_centres;
     mutable std::int64_t m_centresFrom = -1;

@@ -33,6 +33,13 @@ void PrintHelp() {
         "                                         Road.png beside it, without opening a window\n"
         "  rolvet --export TRACK.rolvet OUT.glb   the same as one self-contained glTF binary file\n"
         "  rolvet --export TRACK.rolvet OUT.obj   the same as Wavefront OBJ + OUT.mtl + images\n"
+        "      GLB and OBJ take these options after OUT:\n"
+        "      --scale S        world units per metre: every length is divided by S, so the\n"
+        "                       file is in metres (default 1)\n"
+        "      --collision      add the collision mesh road-colonly (road and kerbs, and walls)\n"
+        "      --walls HEIGHT   add walls HEIGHT metres tall along both outer edges (0: none)\n"
+        "      --checkpoints N  add nodes checkpoint_000 ... spread evenly over the lap\n"
+        "      --start K        put the start node at control point K (default 0)\n"
         "  rolvet --info TRACK.rolvet             print the track's readouts (lap length,\n"
         "                                         tightest radius, heights, grade, folds)\n"
         "                                         as one JSON object\n"
@@ -59,7 +66,8 @@ void PrintHelp() {
         "--export prints nothing and exits with 0 on success. It exits with 1 and prints\n"
         "the editor's message on standard error when the track cannot be read or the\n"
         "model or texture cannot be written, and with 2 on a usage error (OUT must end\n"
-        "in .mqo, .glb or .obj). --info exits with 1 and prints the editor's message on\n"
+        "in .mqo, .glb or .obj; an unknown or malformed option). --info exits with 1 and prints "
+        "the editor's message on\n"
         "standard error when the track cannot be read or its output cannot be written.\n"
         "--racing-line exits like --export (OUT must end in .csv, V must be a number of at\n"
         "least 0). --import exits like --export (OUT must end in .rolvet, M must be a number\n"
@@ -67,10 +75,78 @@ void PrintHelp() {
         rolvet::str::kProductName, rolvet::str::kVersion);
 }
 
-int UsageError(const char* what) {
+int UsageError(const std::string& what) {
     std::fprintf(stderr,
-                 "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo|OUT.glb|OUT.obj\n", what);
+                 "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo|OUT.glb|OUT.obj\n"
+                 "       rolvet --export TRACK.rolvet OUT.glb|OUT.obj [--scale S] [--collision]\n"
+                 "              [--walls HEIGHT] [--checkpoints N] [--start K]\n",
+                 what.c_str());
     return kExitUsage;
+}
+
+// A finite decimal number, read independently of the process locale.
+std::optional<double> ParseNumber(const QString& text) {
+    const std::string s = text.trimmed().toStdString();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || error != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A whole number from 0 to `most`.
+std::optional<int> ParseCount(const QString& text, int most) {
+    const std::string s = text.trimmed().toStdString();
+    int value = 0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || error != std::errc() || end != s.data() + s.size() || value < 0 ||
+        value > most) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The export options of the command line; the reason when one is unknown or malformed.
+std::optional<std::string> ParseGameOptions(const CommandLineInfo& info,
+                                            rolvet::GameExportOptions& game) {
+    if (!info.ignored.isEmpty()) {
+        return "unknown option " + info.ignored.constFirst().toStdString();
+    }
+    for (const CommandLineInfo::ExportOption& option : info.exportOptions) {
+        const std::string name = "--" + option.name.toStdString();
+        if (option.name == QLatin1String("collision")) {
+            game.collision = true;
+            continue;
+        }
+        if (!option.value) {
+            return name + " needs a value";
+        }
+        if (option.name == QLatin1String("scale") || option.name == QLatin1String("walls")) {
+            const std::optional<double> value = ParseNumber(*option.value);
+            const bool scale = option.name == QLatin1String("scale");
+            if (!value || (scale ? !(*value > 0.0) : !(*value >= 0.0))) {
+                return scale ? "--scale takes a number of world units per metre above 0"
+                             : "--walls takes a height in metres of at least 0";
+            }
+            (scale ? game.scale : game.wallHeight) = *value;
+        } else if (option.name == QLatin1String("checkpoints")) {
+            const std::optional<int> value = ParseCount(*option.value, rolvet::kMaxCheckpoints);
+            if (!value) {
+                return "--checkpoints takes a whole number from 0 to " +
+                       std::to_string(rolvet::kMaxCheckpoints);
+            }
+            game.checkpoints = *value;
+        } else {
+            const std::optional<int> value = ParseCount(*option.value, 1 << 30);
+            if (!value) {
+                return "--start takes a control point index of at least 0";
+            }
+            game.start = *value;
+            game.startGiven = true;
+        }
+    }
+    return std::nullopt;
 }
 
 int Fail(const std::string& message) {
@@ -96,6 +172,13 @@ int RunExport(const CommandLineInfo& info) {
     if (!format) {
         return UsageError("the output file must have the extension .mqo, .glb or .obj");
     }
+    rolvet::GameExportOptions game;
+    if (const auto wrong = ParseGameOptions(info, game)) {
+        return UsageError(*wrong);
+    }
+    if (*format == rolvet::RoadFormat::Mqo && !info.exportOptions.isEmpty()) {
+        return UsageError("the export options apply to .glb and .obj files only");
+    }
 
     rolvet::TrackData track;
     const rolvet::TrackError opened = rolvet::LoadTrackFile(trackPath, track);
@@ -110,8 +193,13 @@ int RunExport(const CommandLineInfo& info) {
         return Fail(check.message);
     }
 
+    if (const auto wrong = rolvet::CheckGameOptions(game, track.vertices.size())) {
+        return UsageError(*wrong);
+    }
+
     rolvet::RoadExportRequest request;
     request.format = *format;
+    request.game = game;
     request.modelPath = modelPath;
     request.roadWidth = track.roadWidth;
     request.points = track.vertices;

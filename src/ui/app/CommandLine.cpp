@@ -83,6 +83,25 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
             if (taken) {
                 continue;
             }
+            bool exportOption = false;
+            for (const char* option : {"scale", "walls", "checkpoints", "start", "collision"}) {
+                const QLatin1String known(option);
+                const bool valued = known != QLatin1String("collision");
+                if (name == known) {
+                    std::optional<QString> value;
+                    if (valued && k + 1 < arguments.size()) {
+                        value = arguments[++k];
+                    }
+                    info.exportOptions.append({known, value});
+                    exportOption = true;
+                } else if (valued && name.startsWith(QString(known) + QLatin1Char('='))) {
+                    info.exportOptions.append({known, arg.mid(arg.indexOf(QLatin1Char('=')) + 1)});
+                    exportOption = true;
+                }
+            }
+            if (exportOption) {
+                continue;
+            }
             const Switch* found = nullptr;
             for (const Switch& s : kSwitches) {
                 if (name == QLatin1String(s.name)) {

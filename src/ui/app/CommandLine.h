@@ -31,11 +31,20 @@ struct CommandLineInfo {
     std::optional<QString> widthTolerance;
     // The value of --lang (the next argument, or after "--lang="); empty when it has none.
     std::optional<QString> language;
+    // The export options in the order given: --collision, and --scale, --walls, --checkpoints,
+    // --start with their values (the next argument, or after '='; none when the switch ends the
+    // command line). name is lower case without dashes.
+    struct ExportOption {
+        QString name;
+        std::optional<QString> value;
+    };
+    QList<ExportOption> exportOptions;
 };
 
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
 // matched without regard to letter case; when several actions are asked for, help wins over
 // version, version over export, info, racing-line and import (the first of these given), and
-// those over (un)registering. --vehicle-width, --tolerance, --width-tolerance and --lang take the
+// those over (un)registering. --vehicle-width, --tolerance, --width-tolerance, --lang and the
+// export options with a value take the
 // argument after them as their values.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

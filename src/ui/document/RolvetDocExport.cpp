@@ -1,6 +1,7 @@
 // The document's export command: asks for a model path, writes the road model in the format its
 // extension names (Metasequoia, GLB or OBJ) with its textures.
 #include "common/Strings.h"
+#include "document/ExportOptionsDialog.h"
 #include "document/NativePath.h"
 #include "document/Prompts.h"
 #include "document/RoadTextures.h"
@@ -55,6 +56,16 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     const auto ownShapes = TheVertexStore().Shapes();
     const std::vector<rolvet::PointShape> shapes(ownShapes.begin(), ownShapes.end());
 
+    // The engine formats ask for their game parts; キャンセル drops the export.
+    rolvet::GameExportOptions game;
+    if (*format != rolvet::RoadFormat::Mqo) {
+        CExportOptionsDialog options(points.size(), parent);
+        if (Prompts().RunDialog(options) != QDialog::Accepted) {
+            return;
+        }
+        game = options.Options();
+    }
+
     QProgressDialog progress(Tr(rolvet::str::kExporting), Tr(rolvet::str::kCancel), 0,
                              kProgressSteps, parent);
     progress.setWindowTitle(QString::fromUtf8(rolvet::str::kAppTitle));
@@ -72,6 +83,7 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     exportRequest.shapes = shapes;
     exportRequest.divisions = m_nDivisionCount;
     exportRequest.halfWidth = rolvet::HalfRoadWidth(m_nRoadWidth);
+    exportRequest.game = game;
     exportRequest.progress = [&progress](std::uint64_t done, std::uint64_t total) {
         if (total > 0) {
             progress.setValue(static_cast<int>(done * kProgressSteps / total));

@@ -636,6 +636,30 @@
         <translation>Make a new track from a centre line in CSV, GPX or GeoJSON</translation>
     </message>
     <message>
+        <source>書き出しオプション</source>
+        <translation>Export Options</translation>
+    </message>
+    <message>
+        <source>1 メートルあたりの単位数:</source>
+        <translation>Units per metre:</translation>
+    </message>
+    <message>
+        <source>衝突判定用メッシュを付ける</source>
+        <translation>Add a collision mesh</translation>
+    </message>
+    <message>
+        <source>壁の高さ (m、0 で壁なし):</source>
+        <translation>Wall height (m, 0 for none):</translation>
+    </message>
+    <message>
+        <source>チェックポイントの数:</source>
+        <translation>Checkpoints:</translation>
+    </message>
+    <message>
+        <source>スタート地点の頂点番号:</source>
+        <translation>Start at control point:</translation>
+    </message>
+    <message>
         <source>レーシングライン 周長 %1 最小半径 %2</source>
         <translation>Racing line length %1 min. radius %2</translation>
     </message>
