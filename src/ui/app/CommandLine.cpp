@@ -61,14 +61,14 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
         if (arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
             const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
             // The switches with a value: the next argument, or after '=' in the same one.
-            const std::pair<const char*, std::optional<QString>*> valued[] = {
+            const std::pair<const char*, std::optional<QString>*> withValue[] = {
                 {"vehicle-width", &info.vehicleWidth},
                 {"tolerance", &info.tolerance},
                 {"width-tolerance", &info.widthTolerance},
                 {"lang", &info.language},
             };
             bool taken = false;
-            for (const auto& [valueName, value] : valued) {
+            for (const auto& [valueName, value] : withValue) {
                 if (name == QLatin1String(valueName)) {
                     *value = k + 1 < arguments.size() ? arguments[++k] : QString();
                     taken = true;
