@@ -9,6 +9,7 @@
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
+#include "view/RolvetView.h"
 #include "export/ProgramDirectory.h"
 
 #include <QDesktopServices>
@@ -179,6 +180,16 @@ constexpr Command kCommands[] = {
      .text = &str::kCmdViewPreview,
      .run = [](const Context& c) { c.preview.Toggle(); },
      .checked = [](const Context& c) { return c.preview.IsOpen(); }},
+    {.id = ID_VIEW_BACKGROUND,
+     .menu = Menu::View,
+     .separatorBefore = true,
+     .text = &str::kCmdViewBackground,
+     .run = [](const Context& c) { c.doc.OnBackgroundImage(&c.window); }},
+    {.id = ID_VIEW_FIT,
+     .menu = Menu::View,
+     .text = &str::kCmdViewFit,
+     .keys = {QKeyCombination(Qt::Key_Home)},
+     .run = [](const Context& c) { c.view.FitToView(); }},
     {.id = ID_VIEW_LANGUAGE_JA,
      .menu = Menu::View,
      .separatorBefore = true,

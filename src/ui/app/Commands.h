@@ -20,6 +20,7 @@
 class CFileFlows;
 class CPreviewHost;
 class CRolvetDoc;
+class CRolvetView;
 class QMainWindow;
 class QToolBar;
 
@@ -51,6 +52,8 @@ enum Id : int {
     ID_VIEW_TOOLBAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_PREVIEW = 32800,
+    ID_VIEW_BACKGROUND = 32860,
+    ID_VIEW_FIT = 32861,
     ID_VIEW_LANGUAGE_JA = 32850,
     ID_VIEW_LANGUAGE_EN = 32851,
     ID_HELP_CONTENTS = 32777,
@@ -67,6 +70,7 @@ struct Context {
     CRolvetDoc& doc;
     CFileFlows& files;
     CPreviewHost& preview;
+    CRolvetView& view; // the plan
 };
 
 // The menus of the menu bar, in their order; None: the command has keys only.

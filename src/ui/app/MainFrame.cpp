@@ -59,7 +59,7 @@ CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList
 }
 
 cmd::Context CMainFrame::Context() {
-    return {*this, *m_toolBar, m_doc, m_files, m_preview};
+    return {*this, *m_toolBar, m_doc, m_files, m_preview, *m_view};
 }
 
 void CMainFrame::CreateActions() {
