@@ -183,21 +183,29 @@ inline constexpr const char* kEnterWidth =
 inline constexpr const char* kBackgroundCaption = QT_TRANSLATE_NOOP("rolvet", "下絵");
 inline constexpr const char* kBackgroundFileLabel = QT_TRANSLATE_NOOP("rolvet", "画像ファイル");
 inline constexpr const char* kBackgroundBrowse = QT_TRANSLATE_NOOP("rolvet", "参照...");
-inline constexpr const char* kBackgroundFilter = QT_TRANSLATE_NOOP("rolvet", "画像 (*.png *.jpg *.jpeg)");
+inline constexpr const char* kBackgroundFilter =
+    QT_TRANSLATE_NOOP("rolvet", "画像 (*.png *.jpg *.jpeg)");
 inline constexpr const char* kBackgroundClickSets = QT_TRANSLATE_NOOP("rolvet", "クリックで置く点");
 inline constexpr const char* kBackgroundPoint1 = QT_TRANSLATE_NOOP("rolvet", "点1");
 inline constexpr const char* kBackgroundPoint2 = QT_TRANSLATE_NOOP("rolvet", "点2");
-inline constexpr const char* kBackgroundImagePoint = QT_TRANSLATE_NOOP("rolvet", "画像上の位置 (ピクセル)");
-inline constexpr const char* kBackgroundWorldPoint = QT_TRANSLATE_NOOP("rolvet", "平面上の位置 (X, Z)");
+inline constexpr const char* kBackgroundImagePoint =
+    QT_TRANSLATE_NOOP("rolvet", "画像上の位置 (ピクセル)");
+inline constexpr const char* kBackgroundWorldPoint =
+    QT_TRANSLATE_NOOP("rolvet", "平面上の位置 (X, Z)");
 inline constexpr const char* kBackgroundByDistance = QT_TRANSLATE_NOOP("rolvet", "2点の距離");
 inline constexpr const char* kBackgroundByPositions = QT_TRANSLATE_NOOP("rolvet", "点2の位置");
 inline constexpr const char* kBackgroundOpacity = QT_TRANSLATE_NOOP("rolvet", "不透明度");
 inline constexpr const char* kBackgroundClear = QT_TRANSLATE_NOOP("rolvet", "下絵を外す");
-inline constexpr const char* kBackgroundNoImage = QT_TRANSLATE_NOOP("rolvet", "画像ファイルを選んでください。");
-inline constexpr const char* kBackgroundSamePoints = QT_TRANSLATE_NOOP("rolvet", "2つの点は画像上でも平面上でも別の場所に置いてください。");
-inline constexpr const char* kBackgroundBadDistance = QT_TRANSLATE_NOOP("rolvet", "2点の距離には 0 より大きい数字を入力してください。");
-inline constexpr const char* kBackgroundUnreadable = QT_TRANSLATE_NOOP("rolvet", "%1 は PNG または JPEG の画像として読み込めません。");
-inline constexpr const char* kBackgroundMissing = QT_TRANSLATE_NOOP("rolvet", "下絵の画像 %1 を開けませんでした。トラックは下絵なしで開いています。");
+inline constexpr const char* kBackgroundNoImage =
+    QT_TRANSLATE_NOOP("rolvet", "画像ファイルを選んでください。");
+inline constexpr const char* kBackgroundSamePoints =
+    QT_TRANSLATE_NOOP("rolvet", "2つの点は画像上でも平面上でも別の場所に置いてください。");
+inline constexpr const char* kBackgroundBadDistance =
+    QT_TRANSLATE_NOOP("rolvet", "2点の距離には 0 より大きい数字を入力してください。");
+inline constexpr const char* kBackgroundUnreadable =
+    QT_TRANSLATE_NOOP("rolvet", "%1 は PNG または JPEG の画像として読み込めません。");
+inline constexpr const char* kBackgroundMissing = QT_TRANSLATE_NOOP(
+    "rolvet", "下絵の画像 %1 を開けませんでした。トラックは下絵なしで開いています。");
 
 // Menus.
 inline constexpr const char* kMenuFile = QT_TRANSLATE_NOOP("rolvet", "ファイル(&F)");

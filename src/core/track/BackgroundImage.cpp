@@ -67,8 +67,7 @@ bool ReadChunk(std::span<const unsigned char> data, BackgroundImage& out) {
 }
 
 // Calls visit(offset, size) for every whole chunk; stops at the first that does not fit.
-template <typename Visit>
-void ForEachChunk(std::span<const std::byte> chunks, Visit visit) {
+template <typename Visit> void ForEachChunk(std::span<const std::byte> chunks, Visit visit) {
     std::size_t at = 0;
     while (chunks.size() - at >= kChunkHeaderSize) {
         const auto* header = reinterpret_cast<const unsigned char*>(chunks.data() + at);
@@ -140,8 +139,8 @@ BackgroundChunkState FindBackgroundChunk(std::span<const std::byte> chunks, Back
             const auto* data = reinterpret_cast<const unsigned char*>(chunks.data() + at);
             const std::span<const unsigned char> body(data + kChunkHeaderSize,
                                                       size - kChunkHeaderSize);
-            state = ReadChunk(body, out) ? BackgroundChunkState::Read
-                                         : BackgroundChunkState::Damaged;
+            state =
+                ReadChunk(body, out) ? BackgroundChunkState::Read : BackgroundChunkState::Damaged;
         }
     });
     return state;

@@ -9,8 +9,8 @@
 #include "document/Prompts.h"
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
-#include "view/RolvetView.h"
 #include "export/ProgramDirectory.h"
+#include "view/RolvetView.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

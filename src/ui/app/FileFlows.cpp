@@ -158,8 +158,9 @@ bool CFileFlows::OpenDocumentFile(const QString& path, bool fromRecent) {
             }
             if (!m_doc.UnreadableBackground().isEmpty()) {
                 // The track is open without its picture; it keeps the setting for later.
-                Prompts().ShowMessage(m_window, Tr(rolvet::str::kBackgroundMissing)
-                                                    .arg(m_doc.UnreadableBackground()));
+                Prompts().ShowMessage(
+                    m_window,
+                    Tr(rolvet::str::kBackgroundMissing).arg(m_doc.UnreadableBackground()));
             }
         }
     }

@@ -6,6 +6,7 @@
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
 
+#include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
@@ -107,6 +108,7 @@ QDoubleSpinBox* NumberBox(QWidget* parent, const char* name, double value) {
 CBackgroundDialog::CBackgroundDialog(const std::optional<rolvet::BackgroundImage>& image,
                                      const QImage& pixels, QWidget* parent)
     : QDialog(parent), m_pixels(pixels) {
+    setObjectName(QStringLiteral("CBackgroundDialog"));
     setWindowTitle(Tr(str::kBackgroundCaption));
     rolvet::BackgroundImage start;
     if (image) {
@@ -155,6 +157,10 @@ CBackgroundDialog::CBackgroundDialog(const std::optional<rolvet::BackgroundImage
             grid->addWidget(m_pImage[k], i + 1, 1 + j);
         }
     }
+    // Two separate choices among the dialog's radio buttons.
+    auto* pickGroup = new QButtonGroup(this);
+    pickGroup->addButton(m_pPick[0]);
+    pickGroup->addButton(m_pPick[1]);
     m_pPick[0]->setChecked(true);
     for (int k = 0; k < 2; ++k) {
         m_pWorld[k] = NumberBox(this, worldNames[k], worldValues[k]);
@@ -174,6 +180,9 @@ CBackgroundDialog::CBackgroundDialog(const std::optional<rolvet::BackgroundImage
         m_pWorld[k] = NumberBox(this, worldNames[k], worldValues[k]);
         grid->addWidget(m_pWorld[k], 4, 1 + k);
     }
+    auto* modeGroup = new QButtonGroup(this);
+    modeGroup->addButton(m_pByDistance);
+    modeGroup->addButton(m_pByPositions);
     // A placed picture keeps its two positions; a new one starts unrotated, by distance.
     (image ? m_pByPositions : m_pByDistance)->setChecked(true);
     connect(m_pByDistance, &QRadioButton::toggled, this, &CBackgroundDialog::UpdateMode);

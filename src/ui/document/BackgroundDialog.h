@@ -77,8 +77,8 @@ private:
     QLineEdit* m_pFile = nullptr;
     CImagePicker* m_pPicker = nullptr;
     QRadioButton* m_pPick[2] = {};
-    QDoubleSpinBox* m_pImage[4] = {};  // u1, v1, u2, v2
-    QDoubleSpinBox* m_pWorld[4] = {};  // x1, z1, x2, z2
+    QDoubleSpinBox* m_pImage[4] = {}; // u1, v1, u2, v2
+    QDoubleSpinBox* m_pWorld[4] = {}; // x1, z1, x2, z2
     QDoubleSpinBox* m_pDistance = nullptr;
     QRadioButton* m_pByDistance = nullptr;
     QRadioButton* m_pByPositions = nullptr;

@@ -87,11 +87,13 @@ QImage CRolvetDoc::ReadBackgroundPixels(const QString& path) {
 }
 
 std::vector<std::byte> CRolvetDoc::ExtensionChunks() const {
-    return ExtensionChunksFor(m_strPathName.isEmpty() ? std::filesystem::path()
-                                                      : std::filesystem::path(PathToNative(m_strPathName)));
+    return ExtensionChunksFor(m_strPathName.isEmpty()
+                                  ? std::filesystem::path()
+                                  : std::filesystem::path(PathToNative(m_strPathName)));
 }
 
-std::vector<std::byte> CRolvetDoc::ExtensionChunksFor(const std::filesystem::path& trackFile) const {
+std::vector<std::byte>
+CRolvetDoc::ExtensionChunksFor(const std::filesystem::path& trackFile) const {
     if (!m_background) {
         return m_extensionChunks;
     }
@@ -102,12 +104,14 @@ std::vector<std::byte> CRolvetDoc::ExtensionChunksFor(const std::filesystem::pat
 
 void CRolvetDoc::AdoptBackground(const QString& trackFile) {
     rolvet::BackgroundImage image;
-    if (rolvet::FindBackgroundChunk(m_extensionChunks, image) != rolvet::BackgroundChunkState::Read) {
+    if (rolvet::FindBackgroundChunk(m_extensionChunks, image) !=
+        rolvet::BackgroundChunkState::Read) {
         // No picture; a chunk of another layout stays in the file as it is.
         return;
     }
-    const std::filesystem::path track =
-        trackFile.isEmpty() ? std::filesystem::path() : std::filesystem::path(PathToNative(trackFile));
+    const std::filesystem::path track = trackFile.isEmpty()
+                                            ? std::filesystem::path()
+                                            : std::filesystem::path(PathToNative(trackFile));
     image.path = rolvet::ResolveBackgroundPath(image.path, track).string();
     const QString file = PathFromNative(image.path);
     QImage pixels = ReadBackgroundPixels(file);

@@ -49,19 +49,29 @@ const QImage& CPlanBackground::Level(const QImage& picture, double minification)
 
 void CPlanBackground::Paint(QImage& frame, const QImage& picture, const ImagePlacement& placement,
                             int opacity, float scale, Centre c) {
-    const Key key{picture.cacheKey(), opacity, placement.a, placement.b, placement.tx,
-                  placement.tz, scale, c.cx, c.cy, c.panX, c.panY, frame.size()};
+    const Key key{picture.cacheKey(),
+                  opacity,
+                  placement.a,
+                  placement.b,
+                  placement.tx,
+                  placement.tz,
+                  scale,
+                  c.cx,
+                  c.cy,
+                  c.panX,
+                  c.panY,
+                  frame.size()};
     if (!(key == m_key) || m_composed.format() != frame.format()) {
         m_composed = QImage(frame.size(), frame.format());
         m_composed.fill(QColor::fromRgb(kBackgroundColour));
         const QTransform toClient = PictureToClient(placement, scale, c);
         // Client pixels per picture pixel; a level with fewer pixels covers the same area.
-        const double magnification = std::hypot(placement.a, placement.b) / static_cast<double>(scale);
+        const double magnification =
+            std::hypot(placement.a, placement.b) / static_cast<double>(scale);
         if (std::isfinite(magnification) && magnification > 0.0 && !picture.isNull()) {
             const QImage& level = Level(picture, 1.0 / magnification);
-            const QTransform toPicture =
-                QTransform::fromScale(double(picture.width()) / level.width(),
-                                      double(picture.height()) / level.height());
+            const QTransform toPicture = QTransform::fromScale(
+                double(picture.width()) / level.width(), double(picture.height()) / level.height());
             QPainter painter(&m_composed);
             painter.setOpacity(opacity / 100.0);
             painter.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -98,7 +98,6 @@ void CRolvetView::FitToView() {
     update();
 }
 
-
 void CRolvetView::SetDocument(CRolvetDoc* doc) {
     if (m_pDocument == doc) {
         return;
@@ -277,8 +276,8 @@ void CRolvetView::UpdateCursor() {
 
 void CRolvetView::mousePressEvent(QMouseEvent* event) {
     const QPoint point = event->position().toPoint();
-    const bool panButton = event->button() == Qt::MiddleButton ||
-                           (event->button() == Qt::LeftButton && m_bSpaceHeld);
+    const bool panButton =
+        event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && m_bSpaceHeld);
     if (panButton && DragIndex() < 0) {
         // Moving the plan is not an edit: no point is added, selected or dragged.
         m_bPanning = true;

@@ -86,6 +86,6 @@ private:
     bool m_bSpaceHeld = false;
     bool m_bPanning = false; // a middle or Space + left drag is moving the plan
     QPoint m_panFrom;        // the cursor at the last step of that drag
-    QImage m_frame; // the plan is composed here, then shown in one piece
+    QImage m_frame;          // the plan is composed here, then shown in one piece
     rolvet::plan::CPlanBackground m_background;
 };
