@@ -116,10 +116,9 @@ private slots:
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2),
                  U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
-        QCOMPARE(
-            layout.at(3),
-            U("ツール バー(&T)|ステータス "
-              "バー(&S)|-|3Dプレビュー(&P)|-|下絵(&B)...|全体を表示(&W)\tHome|-|言語 / Language"));
+        QCOMPARE(layout.at(3),
+                 U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|レーシングライン(&R)|-|"
+                   "下絵(&B)...|全体を表示(&W)\tHome|-|言語 / Language"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
         QStringList toolbar;

@@ -230,6 +230,12 @@ inline constexpr const char* kReadoutNoRadius = QT_TRANSLATE_NOOP("rolvet", "最
 inline constexpr const char* kReadoutHeight = QT_TRANSLATE_NOOP("rolvet", "高さ %1 〜 %2");
 inline constexpr const char* kReadoutGrade = QT_TRANSLATE_NOOP("rolvet", "最大勾配 %1%");
 inline constexpr const char* kReadoutFolds = QT_TRANSLATE_NOOP("rolvet", "折り返し %1");
+inline constexpr const char* kReadoutRacingLine =
+    QT_TRANSLATE_NOOP("rolvet", "レーシングライン 周長 %1 最小半径 %2");
+inline constexpr const char* kReadoutRacingBusy =
+    QT_TRANSLATE_NOOP("rolvet", "レーシングライン 計算中");
+inline constexpr const char* kReadoutRacingNarrow =
+    QT_TRANSLATE_NOOP("rolvet", "車幅より狭い所 %1 サンプル");
 
 // Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
@@ -310,6 +316,10 @@ inline constexpr CommandText kCmdViewStatusBar = {
 inline constexpr CommandText kCmdViewPreview = {
     QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー(&P)"), QT_TRANSLATE_NOOP("rolvet", "道路を3Dで表示"),
     QT_TRANSLATE_NOOP("rolvet", "3Dプレビュー")}; // 32800
+inline constexpr CommandText kCmdViewRacingLine = {
+    QT_TRANSLATE_NOOP("rolvet", "レーシングライン(&R)"),
+    QT_TRANSLATE_NOOP("rolvet", "曲率の最も小さい走行ラインを平面図と3Dプレビューに表示"),
+    QT_TRANSLATE_NOOP("rolvet", "レーシングライン")}; // 32810
 inline constexpr CommandText kCmdViewBackground = {
     QT_TRANSLATE_NOOP("rolvet", "下絵(&B)..."),
     QT_TRANSLATE_NOOP("rolvet", "平面図の下に画像を敷いて位置を合わせる"),

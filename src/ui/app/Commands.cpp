@@ -7,6 +7,7 @@
 #include "app/PreviewHost.h"
 #include "common/Strings.h"
 #include "document/Prompts.h"
+#include "document/RacingLineService.h"
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
 #include "export/ProgramDirectory.h"
@@ -180,6 +181,15 @@ constexpr Command kCommands[] = {
      .text = &str::kCmdViewPreview,
      .run = [](const Context& c) { c.preview.Toggle(); },
      .checked = [](const Context& c) { return c.preview.IsOpen(); }},
+    {.id = ID_VIEW_RACING_LINE,
+     .menu = Menu::View,
+     .text = &str::kCmdViewRacingLine,
+     .run =
+         [](const Context& c) {
+             CRacingLineService& racing = c.doc.RacingLine();
+             racing.SetEnabled(!racing.IsEnabled());
+         },
+     .checked = [](const Context& c) { return c.doc.RacingLine().IsEnabled(); }},
     {.id = ID_VIEW_BACKGROUND,
      .menu = Menu::View,
      .separatorBefore = true,

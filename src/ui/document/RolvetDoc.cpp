@@ -2,12 +2,15 @@
 
 #include "common/Strings.h"
 #include "document/NativePath.h"
+#include "document/RacingLineService.h"
 #include "document/Tr.h"
 #include "track/VertexStore.h"
 
 #include <QFileInfo>
 
-CRolvetDoc::CRolvetDoc(QObject* parent) : QObject(parent), m_strTitle(Tr(rolvet::str::kUntitled)) {
+CRolvetDoc::CRolvetDoc(QObject* parent)
+    : QObject(parent), m_strTitle(Tr(rolvet::str::kUntitled)),
+      m_racingLine(std::make_unique<CRacingLineService>(*this)) {
     // The clean state of the history is the track as last saved or opened. Reaching or leaving
     // it decides the modified flag afresh.
     connect(&m_history, &QUndoStack::cleanChanged, this, [this] {
@@ -22,6 +25,7 @@ CRolvetDoc::~CRolvetDoc() {
     // The history empties itself as it goes and signals that; nobody should hear it from a
     // document that is being destroyed.
     m_history.disconnect(this);
+    m_racingLine.reset();
 }
 
 void CRolvetDoc::SetSelectedIndex(int index) {

@@ -16,9 +16,11 @@
 #include <QUndoStack>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class CRacingLineService;
 class QWidget;
 
 class CRolvetDoc : public QObject {
@@ -112,6 +114,11 @@ public:
     // image (RolvetDocBackground.cpp).
     std::vector<std::byte> ExtensionChunks() const;
     std::vector<std::byte> ExtensionChunksFor(const std::filesystem::path& trackFile) const;
+    // The racing line of the track, solved in the background while it is switched on.
+    CRacingLineService& RacingLine() { return *m_racingLine; }
+
+    // The chunks of the file's extension that this editor does not know; saved back unchanged.
+    const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
     void SetExtensionChunks(std::vector<std::byte> chunks) {
         m_extensionChunks = std::move(chunks);
     }
@@ -188,4 +195,6 @@ private:
     QImage m_backgroundPixels;
     QString m_strUnreadableBackground;
     QUndoStack m_history;
+    // Last, so it goes first: its solves read nothing of the document once started.
+    std::unique_ptr<CRacingLineService> m_racingLine;
 };

@@ -1,5 +1,6 @@
 #include "view/PreviewView.h"
 
+#include "document/RacingLineService.h"
 #include "document/RoadTextures.h"
 #include "document/RolvetDoc.h"
 #include "export/RoadExport.h"
@@ -82,6 +83,7 @@ constexpr float kPointSize = 7.0f;
 const QColor kSkyColour(226, 232, 238);
 const QColor kGridColour(170, 174, 180);
 const QColor kCentreColour(255, 214, 0);
+const QColor kRacingLineColour(0, 160, 0);
 const QColor kPointColour(0, 0, 255);    // the plan's markers
 const QColor kSelectedColour(255, 0, 0); // the plan's selected marker
 const QVector3D kFoldColour(1.0f, 0.2f, 0.6f);
@@ -173,14 +175,31 @@ CPreviewView::~CPreviewView() {
 void CPreviewView::SetDocument(CRolvetDoc* doc) {
     if (m_doc) {
         disconnect(m_doc, nullptr, this, nullptr);
+        disconnect(&m_doc->RacingLine(), nullptr, this, nullptr);
     }
     m_doc = doc;
     if (doc != nullptr) {
         connect(doc, &CRolvetDoc::trackChanged, this, &CPreviewView::OnTrackChanged);
         connect(doc, &CRolvetDoc::viewsNeedUpdate, this, qOverload<>(&CPreviewView::update));
         connect(doc, &CRolvetDoc::selectionChanged, this, &CPreviewView::OnSelectionChanged);
+        connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this,
+                &CPreviewView::OnRacingLineChanged);
     }
     OnTrackChanged(rolvet::TrackChange::Whole());
+    OnRacingLineChanged();
+}
+
+void CPreviewView::OnRacingLineChanged() {
+    m_racingLine.clear();
+    if (m_doc && m_doc->RacingLine().IsEnabled()) {
+        const auto& points = m_doc->RacingLine().Line().points;
+        m_racingLine.reserve(points.size());
+        for (const rolvet::RacingPoint& p : points) {
+            m_racingLine.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y),
+                                      static_cast<float>(p.z));
+        }
+    }
+    update();
 }
 
 void CPreviewView::OnTrackChanged(const rolvet::TrackChange& edit) {
@@ -536,6 +555,17 @@ void CPreviewView::paintGL() {
         glDrawArrays(GL_LINE_LOOP, 0, static_cast<GLsizei>(m_uploadedSamples));
         m_lineProgram.disableAttributeArray(0);
         QOpenGLBuffer::release(QOpenGLBuffer::VertexBuffer);
+    }
+
+    if (!m_racingLine.empty()) {
+        m_lineProgram.bind();
+        m_lineProgram.setUniformValue("mvp", mvp);
+        m_lineProgram.setUniformValue("pointSize", 1.0f);
+        m_lineProgram.setUniformValue("colour", kRacingLineColour);
+        m_lineProgram.enableAttributeArray(0);
+        m_lineProgram.setAttributeArray(0, m_racingLine.data());
+        glDrawArrays(GL_LINE_LOOP, 0, static_cast<GLsizei>(m_racingLine.size()));
+        m_lineProgram.disableAttributeArray(0);
     }
 
     // The control points stay visible through the road, as handles do.

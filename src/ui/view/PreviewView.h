@@ -10,6 +10,7 @@
 #include <QOpenGLShaderProgram>
 #include <QOpenGLWidget>
 #include <QPointer>
+#include <QVector3D>
 
 #include <memory>
 #include <vector>
@@ -41,6 +42,8 @@ public slots:
     void OnTrackChanged(const rolvet::TrackChange& change);
     // The selection changed: only the markers change colour.
     void OnSelectionChanged();
+    // The document's racing line changed (or was switched on or off).
+    void OnRacingLineChanged();
 
 signals:
     // The readouts changed (after every rebuild).
@@ -105,6 +108,7 @@ private:
     int m_wholeUploads = 0;
     int m_uploadedPoints = 0;
     QTimer* m_settleTimer = nullptr;
+    std::vector<QVector3D> m_racingLine; // drawn as a closed line while switched on
 
     QPoint m_lastMouse;
     Qt::MouseButton m_dragButton = Qt::NoButton;

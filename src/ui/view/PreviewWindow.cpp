@@ -1,6 +1,7 @@
 #include "view/PreviewWindow.h"
 
 #include "common/Strings.h"
+#include "document/RacingLineService.h"
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
 #include "view/PreviewView.h"
@@ -53,6 +54,15 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
         m_readouts.append(label);
     }
 
+    // The racing line's readout, shown while the line is switched on.
+    m_racingReadout = new QLabel(m_status);
+    m_racingReadout->setObjectName(QStringLiteral("RacingReadout"));
+    m_status->addWidget(m_racingReadout);
+    m_racingReadout->hide();
+    connect(&m_doc.RacingLine(), &CRacingLineService::lineChanged, this,
+            &CPreviewWindow::UpdateRacingReadout);
+    connect(&m_doc, &CRolvetDoc::trackChanged, this, &CPreviewWindow::UpdateRacingReadout);
+
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("PreviewMessage"));
     m_message->setAlignment(Qt::AlignCenter);
@@ -77,6 +87,7 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
     connect(&m_doc, &CRolvetDoc::titleChanged, this, &CPreviewWindow::UpdateTitle);
     UpdateTitle();
     UpdateReadouts();
+    UpdateRacingReadout();
     resize(640, 480);
 }
 
@@ -161,6 +172,33 @@ void CPreviewWindow::UpdateReadouts() {
     if (folds > 0) {
         m_readouts[4]->setStyleSheet(QStringLiteral("color: #d0104c; font-weight: bold;"));
     }
+}
+
+void CPreviewWindow::UpdateRacingReadout() {
+    const CRacingLineService& racing = m_doc.RacingLine();
+    m_racingReadout->setVisible(racing.IsEnabled());
+    if (!racing.IsEnabled()) {
+        return;
+    }
+    const rolvet::RacingLine& line = racing.Line();
+    QString text;
+    if (racing.IsBusy()) {
+        text = Tr(rolvet::str::kReadoutRacingBusy);
+    } else if (line.status == rolvet::RacingStatus::Ok) {
+        text = Tr(rolvet::str::kReadoutRacingLine)
+                   .arg(Number(line.length, 1),
+                        line.minRadius ? Number(*line.minRadius, 1) : QStringLiteral("-"));
+        if (!line.narrowSamples.empty()) {
+            text +=
+                QStringLiteral("  ") + Tr(rolvet::str::kReadoutRacingNarrow)
+                                           .arg(static_cast<qlonglong>(line.narrowSamples.size()));
+        }
+    } else if (line.status == rolvet::RacingStatus::TooLarge) {
+        text = Tr(rolvet::str::kRacingTooLarge);
+    } else if (line.status != rolvet::RacingStatus::NoRoad) {
+        text = Tr(rolvet::str::kRacingFailed);
+    }
+    m_racingReadout->setText(text);
 }
 
 void CPreviewWindow::RestoreGeometry() {

@@ -41,6 +41,7 @@ protected:
 private:
     void UpdateTitle();
     void UpdateReadouts();
+    void UpdateRacingReadout();
     void ShowMessage(const QString& text);
     void SaveState(bool open) const;
 
@@ -49,5 +50,6 @@ private:
     QLabel* m_message = nullptr;
     QStatusBar* m_status = nullptr;
     QList<QLabel*> m_readouts;
+    QLabel* m_racingReadout = nullptr;
     bool m_closingWithMain = false;
 };

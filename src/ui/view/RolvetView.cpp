@@ -1,5 +1,6 @@
 #include "view/RolvetView.h"
 
+#include "document/RacingLineService.h"
 #include "document/RolvetDoc.h"
 #include "track/VertexStore.h"
 #include "view/PlanPainter.h"
@@ -13,8 +14,35 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace rolvet::plan;
+
+namespace {
+
+constexpr QRgb kRacingLineColour = qRgb(0, 160, 0);
+
+// The racing line as a thin closed polyline, under the control points and their markers.
+void DrawRacingLine(QPainter& painter, const rolvet::RacingLine& line, float scale, Centre c) {
+    if (line.points.size() < 2) {
+        return;
+    }
+    std::vector<QPoint> pixels;
+    pixels.reserve(line.points.size() + 1);
+    for (const rolvet::RacingPoint& p : line.points) {
+        const Pixel px = WorldToPixel(static_cast<float>(p.x), static_cast<float>(p.z), scale, c);
+        if (pixels.empty() || pixels.back() != QPoint(px.x, px.y)) {
+            pixels.emplace_back(px.x, px.y);
+        }
+    }
+    pixels.push_back(pixels.front());
+    painter.save();
+    painter.setPen(QPen(QColor::fromRgb(kRacingLineColour), 0));
+    painter.drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
+    painter.restore();
+}
+
+} // namespace
 
 CRolvetView::CRolvetView(QWidget* parent) : QWidget(parent) {
     // Moves arrive whether or not a button is held; the handler ignores them outside a drag.
@@ -104,6 +132,7 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
     }
     if (m_pDocument) {
         disconnect(m_pDocument, nullptr, this, nullptr);
+        disconnect(&m_pDocument->RacingLine(), nullptr, this, nullptr);
     }
     m_pDocument = doc;
     if (doc != nullptr) {
@@ -111,6 +140,7 @@ void CRolvetView::SetDocument(CRolvetDoc* doc) {
         // The plan always paints the whole store afresh: any change repaints it.
         connect(doc, &CRolvetDoc::trackChanged, this, &CRolvetView::OnUpdate);
         connect(doc, &CRolvetDoc::backgroundChanged, this, &CRolvetView::OnUpdate);
+        connect(&doc->RacingLine(), &CRacingLineService::lineChanged, this, &CRolvetView::OnUpdate);
     }
     update();
 }
@@ -146,6 +176,9 @@ void CRolvetView::OnDraw(QPainter& painter) {
     scene.vertices = TheVertexStore().All();
     scene.selected = m_pDocument->SelectedIndex();
     scene.font = font();
+    if (m_pDocument->RacingLine().IsEnabled()) {
+        DrawRacingLine(painter, m_pDocument->RacingLine().Line(), m_fScale, ViewCentre());
+    }
     PaintPlan(painter, scene);
 }
 

@@ -659,5 +659,29 @@
         <source>全体を表示</source>
         <translation>Whole Track</translation>
     </message>
+    <message>
+        <source>レーシングライン 周長 %1 最小半径 %2</source>
+        <translation>Racing line length %1 min. radius %2</translation>
+    </message>
+    <message>
+        <source>レーシングライン 計算中</source>
+        <translation>Racing line: computing</translation>
+    </message>
+    <message>
+        <source>車幅より狭い所 %1 サンプル</source>
+        <translation>Narrower than the vehicle: %1 samples</translation>
+    </message>
+    <message>
+        <source>レーシングライン(&amp;R)</source>
+        <translation>&amp;Racing Line</translation>
+    </message>
+    <message>
+        <source>曲率の最も小さい走行ラインを平面図と3Dプレビューに表示</source>
+        <translation>Show the line of least curvature in the plan and the 3D preview</translation>
+    </message>
+    <message>
+        <source>レーシングライン</source>
+        <translation>Racing Line</translation>
+    </message>
 </context>
 </TS>
