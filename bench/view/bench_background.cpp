@@ -23,6 +23,7 @@
 #include <vector>
 
 using namespace rolvet::plan;
+using rolvet::ImagePlacement;
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "view/PlanTransform.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QTransform>
 
 #include <vector>
@@ -26,7 +27,8 @@ void PaintBackgroundStraight(QPainter& painter, const QImage& picture,
 // picture's size: copies of the picture halved again and again, of which a paint takes the one
 // nearest to the zoom, so it reads about one picture pixel per client pixel; and the composed
 // frame, kept while the picture, its placement, the zoom, the pan and the size stay the same, so
-// a repaint for a change of the track alone only copies it.
+// a repaint for a change of the track alone only copies it; a pan by whole pixels moves it and
+// draws only the strips that come into view.
 class CPlanBackground {
 public:
     // Fills frame (32-bit) with the background colour and the picture over it.
@@ -45,6 +47,9 @@ private:
         friend bool operator==(const Key&, const Key&) = default;
     };
     const QImage& Level(const QImage& picture, double minification);
+    // Draws the picture into the composed frame, only within area.
+    void Compose(const QImage& picture, const ImagePlacement& placement, int opacity, float scale,
+                 Centre c, const QRegion& area);
 
     qint64 m_pictureKey = 0;
     std::vector<QImage> m_halves; // m_halves[k] has the picture's size halved k + 1 times
