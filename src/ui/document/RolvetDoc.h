@@ -114,11 +114,10 @@ public:
     // image (RolvetDocBackground.cpp).
     std::vector<std::byte> ExtensionChunks() const;
     std::vector<std::byte> ExtensionChunksFor(const std::filesystem::path& trackFile) const;
+
     // The racing line of the track, solved in the background while it is switched on.
     CRacingLineService& RacingLine() { return *m_racingLine; }
 
-    // The chunks of the file's extension that this editor does not know; saved back unchanged.
-    const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
     void SetExtensionChunks(std::vector<std::byte> chunks) {
         m_extensionChunks = std::move(chunks);
     }
