@@ -13,6 +13,7 @@
 #include "track/BackgroundImage.h"
 #include "track/TrackFile.h"
 #include "track/VertexStore.h"
+#include "view/RolvetView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,9 +117,9 @@ private slots:
                                  "コピー(&C)\tCtrl+C|貼り付け(&P)\tCtrl+V"));
         QCOMPARE(layout.at(2),
                  U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
-        QCOMPARE(layout.at(3),
-                 U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|レーシングライン(&R)|-|"
-                   "下絵(&B)...|全体を表示(&W)\tHome|-|言語 / Language"));
+        QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|"
+                                 "レーシングライン(&R)|縦断面(&E)|-|下絵(&B)...|"
+                                 "全体を表示(&W)\tHome|-|言語 / Language"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
         QStringList toolbar;
@@ -211,7 +212,7 @@ private slots:
         frame->show();
         QApplication::setActiveWindow(frame);
         QVERIFY(QTest::qWaitForWindowActive(frame, testutil::kDeadlineMs));
-        QWidget* view = frame->centralWidget();
+        QWidget* view = frame->View();
         const QPoint c(view->width() / 2, view->height() / 2); // world (0, 0) at zoom 4
         auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) { QTest::keyClick(view, k, m); };
         auto enabled = [&](int id) { return frame->Action(id)->isEnabled(); };

@@ -236,6 +236,9 @@ inline constexpr const char* kReadoutRacingBusy =
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン 計算中");
 inline constexpr const char* kReadoutRacingNarrow =
     QT_TRANSLATE_NOOP("rolvet", "車幅より狭い所 %1 サンプル");
+// The height profile's cursor readout.
+inline constexpr const char* kProfileCursor =
+    QT_TRANSLATE_NOOP("rolvet", "距離 %1  高さ %2  勾配 %3%");
 
 // Command texts: menu text, status-bar prompt and tooltip (comment: the command ID).
 struct CommandText {
@@ -320,6 +323,10 @@ inline constexpr CommandText kCmdViewRacingLine = {
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン(&R)"),
     QT_TRANSLATE_NOOP("rolvet", "曲率の最も小さい走行ラインを平面図と3Dプレビューに表示"),
     QT_TRANSLATE_NOOP("rolvet", "レーシングライン")}; // 32810
+inline constexpr CommandText kCmdViewProfile = {
+    QT_TRANSLATE_NOOP("rolvet", "縦断面(&E)"),
+    QT_TRANSLATE_NOOP("rolvet", "周回距離に沿った高さとバンク角を下に表示"),
+    QT_TRANSLATE_NOOP("rolvet", "縦断面")}; // 32811
 inline constexpr CommandText kCmdViewBackground = {
     QT_TRANSLATE_NOOP("rolvet", "下絵(&B)..."),
     QT_TRANSLATE_NOOP("rolvet", "平面図の下に画像を敷いて位置を合わせる"),

@@ -64,6 +64,9 @@ bool ToolBarShown(const Context& c) {
 bool StatusBarShown(const Context& c) {
     return c.window.statusBar()->isVisibleTo(&c.window);
 }
+bool ProfileShown(const Context& c) {
+    return c.profile.isVisibleTo(&c.window);
+}
 
 // Menu order; the toolbar takes the records with an image in the same order. Cut, Copy, Paste
 // and the pane keys have no handler and so stay disabled.
@@ -190,6 +193,11 @@ constexpr Command kCommands[] = {
              racing.SetEnabled(!racing.IsEnabled());
          },
      .checked = [](const Context& c) { return c.doc.RacingLine().IsEnabled(); }},
+    {.id = ID_VIEW_PROFILE,
+     .menu = Menu::View,
+     .text = &str::kCmdViewProfile,
+     .run = [](const Context& c) { c.profile.setVisible(!ProfileShown(c)); },
+     .checked = ProfileShown},
     {.id = ID_VIEW_BACKGROUND,
      .menu = Menu::View,
      .separatorBefore = true,

@@ -23,6 +23,7 @@ class CRolvetDoc;
 class CRolvetView;
 class QMainWindow;
 class QToolBar;
+class QWidget;
 
 namespace rolvet::str {
 struct CommandText;
@@ -53,6 +54,7 @@ enum Id : int {
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_PREVIEW = 32800,
     ID_VIEW_RACING_LINE = 32810,
+    ID_VIEW_PROFILE = 32811,
     ID_VIEW_BACKGROUND = 32860,
     ID_VIEW_FIT = 32861,
     ID_VIEW_LANGUAGE_JA = 32850,
@@ -71,6 +73,7 @@ struct Context {
     CRolvetDoc& doc;
     CFileFlows& files;
     CPreviewHost& preview;
+    QWidget& profile;  // the height profile under the plan
     CRolvetView& view; // the plan
 };
 

@@ -7,6 +7,7 @@
 #include "document/NativePath.h"
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
+#include "view/ProfileView.h"
 #include "view/RolvetView.h"
 
 #include <QAction>
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -28,6 +31,14 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
+QSettings OpenSettings() {
+    return QSettings(Utf8(rolvet::str::kSettingsOrganization),
+                     Utf8(rolvet::str::kSettingsApplication));
+}
+
+constexpr const char* kProfileShownKey = "Profile/Shown";
+constexpr const char* kProfileSplitKey = "Profile/Splitter";
+
 } // namespace
 
 CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList& recent)
@@ -36,9 +47,23 @@ CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
 
-    m_view = new CRolvetView(this);
+    // The plan above, the height profile below it; while the profile is hidden the plan has
+    // the whole client area.
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("PlanProfileSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_view = new CRolvetView(m_splitter);
     m_view->SetDocument(&m_doc);
-    setCentralWidget(m_view);
+    m_profile = new CProfileView(m_splitter);
+    m_profile->hide();
+    m_profile->SetDocument(&m_doc);
+    m_splitter->addWidget(m_view);
+    m_splitter->addWidget(m_profile);
+    m_splitter->setStretchFactor(0, 2);
+    m_splitter->setStretchFactor(1, 1);
+    setCentralWidget(m_splitter);
+    // A point selected in the profile is shown selected in the plan too.
+    connect(&m_doc, &CRolvetDoc::selectionChanged, m_view, qOverload<>(&CRolvetView::update));
 
     m_toolBar = new QToolBar(this);
     CreateActions();
@@ -54,12 +79,30 @@ CMainFrame::CMainFrame(CRolvetDoc& doc, CFileFlows& files, const CRecentFileList
     connect(&m_doc, &CRolvetDoc::viewsNeedUpdate, this, &CMainFrame::UpdateCommandUI);
     connect(&m_doc, &CRolvetDoc::historyChanged, this, &CMainFrame::UpdateCommandUI);
     UpdateTitle();
-    UpdateCommandUI();
     resize(800, 600);
+    RestoreProfile();
+    UpdateCommandUI();
+}
+
+void CMainFrame::RestoreProfile() {
+    const QSettings settings = OpenSettings();
+    const QByteArray split = settings.value(QLatin1String(kProfileSplitKey)).toByteArray();
+    if (split.isEmpty() || !m_splitter->restoreState(split)) {
+        m_splitter->setSizes({400, 200});
+    }
+    // restoreState also restores which parts were hidden: the shown flag alone decides.
+    m_view->show();
+    m_profile->setVisible(settings.value(QLatin1String(kProfileShownKey), false).toBool());
+}
+
+void CMainFrame::SaveProfile() const {
+    QSettings settings = OpenSettings();
+    settings.setValue(QLatin1String(kProfileShownKey), m_profile->isVisibleTo(this));
+    settings.setValue(QLatin1String(kProfileSplitKey), m_splitter->saveState());
 }
 
 cmd::Context CMainFrame::Context() {
-    return {*this, *m_toolBar, m_doc, m_files, m_preview, *m_view};
+    return {*this, *m_toolBar, m_doc, m_files, m_preview, *m_profile, *m_view};
 }
 
 void CMainFrame::CreateActions() {
@@ -227,6 +270,7 @@ void CMainFrame::RunCommand(const cmd::Command& command) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_files.SaveModified()) {
         m_preview.CloseWithOwner();
+        SaveProfile();
         event->accept();
     } else {
         event->ignore();

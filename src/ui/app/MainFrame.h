@@ -10,12 +10,14 @@
 #include <optional>
 
 class CFileFlows;
+class CProfileView;
 class CRecentFileList;
 class CRolvetDoc;
 class CRolvetView;
 class QAction;
 class QLabel;
 class QMenu;
+class QSplitter;
 class QToolBar;
 
 class CMainFrame : public QMainWindow {
@@ -30,6 +32,8 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QMenu* FileMenu() const { return m_fileMenu; }
     CRolvetView* View() const { return m_view; }
+    // The height profile under the plan (hidden unless 表示 > 縦断面 is on).
+    CProfileView* Profile() const { return m_profile; }
     QList<QLabel*> Indicators() const { return m_indicators; }
     CPreviewHost& Preview() { return m_preview; }
 
@@ -52,6 +56,9 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // The profile is shown at start when it was shown when the program last ended.
+    void RestoreProfile();
+    void SaveProfile() const;
     // Replaces the recent-file entries of the File menu.
     void RebuildRecentFileMenu();
     void RunCommand(const cmd::Command& command);
@@ -60,6 +67,8 @@ private:
     CFileFlows& m_files;
     const CRecentFileList& m_recent;
     CRolvetView* m_view = nullptr;
+    QSplitter* m_splitter = nullptr;
+    CProfileView* m_profile = nullptr;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;

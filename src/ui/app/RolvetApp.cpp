@@ -5,6 +5,7 @@
 #include "app/Language.h"
 #include "app/MainFrame.h"
 #include "common/Strings.h"
+#include "view/RolvetView.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -109,7 +110,7 @@ int CRolvetApp::Run(int argc, char** argv, const QStringList& arguments) {
                      [&app](QSessionManager&) { app.OnTermination(); });
     CFirstPaintProbe probe;
     if (qEnvironmentVariableIntValue("ROLVET_EXIT_AFTER_FIRST_PAINT") != 0) {
-        app.MainFrame()->centralWidget()->installEventFilter(&probe);
+        app.MainFrame()->View()->installEventFilter(&probe);
     }
     return QApplication::exec();
 }

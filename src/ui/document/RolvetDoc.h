@@ -67,6 +67,8 @@ public:
     void BeginVertexDrag(int index);
     // false, changing nothing, when vertex index is not the one being dragged (the drag ended).
     bool DragVertexTo(int index, float x, float z);
+    // The same for a drag of the height alone (the profile view): y follows, x and z stay.
+    bool DragVertexHeightTo(int index, float y);
     void EndVertexDrag();
     // The vertex being dragged, -1 for none.
     int DraggedIndex() const { return m_nDragIndex; }
@@ -172,6 +174,8 @@ private:
     // Whole.
     void ReplaceTrack(rolvet::TrackData track);
     void PushStep(QUndoCommand* step);
+    // Moves the dragged vertex to `moved` (DragVertexTo and DragVertexHeightTo).
+    bool DragVertexToPoint(int index, const CVector3D& moved);
     // Records the drag so far as one step; the drag goes on from there.
     void CommitDrag();
     void UpdateModified();

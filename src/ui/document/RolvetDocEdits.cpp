@@ -211,6 +211,16 @@ void CRolvetDoc::BeginVertexDrag(int index) {
 }
 
 bool CRolvetDoc::DragVertexTo(int index, float x, float z) {
+    const CVector3D* v = TheVertexStore().Find(index);
+    return DragVertexToPoint(index, v ? CVector3D(x, v->y, z) : CVector3D());
+}
+
+bool CRolvetDoc::DragVertexHeightTo(int index, float y) {
+    const CVector3D* v = TheVertexStore().Find(index);
+    return DragVertexToPoint(index, v ? CVector3D(v->x, y, v->z) : CVector3D());
+}
+
+bool CRolvetDoc::DragVertexToPoint(int index, const CVector3D& moved) {
     if (index != m_nDragIndex || index < 0) {
         return false;
     }
@@ -220,7 +230,6 @@ bool CRolvetDoc::DragVertexTo(int index, float x, float z) {
         return false;
     }
     // Every move marks the track modified, even one that leaves the vertex where it was.
-    const CVector3D moved(x, v->y, z);
     const bool changed = !SameBits(*v, moved);
     *v = moved;
     SetModifiedFlag(true);

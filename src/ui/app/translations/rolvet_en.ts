@@ -683,5 +683,21 @@
         <source>レーシングライン</source>
         <translation>Racing Line</translation>
     </message>
+    <message>
+        <source>縦断面(&amp;E)</source>
+        <translation>&amp;Elevation Profile</translation>
+    </message>
+    <message>
+        <source>周回距離に沿った高さとバンク角を下に表示</source>
+        <translation>Show the height and bank angle along the lap below the plan</translation>
+    </message>
+    <message>
+        <source>縦断面</source>
+        <translation>Elevation Profile</translation>
+    </message>
+    <message>
+        <source>距離 %1  高さ %2  勾配 %3%</source>
+        <translation>Distance %1  Height %2  Grade %3%</translation>
+    </message>
 </context>
 </TS>
