@@ -10,6 +10,7 @@
 #include "app/RolvetApp.h"
 #include "common/Strings.h"
 #include "document/NativePath.h"
+#include "track/BackgroundImage.h"
 #include "track/TrackFile.h"
 #include "track/VertexStore.h"
 #include "view/RolvetView.h"
@@ -119,7 +120,8 @@ private slots:
         QCOMPARE(layout.at(2),
                  U("設定(&S)|XYZ座標(&X)|道路の形(&R)|-|頂点表示(&V)|-|レジストリの削除(&U)"));
         QCOMPARE(layout.at(3), U("ツール バー(&T)|ステータス バー(&S)|-|3Dプレビュー(&P)|"
-                                 "レーシングライン(&R)|縦断面(&E)|-|言語 / Language"));
+                                 "レーシングライン(&R)|縦断面(&E)|-|下絵(&B)...|"
+                                 "全体を表示(&W)\tHome|-|言語 / Language"));
         QCOMPARE(layout.at(4), U("目次(&H)|-|バージョン情報 Welmo Rolvet(&A)..."));
 
         QStringList toolbar;
@@ -472,6 +474,29 @@ private slots:
         QCOMPARE(prompts.messages, QStringList({message, message, message}));
         QCOMPARE(app.Document().PathName(), path);
         QCOMPARE(app.RecentFiles().Entries(), QStringList{path});
+    }
+
+    // A track whose background picture has gone opens with a message; 下絵... runs its dialog.
+    void missingBackgroundPictureOpensWithAMessage() {
+        rolvet::BackgroundImage picture;
+        picture.path = "gone.png";
+        picture.u2 = picture.x2 = 10;
+        const QString path = m_dir.filePath("traced.rolvet");
+        const std::vector<CVector3D> points = {{1, 0, 1}};
+        QVERIFY(
+            WriteAll(path, testutil::ToQByteArray(rolvet::SerializeTrack(
+                               4, 100, points, {}, rolvet::WithBackgroundChunk({}, &picture)))));
+        CScriptedPrompts prompts;
+        CRolvetApp app;
+        QVERIFY(app.InitInstance({path}));
+        QCOMPARE(prompts.messages,
+                 QStringList{U("下絵の画像 ") + m_dir.filePath("gone.png") +
+                             U(" を開けませんでした。トラックは下絵なしで開いています。")});
+        QCOMPARE(TheVertexStore().Count(), 1);
+        QVERIFY(app.Document().Background());
+        Trigger(app, cmd::ID_VIEW_BACKGROUND); // cancelled: nothing changes
+        QCOMPARE(prompts.dialogsRun, QStringList{"CBackgroundDialog"});
+        QVERIFY(!app.Document().IsModified());
     }
 
     void sameFileIsNotReadAgain() {

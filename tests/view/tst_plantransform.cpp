@@ -31,6 +31,17 @@ private slots:
         QCOMPARE(WorldToPixel(4.0e8f, -4.0e8f, 4.0f, {0, 0}), (Pixel{100000000, -100000000}));
     }
 
+    void panMovesTheOriginBothWays() {
+        const Centre c{200, 150, 10.5, -3.0};
+        QCOMPARE(OriginPixel(c), (Pixel{210, 147}));
+        // 200 + 10.5 - 0.25 = 210.25 and 150 - 3 + 2.5 = 149.5.
+        QCOMPARE(WorldToPixel(-1.0f, 10.0f, 4.0f, c), (Pixel{210, 149}));
+        // (215 - 200 - 10.5) * 4 = 18, (140 - 150 + 3) * 4 = -28.
+        QCOMPARE(PixelToWorld(215, 140, 4.0f, c).x, 18.0f);
+        QCOMPARE(PixelToWorld(215, 140, 4.0f, c).z, -28.0f);
+        QCOMPARE(ReferenceSquare(4.0f, c).topLeft, (Pixel{-39, -103}));
+    }
+
     void unrepresentableCoordinatesSaturate() {
         const float inf = std::numeric_limits<float>::infinity();
         const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -4,6 +4,7 @@
 #include "document/RolvetDoc.h"
 #include "track/VertexStore.h"
 #include "view/PlanPainter.h"
+#include "view/PlanTransform.h"
 #include "view/RolvetView.h"
 
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -26,8 +28,7 @@ QPoint Px(int dx, int dy) {
     return {kCx + dx, kCy + dy};
 }
 
-void Wheel(QWidget& w, int delta) {
-    const QPointF pos(10, 10);
+void Wheel(QWidget& w, int delta, QPointF pos = {10, 10}) {
     QWheelEvent event(pos, w.mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&w, &event);
@@ -53,6 +54,17 @@ void SetTrack(const std::vector<CVector3D>& v) {
 std::vector<CVector3D> Track() {
     const auto all = TheVertexStore().All();
     return {all.begin(), all.end()};
+}
+
+QRgb PixelAt(QWidget& w, QPoint p) {
+    return w.grab().toImage().pixel(p);
+}
+
+// Whether two colours differ by at most tolerance in every channel.
+bool Near(QRgb a, QRgb b, int tolerance = 3) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 bool Same(const CVector3D& a, const CVector3D& b) {
@@ -404,6 +416,130 @@ private slots:
                          Qt::RightButton, Qt::NoModifier);
         QApplication::sendEvent(m_view, &rdbl);
         QCOMPARE(TheVertexStore().Count(), 1);
+    }
+
+    void panningMovesThePlanWithoutEditing() {
+        SetTrack({{0, 0, 0}});
+        m_doc->SetModifiedFlag(false);
+        Press(*m_view, Qt::MiddleButton, Px(0, 0));
+        Move(*m_view, Px(10, 5));
+        Move(*m_view, Px(30, 20));
+        Release(*m_view, Qt::MiddleButton, Px(30, 20));
+        QCOMPARE(m_view->Pan(), QPointF(30, 20));
+        QCOMPARE(TheVertexStore().Count(), 1);
+        QCOMPARE(m_doc->SelectedIndex(), -1);
+        QVERIFY(!m_doc->IsModified());
+        QCOMPARE(PixelAt(*m_view, Px(30, 20)), kMarkerColour);
+        // Clicks land where the plan now shows the point.
+        Press(*m_view, Qt::LeftButton, Px(30, 20));
+        QCOMPARE(m_view->DragIndex(), 0);
+        Release(*m_view, Qt::LeftButton, Px(30, 20));
+
+        // Space + left drag pans as well; once Space is up a left click adds a point again.
+        QTest::keyPress(m_view, Qt::Key_Space);
+        Press(*m_view, Qt::LeftButton, Px(0, 0));
+        Move(*m_view, Px(-10, 0));
+        Release(*m_view, Qt::LeftButton, Px(-10, 0));
+        QTest::keyRelease(m_view, Qt::Key_Space);
+        QCOMPARE(m_view->Pan(), QPointF(20, 20));
+        QCOMPARE(TheVertexStore().Count(), 1);
+        Press(*m_view, Qt::LeftButton, Px(100, 100));
+        Release(*m_view, Qt::LeftButton, Px(100, 100));
+        QCOMPARE(TheVertexStore().Count(), 2);
+        QVERIFY(Same(TheVertexStore().At(1), {320, 0, 320})); // (100 - 20) pixels at 4 units
+    }
+
+    void wheelZoomsAboutTheCursorOncePanned() {
+        // Until the user pans, the zoom is about the world origin: the plan does not move.
+        Wheel(*m_view, 120, Px(-150, 90));
+        QCOMPARE(m_view->Pan(), QPointF());
+        m_view->PanBy({10, 0});
+        const QPoint cursor = Px(-150, 90);
+        const auto under = [&] {
+            const QPointF pan = m_view->Pan();
+            return PixelToWorld(cursor.x(), cursor.y(), m_view->Scale(),
+                                {kCx, kCy, pan.x(), pan.y()});
+        };
+        const WorldXZ before = under();
+        Wheel(*m_view, 1200, cursor);
+        QCOMPARE(m_view->Scale(), 5.32f);
+        const WorldXZ after = under();
+        QVERIFY(std::abs(after.x - before.x) < 0.01f && std::abs(after.z - before.z) < 0.01f);
+    }
+
+    void homeFitsTheTrackAndThePicture() {
+        // 7 km across: every point ends up inside the view, the widest span nearly filling it.
+        SetTrack({{-3500, 0, 0}, {3500, 0, -1000}, {0, 0, 1500}});
+        m_view->FitToView();
+        QVERIFY(m_view->HasPanned());
+        const auto pixel = [&](double x, double z) {
+            const QPointF pan = m_view->Pan();
+            return WorldToPixel(float(x), float(z), m_view->Scale(), {kCx, kCy, pan.x(), pan.y()});
+        };
+        QVERIFY(pixel(-3500, 0).x >= 0 && pixel(-3500, 0).x <= 25);
+        QVERIFY(pixel(3500, 0).x >= 375 && pixel(3500, 0).x < 400);
+        QVERIFY(pixel(0, -1000).y >= 0 && pixel(0, 1500).y < 300);
+
+        // A picture far off is fitted too: 100 x 50 pixels, 40 world units each, at (8000, 0).
+        rolvet::BackgroundImage b;
+        b.path = "/picture.png";
+        b.u2 = 100, b.x1 = 8000, b.x2 = 12000;
+        QImage blank(100, 50, QImage::Format_ARGB32_Premultiplied);
+        blank.fill(Qt::gray);
+        m_doc->SetBackground(b, blank);
+        m_view->FitToView();
+        QVERIFY(pixel(-3500, 0).x >= 0 && pixel(12000, 2000).x < 400 && pixel(12000, 2000).y < 300);
+
+        // With nothing to show the plan is as it first was.
+        m_doc->SetBackground(std::nullopt, {});
+        TheVertexStore().Clear();
+        m_view->FitToView();
+        QCOMPARE(m_view->Scale(), 4.0f);
+        QCOMPARE(m_view->Pan(), QPointF());
+        QVERIFY(!m_view->HasPanned());
+    }
+
+    void pictureLiesUnderThePlanAndMovesWithIt() {
+        // Red left half, green right half; 4 world units a picture pixel: one client pixel.
+        QImage picture(100, 50, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::red);
+        for (int y = 0; y < 50; ++y) {
+            for (int x = 50; x < 100; ++x) {
+                picture.setPixel(x, y, qRgb(0, 255, 0));
+            }
+        }
+        rolvet::BackgroundImage b;
+        b.path = "/picture.png";
+        b.u2 = 100, b.x2 = 400;
+        b.opacity = 100;
+        m_doc->SetBackground(b, picture);
+        SetTrack({{100, 0, 100}});
+        m_doc->UpdateAllViews();
+        QCOMPARE(PixelAt(*m_view, Px(10, 10)), qRgb(255, 0, 0));
+        QCOMPARE(PixelAt(*m_view, Px(75, 10)), qRgb(0, 255, 0));
+        QCOMPARE(PixelAt(*m_view, Px(150, 10)), kBackgroundColour);
+        QCOMPARE(PixelAt(*m_view, Px(25, 25)), kMarkerColour); // the track on top
+
+        b.opacity = 50; // half over white
+        m_doc->SetBackground(b, picture);
+        QVERIFY(Near(PixelAt(*m_view, Px(10, 10)), qRgb(255, 128, 128)));
+
+        m_view->PanBy({30, 20});
+        QVERIFY(Near(PixelAt(*m_view, Px(40, 30)), qRgb(255, 128, 128)));
+        QVERIFY(Near(PixelAt(*m_view, Px(105, 30)), qRgb(128, 255, 128)));
+        QCOMPARE(PixelAt(*m_view, Px(10, 10)), kBackgroundColour);
+
+        // Zoomed out eight times, the picture is 12 x 6 pixels and still red left, green right.
+        m_view->PanBy({-30, -20});
+        m_doc->SetBackground(std::nullopt, {});
+        b.opacity = 100;
+        m_doc->SetBackground(b, picture);
+        TheVertexStore().Clear();
+        Wheel(*m_view, 28000, Px(0, 0)); // about the origin, which lies at the centre again
+        QCOMPARE(m_view->Scale(), 32.0f);
+        QVERIFY(Near(PixelAt(*m_view, Px(2, 2)), qRgb(255, 0, 0), 10));
+        QVERIFY(Near(PixelAt(*m_view, Px(10, 2)), qRgb(0, 255, 0), 10));
+        QCOMPARE(PixelAt(*m_view, Px(14, 2)), kBackgroundColour);
     }
 };
 

@@ -220,6 +220,34 @@ inline constexpr const char* kBankLabel = QT_TRANSLATE_NOOP("rolvet", "バンク
 inline constexpr const char* kEnterWidth =
     QT_TRANSLATE_NOOP("rolvet", "0 以上の数字を入力してください。");
 
+// The background image (下絵).
+inline constexpr const char* kBackgroundCaption = QT_TRANSLATE_NOOP("rolvet", "下絵");
+inline constexpr const char* kBackgroundFileLabel = QT_TRANSLATE_NOOP("rolvet", "画像ファイル");
+inline constexpr const char* kBackgroundBrowse = QT_TRANSLATE_NOOP("rolvet", "参照...");
+inline constexpr const char* kBackgroundFilter =
+    QT_TRANSLATE_NOOP("rolvet", "画像 (*.png *.jpg *.jpeg)");
+inline constexpr const char* kBackgroundClickSets = QT_TRANSLATE_NOOP("rolvet", "クリックで置く点");
+inline constexpr const char* kBackgroundPoint1 = QT_TRANSLATE_NOOP("rolvet", "点1");
+inline constexpr const char* kBackgroundPoint2 = QT_TRANSLATE_NOOP("rolvet", "点2");
+inline constexpr const char* kBackgroundImagePoint =
+    QT_TRANSLATE_NOOP("rolvet", "画像上の位置 (ピクセル)");
+inline constexpr const char* kBackgroundWorldPoint =
+    QT_TRANSLATE_NOOP("rolvet", "平面上の位置 (X, Z)");
+inline constexpr const char* kBackgroundByDistance = QT_TRANSLATE_NOOP("rolvet", "2点の距離");
+inline constexpr const char* kBackgroundByPositions = QT_TRANSLATE_NOOP("rolvet", "点2の位置");
+inline constexpr const char* kBackgroundOpacity = QT_TRANSLATE_NOOP("rolvet", "不透明度");
+inline constexpr const char* kBackgroundClear = QT_TRANSLATE_NOOP("rolvet", "下絵を外す");
+inline constexpr const char* kBackgroundNoImage =
+    QT_TRANSLATE_NOOP("rolvet", "画像ファイルを選んでください。");
+inline constexpr const char* kBackgroundSamePoints =
+    QT_TRANSLATE_NOOP("rolvet", "2つの点は画像上でも平面上でも別の場所に置いてください。");
+inline constexpr const char* kBackgroundBadDistance =
+    QT_TRANSLATE_NOOP("rolvet", "2点の距離には 0 より大きい数字を入力してください。");
+inline constexpr const char* kBackgroundUnreadable =
+    QT_TRANSLATE_NOOP("rolvet", "%1 は PNG または JPEG の画像として読み込めません。");
+inline constexpr const char* kBackgroundMissing = QT_TRANSLATE_NOOP(
+    "rolvet", "下絵の画像 %1 を開けませんでした。トラックは下絵なしで開いています。");
+
 // Menus.
 inline constexpr const char* kMenuFile = QT_TRANSLATE_NOOP("rolvet", "ファイル(&F)");
 inline constexpr const char* kMenuEdit = QT_TRANSLATE_NOOP("rolvet", "編集(&E)");
@@ -346,6 +374,14 @@ inline constexpr CommandText kCmdViewProfile = {
     QT_TRANSLATE_NOOP("rolvet", "縦断面(&E)"),
     QT_TRANSLATE_NOOP("rolvet", "周回距離に沿った高さとバンク角を下に表示"),
     QT_TRANSLATE_NOOP("rolvet", "縦断面")}; // 32811
+inline constexpr CommandText kCmdViewBackground = {
+    QT_TRANSLATE_NOOP("rolvet", "下絵(&B)..."),
+    QT_TRANSLATE_NOOP("rolvet", "平面図の下に画像を敷いて位置を合わせる"),
+    QT_TRANSLATE_NOOP("rolvet", "下絵")}; // 32860
+inline constexpr CommandText kCmdViewFit = {
+    QT_TRANSLATE_NOOP("rolvet", "全体を表示(&W)\tHome"),
+    QT_TRANSLATE_NOOP("rolvet", "トラックと下絵の全体をウィンドウに合わせる"),
+    QT_TRANSLATE_NOOP("rolvet", "全体を表示")}; // 32861
 inline constexpr CommandText kCmdHelpContents = {
     QT_TRANSLATE_NOOP("rolvet", "目次(&H)"), QT_TRANSLATE_NOOP("rolvet", "ヘルプファイルを表示"),
     QT_TRANSLATE_NOOP("rolvet", "ヘルプ")}; // 32777

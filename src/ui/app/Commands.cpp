@@ -11,6 +11,7 @@
 #include "document/RolvetDoc.h"
 #include "document/Tr.h"
 #include "export/ProgramDirectory.h"
+#include "view/RolvetView.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -201,6 +202,16 @@ constexpr Command kCommands[] = {
      .text = &str::kCmdViewProfile,
      .run = [](const Context& c) { c.profile.setVisible(!ProfileShown(c)); },
      .checked = ProfileShown},
+    {.id = ID_VIEW_BACKGROUND,
+     .menu = Menu::View,
+     .separatorBefore = true,
+     .text = &str::kCmdViewBackground,
+     .run = [](const Context& c) { c.doc.OnBackgroundImage(&c.window); }},
+    {.id = ID_VIEW_FIT,
+     .menu = Menu::View,
+     .text = &str::kCmdViewFit,
+     .keys = {QKeyCombination(Qt::Key_Home)},
+     .run = [](const Context& c) { c.view.FitToView(); }},
     {.id = ID_VIEW_LANGUAGE_JA,
      .menu = Menu::View,
      .separatorBefore = true,

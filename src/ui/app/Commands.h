@@ -20,6 +20,7 @@
 class CFileFlows;
 class CPreviewHost;
 class CRolvetDoc;
+class CRolvetView;
 class QMainWindow;
 class QToolBar;
 class QWidget;
@@ -55,6 +56,8 @@ enum Id : int {
     ID_VIEW_PREVIEW = 32800,
     ID_VIEW_RACING_LINE = 32810,
     ID_VIEW_PROFILE = 32811,
+    ID_VIEW_BACKGROUND = 32860,
+    ID_VIEW_FIT = 32861,
     ID_VIEW_LANGUAGE_JA = 32850,
     ID_VIEW_LANGUAGE_EN = 32851,
     ID_HELP_CONTENTS = 32777,
@@ -71,7 +74,8 @@ struct Context {
     CRolvetDoc& doc;
     CFileFlows& files;
     CPreviewHost& preview;
-    QWidget& profile; // the height profile under the plan
+    QWidget& profile;  // the height profile under the plan
+    CRolvetView& view; // the plan
 };
 
 // The menus of the menu bar, in their order; None: the command has keys only.

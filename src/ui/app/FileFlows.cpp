@@ -158,6 +158,12 @@ bool CFileFlows::OpenDocumentFile(const QString& path, bool fromRecent) {
                 Prompts().ShowMessage(m_window,
                                       QString::fromStdString(rolvet::ShapeDamagedMessage(error)));
             }
+            if (!m_doc.UnreadableBackground().isEmpty()) {
+                // The track is open without its picture; it keeps the setting for later.
+                Prompts().ShowMessage(
+                    m_window,
+                    Tr(rolvet::str::kBackgroundMissing).arg(m_doc.UnreadableBackground()));
+            }
         }
     }
     if (!opened && fromRecent) {

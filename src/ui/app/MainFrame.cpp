@@ -102,7 +102,7 @@ void CMainFrame::SaveProfile() const {
 }
 
 cmd::Context CMainFrame::Context() {
-    return {*this, *m_toolBar, m_doc, m_files, m_preview, *m_profile};
+    return {*this, *m_toolBar, m_doc, m_files, m_preview, *m_profile, *m_view};
 }
 
 void CMainFrame::CreateActions() {

@@ -69,6 +69,8 @@ void CRolvetDoc::ReplaceTrack(rolvet::TrackData track) {
     TheVertexStore().Assign(std::move(track.vertices), std::move(track.shapes));
     m_extensionChunks = std::move(track.otherChunks);
     m_history.clear();
+    ApplyBackground(std::nullopt, {});
+    m_strUnreadableBackground.clear();
     m_bTouched = false;
     UpdateModified();
     // A drag held across New or Open goes on with the new track's vertex of that index; its
@@ -93,6 +95,7 @@ void CRolvetDoc::RestoreTrack(const QString& title, const QString& path,
     if (!path.isEmpty()) {
         SetPathName(path);
     }
+    AdoptBackground(path);
     SetModifiedFlag(true);
     UpdateAllViews();
 }
@@ -114,6 +117,7 @@ rolvet::TrackError CRolvetDoc::OnOpenDocument(const QString& path) {
     }
     ReplaceTrack(std::move(track));
     SetPathName(path);
+    AdoptBackground(path);
     UpdateAllViews();
     return error; // may say that the shapes were damaged
 }
@@ -124,7 +128,7 @@ rolvet::TrackError CRolvetDoc::OnSaveDocument(const QString& path) {
     const CVertexStore& store = TheVertexStore();
     rolvet::TrackError error =
         rolvet::SaveTrackFile(PathToNative(path), m_nDivisionCount, m_nRoadWidth, store.All(),
-                              store.Shapes(), m_extensionChunks);
+                              store.Shapes(), ExtensionChunksFor(PathToNative(path)));
     if (!error) {
         SetModifiedFlag(false);
         SetPathName(path);

@@ -4,16 +4,20 @@
 // a restored recovery copy), and each is announced once with what it changed (trackChanged).
 #pragma once
 
+#include "track/BackgroundImage.h"
 #include "track/PointShape.h"
 #include "track/TrackChange.h"
 #include "track/TrackFile.h"
 #include "track/Vector3D.h"
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QUndoStack>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CRacingLineService;
@@ -107,14 +111,31 @@ public:
     // Tells every view to redraw.
     void UpdateAllViews();
 
+    // The chunks of the file's extension other than the points' shapes, as they are written for
+    // the document's own path: those this editor does not know unchanged, and the background
+    // image (RolvetDocBackground.cpp).
+    std::vector<std::byte> ExtensionChunks() const;
+    std::vector<std::byte> ExtensionChunksFor(const std::filesystem::path& trackFile) const;
+
     // The racing line of the track, solved in the background while it is switched on.
     CRacingLineService& RacingLine() { return *m_racingLine; }
 
-    // The chunks of the file's extension that this editor does not know; saved back unchanged.
-    const std::vector<std::byte>& ExtensionChunks() const { return m_extensionChunks; }
     void SetExtensionChunks(std::vector<std::byte> chunks) {
         m_extensionChunks = std::move(chunks);
     }
+
+    // The picture under the plan, nullopt for none; its path is absolute. A new track has none.
+    const std::optional<rolvet::BackgroundImage>& Background() const { return m_background; }
+    // Its pixels: null when there is no picture or its file could not be read.
+    const QImage& BackgroundPixels() const { return m_backgroundPixels; }
+    // Sets or clears the picture as one step of the history; nothing is recorded when it stays
+    // the same.
+    void SetBackground(std::optional<rolvet::BackgroundImage> image, QImage pixels);
+    // After Open or a restored copy: the picture's file when it could not be read (the track is
+    // open all the same and keeps the setting), else empty.
+    const QString& UnreadableBackground() const { return m_strUnreadableBackground; }
+    // Reads a PNG or JPEG file for the background; a null image when it cannot.
+    static QImage ReadBackgroundPixels(const QString& path);
 
     // Command handlers of the document; parent owns the dialogs and messages they show.
     void OnFileExport(QWidget* parent);         // 32772 書き出し (RolvetDocExport.cpp)
@@ -124,6 +145,7 @@ public:
     // Enable rule of 32786: 0 <= selected index < vertex count.
     bool CanEditSelectedVertex() const;     // (RolvetDocCommands.cpp)
     void OnEditPointShape(QWidget* parent); // 32801 道路の形, same rule (RolvetDocCommands.cpp)
+    void OnBackgroundImage(QWidget* parent); // 32802 下絵... (RolvetDocBackground.cpp)
 
 signals:
     // The track or its settings changed, and what changed: sent once for every change, by the
@@ -137,6 +159,8 @@ signals:
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
     void selectionChanged(int index);
+    // The background picture or its placement changed.
+    void backgroundChanged();
 
 private:
     class CTrackStep;
@@ -144,6 +168,7 @@ private:
     class CVertexMoveStep;
     class CPointShapeStep;
     class CSettingsStep;
+    class CBackgroundStep;
 
     // Takes a whole track (settings, points, shapes, extension) with a fresh history; announces
     // Whole.
@@ -154,6 +179,9 @@ private:
     // Records the drag so far as one step; the drag goes on from there.
     void CommitDrag();
     void UpdateModified();
+    // Takes the background picture from the extension's chunks of a track read from trackFile.
+    void AdoptBackground(const QString& trackFile);
+    void ApplyBackground(std::optional<rolvet::BackgroundImage> image, QImage pixels);
 
     int m_nDivisionCount = rolvet::kDefaultDivisionCount;
     int m_nRoadWidth = rolvet::kDefaultRoadWidth;
@@ -166,6 +194,9 @@ private:
     QString m_strPathName;
     QString m_strTitle;
     std::vector<std::byte> m_extensionChunks;
+    std::optional<rolvet::BackgroundImage> m_background;
+    QImage m_backgroundPixels;
+    QString m_strUnreadableBackground;
     QUndoStack m_history;
     // Last, so it goes first: its solves read nothing of the document once started.
     std::unique_ptr<CRacingLineService> m_racingLine;

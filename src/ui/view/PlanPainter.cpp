@@ -24,15 +24,24 @@ QPoint ToQPoint(Pixel p) {
     return {p.x, p.y};
 }
 
+Centre SceneCentre(const PlanScene& scene) {
+    Centre c = CentreOf(scene.width, scene.height);
+    c.panX = scene.panX;
+    c.panY = scene.panY;
+    return c;
+}
+
 // Axes, the dotted square and the four labels: everything drawn before the track.
 void PaintReference(QPainter& painter, const PlanScene& scene) {
-    const Centre c = CentreOf(scene.width, scene.height);
+    const Centre c = SceneCentre(scene);
     const int width = scene.width;
     const int height = scene.height;
+    // The axes cross at the world origin, which is the client centre until the user pans.
+    const Pixel o = OriginPixel(c);
 
     painter.setPen(CosmeticPen(kAxisColour));
-    painter.drawLine(c.cx, 0, c.cx, height);
-    painter.drawLine(0, c.cy, width, c.cy);
+    painter.drawLine(o.x, 0, o.x, height);
+    painter.drawLine(0, o.y, width, o.y);
 
     // The square is dotted over an opaque background: the gaps are painted in the background
     // colour, also where the square crosses an axis.
@@ -55,10 +64,10 @@ void PaintReference(QPainter& painter, const PlanScene& scene) {
     const auto label = [&](int x, int y, const char* text) {
         painter.drawText(x, y + ascent, QString::fromLatin1(text));
     };
-    label(0, c.cy - 7, "-X");
-    label(width - 20, c.cy - 7, "+X");
-    label(c.cx - 8, 0, "-Z");
-    label(c.cx - 8, height - 15, "+Z");
+    label(0, o.y - 7, "-X");
+    label(width - 20, o.y - 7, "+X");
+    label(o.x - 8, 0, "-Z");
+    label(o.x - 8, height - 15, "+Z");
 }
 
 void BeginPlan(QPainter& painter) {
@@ -206,7 +215,7 @@ template <typename Line> void ForEachEdgeLine(const PlanScene& scene, std::size_
     if (scene.sections.empty()) {
         return;
     }
-    const Centre c = CentreOf(scene.width, scene.height);
+    const Centre c = SceneCentre(scene);
     auto pixel = [&](std::size_t j) {
         const CVector3D& v = scene.sections[j][edge];
         return WorldToPixel(v.x, v.z, scene.scale, c);
@@ -234,7 +243,7 @@ void PaintPlanStraight(QPainter& painter, const PlanScene& scene) {
                         [&](Pixel a, Pixel b) { painter.drawLine(ToQPoint(a), ToQPoint(b)); });
     }
 
-    const Centre c = CentreOf(scene.width, scene.height);
+    const Centre c = SceneCentre(scene);
     const QBrush selectedBrush{QColor::fromRgb(kSelectedColour)};
     const QBrush markerBrush{QColor::fromRgb(kMarkerColour)};
     painter.setPen(CosmeticPen(kLineColour));
@@ -285,7 +294,7 @@ void PaintPlan(QPainter& painter, const PlanScene& scene) {
         ForEachEdgeLine(scene, edge, [&](Pixel a, Pixel b) { line(a, b, kEdgeColour); });
     }
 
-    const Centre c = CentreOf(scene.width, scene.height);
+    const Centre c = SceneCentre(scene);
     painter.setPen(CosmeticPen(kLineColour));
     Pixel previous;
     for (std::size_t i = 0; i < scene.vertices.size(); ++i) {

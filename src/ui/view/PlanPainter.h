@@ -29,6 +29,8 @@ struct PlanScene {
     int width = 0; // client size; the centre follows it
     int height = 0;
     float scale = 4.0f; // world units per pixel
+    double panX = 0.0;  // how far the user moved the plan, in pixels (Centre)
+    double panY = 0.0;
     std::span<const CVector3D> vertices;
     int selected = -1; // marked red when 0 <= selected < vertex count
     // The road's cross-sections (A, B, E, G, as the road model holds them): E and G are drawn

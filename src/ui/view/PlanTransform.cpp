@@ -21,8 +21,8 @@ int TruncToPixel(double v) {
 }
 
 Pixel WorldToPixel(float x, float z, float scale, Centre c) {
-    const double fx = static_cast<float>(c.cx);
-    const double fy = static_cast<float>(c.cy);
+    const double fx = static_cast<double>(static_cast<float>(c.cx)) + c.panX;
+    const double fy = static_cast<double>(static_cast<float>(c.cy)) + c.panY;
     const double s = scale;
     return {TruncToPixel(fx + static_cast<double>(x) / s),
             TruncToPixel(fy + static_cast<double>(z) / s)};
@@ -49,13 +49,18 @@ WorldXZ PixelToWorld(int mx, int my, float scale, Centre c) {
     const long long dx = static_cast<long long>(mx) - c.cx;
     const long long dy = static_cast<long long>(my) - c.cy;
     const double s = scale;
-    return {ToFloat(static_cast<double>(dx) * s), ToFloat(static_cast<double>(dy) * s)};
+    return {ToFloat((static_cast<double>(dx) - c.panX) * s),
+            ToFloat((static_cast<double>(dy) - c.panY) * s)};
+}
+
+Pixel OriginPixel(Centre c) {
+    return {TruncToPixel(c.cx + c.panX), TruncToPixel(c.cy + c.panY)};
 }
 
 SquareCorners ReferenceSquare(float scale, Centre c) {
     const double h = 1000.0 / static_cast<double>(scale);
-    const double fx = static_cast<float>(c.cx);
-    const double fy = static_cast<float>(c.cy);
+    const double fx = static_cast<double>(static_cast<float>(c.cx)) + c.panX;
+    const double fy = static_cast<double>(static_cast<float>(c.cy)) + c.panY;
     const int left = TruncToPixel(fx - h);
     const int right = TruncToPixel(fx + h);
     const int top = TruncToPixel(fy - h);

@@ -14,9 +14,14 @@ namespace rolvet::plan {
 // rectangles around it and lines towards it stay exact.
 inline constexpr int kPixelLimit = 1 << 28;
 
+// The client centre, and how far the user has moved the plan from it: the world origin lies at
+// (cx + panX, cy + panY). The pan is zero until the user pans, and the transforms are then
+// exactly those of an unmoved plan.
 struct Centre {
     int cx = 0;
     int cy = 0;
+    double panX = 0.0;
+    double panY = 0.0;
 };
 
 struct Pixel {
@@ -39,11 +44,14 @@ constexpr Centre CentreOf(int width, int height) {
 // off-screen at -kPixelLimit. Finite values within the limit are truncated exactly.
 int TruncToPixel(double v);
 
-// World to client pixel: trunc(float(cx) + x / scale), in double precision.
+// World to client pixel: trunc(float(cx) + panX + x / scale), in double precision.
 Pixel WorldToPixel(float x, float z, float scale, Centre c);
 
-// Client pixel to world: float((mx - cx) * scale), the difference taken on integers.
+// Client pixel to world: float((mx - cx - panX) * scale), mx - cx taken on integers.
 WorldXZ PixelToWorld(int mx, int my, float scale, Centre c);
+
+// The pixel of the world origin, where the axes cross.
+Pixel OriginPixel(Centre c);
 
 // Corners of the dotted square of +-1000 world units, in drawing order: top-left, top-right,
 // bottom-right, bottom-left.

@@ -660,6 +660,98 @@
         <translation>Start at control point:</translation>
     </message>
     <message>
+        <source>下絵</source>
+        <translation>Background Image</translation>
+    </message>
+    <message>
+        <source>画像ファイル</source>
+        <translation>Image file</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>画像 (*.png *.jpg *.jpeg)</source>
+        <translation>Images (*.png *.jpg *.jpeg)</translation>
+    </message>
+    <message>
+        <source>クリックで置く点</source>
+        <translation>Click places</translation>
+    </message>
+    <message>
+        <source>点1</source>
+        <translation>Point 1</translation>
+    </message>
+    <message>
+        <source>点2</source>
+        <translation>Point 2</translation>
+    </message>
+    <message>
+        <source>画像上の位置 (ピクセル)</source>
+        <translation>On the image (pixels)</translation>
+    </message>
+    <message>
+        <source>平面上の位置 (X, Z)</source>
+        <translation>In the plan (X, Z)</translation>
+    </message>
+    <message>
+        <source>2点の距離</source>
+        <translation>Distance of the points</translation>
+    </message>
+    <message>
+        <source>点2の位置</source>
+        <translation>Position of point 2</translation>
+    </message>
+    <message>
+        <source>不透明度</source>
+        <translation>Opacity</translation>
+    </message>
+    <message>
+        <source>下絵を外す</source>
+        <translation>Remove Image</translation>
+    </message>
+    <message>
+        <source>画像ファイルを選んでください。</source>
+        <translation>Please choose an image file.</translation>
+    </message>
+    <message>
+        <source>2つの点は画像上でも平面上でも別の場所に置いてください。</source>
+        <translation>Please put the two points in different places, on the image and in the plan.</translation>
+    </message>
+    <message>
+        <source>2点の距離には 0 より大きい数字を入力してください。</source>
+        <translation>Please enter a number greater than 0 for the distance of the points.</translation>
+    </message>
+    <message>
+        <source>%1 は PNG または JPEG の画像として読み込めません。</source>
+        <translation>%1 cannot be read as a PNG or JPEG image.</translation>
+    </message>
+    <message>
+        <source>下絵の画像 %1 を開けませんでした。トラックは下絵なしで開いています。</source>
+        <translation>The background image %1 could not be opened. The track is open without it.</translation>
+    </message>
+    <message>
+        <source>下絵(&amp;B)...</source>
+        <translation>&amp;Background Image...</translation>
+    </message>
+    <message>
+        <source>平面図の下に画像を敷いて位置を合わせる</source>
+        <translation>Put an image under the plan and line it up</translation>
+    </message>
+    <message>
+        <source>全体を表示(&amp;W)	Home</source>
+        <translation>&amp;Whole Track	Home</translation>
+    </message>
+    <message>
+        <source>トラックと下絵の全体をウィンドウに合わせる</source>
+        <translation>Fit the whole track and the background image to the window</translation>
+    </message>
+    <message>
+        <source>全体を表示</source>
+        <translation>Whole Track</translation>
+    </message>
+    <message>
         <source>レーシングライン 周長 %1 最小半径 %2</source>
         <translation>Racing line length %1 min. radius %2</translation>
     </message>
