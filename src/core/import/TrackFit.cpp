@@ -496,7 +496,9 @@ std::string ImportToleranceNote(const FitReport& report) {
                                   metres(report.maxHeightDeviation),
                                   metres(report.maxWidthDeviation)};
     for (std::size_t k = 0; k < std::size(values); ++k) {
-        const std::string mark = "%" + std::to_string(k + 1);
+        // Built by appending: GCC 12 at -O3 warns (wrongly) about "literal" + a temporary.
+        std::string mark(1, '%');
+        mark += std::to_string(k + 1);
         if (const std::size_t pos = text.find(mark); pos != std::string::npos) {
             text.replace(pos, mark.size(), values[k]);
         }
