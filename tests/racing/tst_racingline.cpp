@@ -34,7 +34,7 @@ struct Road {
         left.push_back(wl);
         right.push_back(wr);
     }
-    RacingInput Input(double vehicle) const { return {centres, sides, left, right, vehicle}; }
+    RacingInput Input(double vehicle) const { return {centres, sides, left, right, vehicle, {}}; }
 };
 
 // Curvature of the circle through three plan points: 4·area / (product of the sides).
@@ -304,7 +304,7 @@ private slots:
                                                  PointShape{float(wl), float(wr), float(bank)});
             RacingRoad road;
             QCOMPARE(int(SampleRacingRoad(points, shapes, 8, 20, road)), int(RacingRoadStatus::Ok));
-            const RacingLine line = SolveRacingRoad(road, 2.0);
+            const RacingLine line = SolveRacingLine(road.Input(2.0));
             QCOMPARE(int(line.status), int(RacingStatus::Ok));
             const double b = bank * kPi / 180.0, plan = wr * std::cos(b) - 1.0;
             for (const RacingPoint& p : line.points) {

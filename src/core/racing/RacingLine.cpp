@@ -327,7 +327,7 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
         return w.size() == count || w.size() == 1;
     };
     if (count < 3 || input.sides.size() != count || !widthsFit(input.widthLeft) ||
-        !widthsFit(input.widthRight)) {
+        !widthsFit(input.widthRight) || (!input.rise.empty() && input.rise.size() != count)) {
         line.status = RacingStatus::NoRoad;
         return line;
     }
@@ -342,7 +342,8 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
     for (std::size_t i = 0; finite && i < count; ++i) {
         finite = Finite(input.centres[i]) && Finite(input.sides[i]) &&
                  std::isfinite(WidthAt(input.widthLeft, i)) &&
-                 std::isfinite(WidthAt(input.widthRight, i));
+                 std::isfinite(WidthAt(input.widthRight, i)) &&
+                 (input.rise.empty() || std::isfinite(input.rise[i]));
     }
     if (!finite) {
         line.status = RacingStatus::NotFinite;
@@ -443,7 +444,8 @@ RacingLine SolveRacingLine(const RacingInput& input, const RacingOptions& option
     line.points.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const auto k = static_cast<Eigen::Index>(i);
-        line.points[i] = {x[k], static_cast<double>(input.centres[i].y), z[k]};
+        const double lift = input.rise.empty() ? 0.0 : a[k] * input.rise[i];
+        line.points[i] = {x[k], static_cast<double>(input.centres[i].y) + lift, z[k]};
     }
     double bestCurvature = 0.0;
     for (Eigen::Index i = 0; i < n; ++i) {

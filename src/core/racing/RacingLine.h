@@ -42,6 +42,9 @@ struct RacingInput {
     std::span<const float> widthLeft;
     std::span<const float> widthRight;
     double vehicleWidth = kDefaultVehicleWidth;
+    // Per sample, or empty: the height the surface gains per unit of offset (a banked road),
+    // so the line's point lies on the surface: y = centre y + offset · rise.
+    std::span<const double> rise;
 };
 
 // Which linear solver takes the steps. Dense factorises the full matrix: the reference the

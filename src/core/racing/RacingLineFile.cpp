@@ -15,6 +15,7 @@ RacingInput RacingRoad::Input(double vehicleWidth) const {
     input.widthLeft = widthLeft;
     input.widthRight = widthRight;
     input.vehicleWidth = vehicleWidth;
+    input.rise = rise;
     return input;
 }
 
@@ -66,25 +67,6 @@ RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points,
         }
     }
     return RacingRoadStatus::Ok;
-}
-
-RacingLine SolveRacingRoad(const RacingRoad& road, double vehicleWidth,
-                           const RacingOptions& options) {
-    RacingLine line = SolveRacingLine(road.Input(vehicleWidth), options);
-    if (line.status != RacingStatus::Ok || road.rise.size() != line.points.size()) {
-        return line;
-    }
-    for (std::size_t i = 0; i < line.points.size(); ++i) {
-        line.points[i].y += line.offsets[i] * road.rise[i];
-    }
-    line.length = 0.0;
-    for (std::size_t i = 0; i < line.points.size(); ++i) {
-        const RacingPoint& p = line.points[i];
-        const RacingPoint& q = line.points[(i + 1) % line.points.size()];
-        line.length += std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) +
-                                 (q.z - p.z) * (q.z - p.z));
-    }
-    return line;
 }
 
 namespace {

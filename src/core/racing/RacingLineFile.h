@@ -17,7 +17,7 @@ namespace rolvet {
 // model's frame at every sample (n·d of them), and the plan distances from the centre to the
 // left and the right outer edge: one value for a road of one width, else one a sample. On a
 // banked road the side vector slopes; the line's point at plan offset o then lies at height
-// centre + o · rise (rise per sample, empty when nothing is banked).
+// centre + o · rise (rise per sample, empty when nothing is banked; see RacingInput).
 struct RacingRoad {
     std::vector<CVector3D> centres;
     std::vector<CVector3D> sides;
@@ -44,11 +44,6 @@ inline RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int 
                                          int roadWidth, RacingRoad& road) {
     return SampleRacingRoad(points, {}, divisions, roadWidth, road);
 }
-
-// The racing line of a sampled road: SolveRacingLine, with each point lifted onto the banked
-// surface and the length measured along the lifted line.
-RacingLine SolveRacingRoad(const RacingRoad& road, double vehicleWidth,
-                           const RacingOptions& options = {});
 
 // The line as CSV text in map convention: header "x_m,y_m,z_m", then one row per sample with
 // x = plan x (east), y = −plan z (north), z = height, in metres with three decimals, written

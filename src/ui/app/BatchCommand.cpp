@@ -364,7 +364,7 @@ int RunRacingLine(const CommandLineInfo& info) {
     case rolvet::RacingRoadStatus::TooLarge:
         return Fail(rolvet::Translate(rolvet::str::kRacingTooLarge));
     }
-    const rolvet::RacingLine line = rolvet::SolveRacingRoad(road, vehicleWidth);
+    const rolvet::RacingLine line = rolvet::SolveRacingLine(road.Input(vehicleWidth));
     switch (line.status) {
     case rolvet::RacingStatus::Ok:
         break;

@@ -36,7 +36,7 @@ rolvet::RacingLine Solve(const SolveJob& job, const std::function<bool()>& cance
     }
     rolvet::RacingOptions options;
     options.cancelled = cancelled;
-    return rolvet::SolveRacingRoad(road, job.vehicleWidth, options);
+    return rolvet::SolveRacingLine(road.Input(job.vehicleWidth), options);
 }
 
 } // namespace
@@ -48,12 +48,6 @@ CRacingLineService::CRacingLineService(CRolvetDoc& doc, QObject* parent)
     m_settle.setInterval(kSettleMilliseconds);
     connect(&m_settle, &QTimer::timeout, this, &CRacingLineService::StartSolve);
     connect(&m_doc, &CRolvetDoc::trackChanged, this, &CRacingLineService::OnTrackChanged);
-    // The end of a drag changes no point but is when editing stops.
-    connect(&m_doc, &CRolvetDoc::historyChanged, this, [this] {
-        if (m_enabled && m_doc.DraggedIndex() < 0 && m_settle.isActive()) {
-            m_settle.start();
-        }
-    });
 }
 
 CRacingLineService::~CRacingLineService() {
@@ -97,7 +91,7 @@ void CRacingLineService::StartSolve() {
         return;
     }
     if (m_doc.DraggedIndex() >= 0) {
-        // A held drag: wait for it to end (its end restarts the timer).
+        // A held drag: look again after another settling interval, until it has ended.
         m_settle.start();
         return;
     }
