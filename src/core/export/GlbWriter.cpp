@@ -6,8 +6,11 @@
 #include "export/Parallel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,8 +22,9 @@ constexpr std::size_t kHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
 // The longest number one coordinate of the extras takes, with its separator.
 constexpr std::uint64_t kMaxCoordinateChars = 18;
-// Rings and samples computed at a time while the binary chunk streams out.
-constexpr std::int64_t kRingsPerPiece = 2048;
+// Rings computed at a time while the binary chunk streams out: fewer than Fill would split
+// between threads, since the pieces themselves are spread over the cores.
+constexpr std::int64_t kRingsPerPiece = 1024;
 // Interleaved vertex: position, normal, texture coordinate.
 constexpr std::uint64_t kFloatsPerVertex = 8;
 
@@ -72,147 +76,210 @@ struct GameLayout {
     float rise = 0.0f; // the wall height in the track's unit
 };
 
+// Slots for pieces made ahead on the cores while earlier ones are written (PipelinePieces).
+template <typename Slot> std::vector<Slot> PieceSlots() {
+    return std::vector<Slot>(2 * PipelineWorkers());
+}
+
+// Runs the pipeline over `count` pieces; the first failed write stops it and is the result.
+template <typename Slot, typename Make, typename Write>
+WriteResult WritePieces(std::size_t count, Make&& make, Write&& write) {
+    std::vector<Slot> slots = PieceSlots<Slot>();
+    WriteResult result;
+    PipelinePieces(count, std::span<Slot>(slots), make, [&](std::size_t i, Slot& slot) {
+        result = write(i, slot);
+        return result.Written();
+    });
+    return result;
+}
+
+// One piece of interleaved vertices, part by part.
+struct VertexPiece {
+    std::vector<float> parts[4];
+    std::size_t floats[4] = {};
+};
+
+// What one thread computes a piece of vertices from.
+struct VertexScratch {
+    RoadMeshPart road, kerb;
+    std::vector<float> wallPositions, wallNormals;
+};
+
 // The interleaved vertices of every part in one walk along the road, piece by piece: the road
 // part's through part 0, the kerb part's through part 1, then the walls' (positions and normals)
 // and the collision mesh's (positions) where asked. Walls and collision mesh close the loop by
-// their indices and so leave out the last ring, which repeats the first.
+// their indices and so leave out the last ring, which repeats the first. The pieces are computed
+// on the cores while the ones before them are written.
 WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
                           float kerbInset, const GameLayout& game) {
-    RoadMeshPart road, kerb;
-    for (RoadMeshPart* part : {&road, &kerb}) {
-        const std::size_t perRing = part == &road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
-        part->positions.resize(3 * perRing * kRingsPerPiece);
-        part->normals.resize(3 * perRing * kRingsPerPiece);
-        part->uvs.resize(2 * perRing * kRingsPerPiece);
-    }
     const auto collisionPerRing = static_cast<std::size_t>(CollisionVerticesPerRing(game.walls));
-    std::vector<float> interleaved(kFloatsPerVertex * kKerbVerticesPerRing * kRingsPerPiece);
-    std::vector<float> wallPositions(game.walls ? 3 * kWallVerticesPerRing * kRingsPerPiece : 0);
-    std::vector<float> wallNormals(wallPositions.size());
-    std::vector<float> collision(game.collision ? 3 * collisionPerRing * kRingsPerPiece : 0);
+    std::vector<VertexScratch> scratch(PipelineWorkers());
     const std::int64_t ringCount = rings.Samples() + 1;
-    for (std::int64_t first = 0; first < ringCount; first += kRingsPerPiece) {
+    const auto pieces = static_cast<std::size_t>((ringCount + kRingsPerPiece - 1) / kRingsPerPiece);
+    auto make = [&](std::size_t i, VertexPiece& piece, std::size_t worker) {
+        VertexScratch& own = scratch[worker];
+        const std::int64_t first = static_cast<std::int64_t>(i) * kRingsPerPiece;
         const std::int64_t count = std::min(kRingsPerPiece, ringCount - first);
-        rings.Fill(first, count, road, kerb);
         const auto n = static_cast<std::size_t>(count);
+        for (RoadMeshPart* part : {&own.road, &own.kerb}) {
+            const std::size_t perRing =
+                part == &own.road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
+            part->positions.resize(3 * perRing * kRingsPerPiece);
+            part->normals.resize(3 * perRing * kRingsPerPiece);
+            part->uvs.resize(2 * perRing * kRingsPerPiece);
+        }
+        rings.Fill(first, count, own.road, own.kerb);
         const std::pair<const RoadMeshPart*, std::size_t> parts[] = {
-            {&road, n * kRoadVerticesPerRing}, {&kerb, n * kKerbVerticesPerRing}};
+            {&own.road, n * kRoadVerticesPerRing}, {&own.kerb, n * kKerbVerticesPerRing}};
         for (std::size_t p = 0; p < 2; ++p) {
             const auto& [part, vertices] = parts[p];
+            piece.parts[p].resize(kFloatsPerVertex * vertices);
             Interleave(*part, vertices, p == 0 ? roadInset : kerbInset, game.scale,
-                       interleaved.data());
-            const WriteResult result =
-                out.Write(p, interleaved.data(), vertices * kFloatsPerVertex * sizeof(float));
-            if (!result.Written()) {
-                return result;
-            }
+                       piece.parts[p].data());
+            piece.floats[p] = kFloatsPerVertex * vertices;
         }
+        piece.floats[2] = piece.floats[3] = 0;
         if (!game.walls && !game.collision) {
-            continue;
+            return;
         }
         const std::size_t closed = first + count > rings.Samples() ? n - 1 : n;
-        FillGameRings(kerb, closed, game.rise, game.walls ? wallPositions.data() : nullptr,
-                      game.walls ? wallNormals.data() : nullptr,
-                      game.collision ? collision.data() : nullptr, game.walls);
-        std::size_t next = 2;
         if (game.walls) {
-            float* o = interleaved.data();
+            own.wallPositions.resize(3 * kWallVerticesPerRing * kRingsPerPiece);
+            own.wallNormals.resize(own.wallPositions.size());
+        }
+        std::vector<float>& collision = piece.parts[3];
+        if (game.collision) {
+            collision.resize(3 * collisionPerRing * kRingsPerPiece);
+        }
+        FillGameRings(own.kerb, closed, game.rise, game.walls ? own.wallPositions.data() : nullptr,
+                      game.walls ? own.wallNormals.data() : nullptr,
+                      game.collision ? collision.data() : nullptr, game.walls);
+        if (game.walls) {
+            piece.parts[2].resize(6 * kWallVerticesPerRing * kRingsPerPiece);
+            float* o = piece.parts[2].data();
             for (std::size_t v = 0; v < kWallVerticesPerRing * closed; ++v) {
                 for (std::size_t c = 0; c < 3; ++c) {
-                    *o++ = Scaled(wallPositions[3 * v + c], game.scale);
+                    *o++ = Scaled(own.wallPositions[3 * v + c], game.scale);
                 }
-                o = std::copy_n(&wallNormals[3 * v], 3, o);
+                o = std::copy_n(&own.wallNormals[3 * v], 3, o);
             }
-            const WriteResult result =
-                out.Write(next++, interleaved.data(),
-                          static_cast<std::uint64_t>(o - interleaved.data()) * sizeof(float));
-            if (!result.Written()) {
-                return result;
-            }
+            piece.floats[2] = static_cast<std::size_t>(o - piece.parts[2].data());
         }
         if (game.collision) {
             const std::size_t floats = 3 * collisionPerRing * closed;
             for (std::size_t f = 0; f < floats; ++f) {
                 collision[f] = Scaled(collision[f], game.scale);
             }
-            const WriteResult result = out.Write(next, collision.data(), floats * sizeof(float));
+            piece.floats[3] = floats;
+        }
+    };
+    return WritePieces<VertexPiece>(pieces, make, [&](std::size_t, const VertexPiece& piece) {
+        // The walls are part 2 when written; the collision mesh follows them.
+        const std::size_t targets[4] = {0, 1, 2, game.walls ? std::size_t{3} : std::size_t{2}};
+        for (std::size_t p = 0; p < 4; ++p) {
+            if ((p == 2 && !game.walls) || (p == 3 && !game.collision)) {
+                continue;
+            }
+            const WriteResult result =
+                out.Write(targets[p], piece.parts[p].data(), piece.floats[p] * sizeof(float));
             if (!result.Written()) {
                 return result;
             }
         }
-    }
-    return {};
+        return WriteResult{};
+    });
+}
+
+// Samples whose indices are computed at a time.
+constexpr std::int64_t kSamplesPerIndexPiece = 4096;
+
+// Indices of `samples` samples, `perSample` each, computed piece by piece on the cores by
+// fill(first, count, out) while earlier pieces are written.
+template <typename Fill>
+WriteResult WriteIndexPieces(CGlbOutput& out, std::int64_t samples, std::size_t perSample,
+                             Fill&& fill) {
+    const auto pieces =
+        static_cast<std::size_t>((samples + kSamplesPerIndexPiece - 1) / kSamplesPerIndexPiece);
+    auto range = [samples](std::size_t i) {
+        const std::int64_t first = static_cast<std::int64_t>(i) * kSamplesPerIndexPiece;
+        return std::pair{first, std::min(kSamplesPerIndexPiece, samples - first)};
+    };
+    return WritePieces<std::vector<std::uint32_t>>(
+        pieces,
+        [&](std::size_t i, std::vector<std::uint32_t>& piece, std::size_t) {
+            const auto [first, count] = range(i);
+            piece.resize(perSample * static_cast<std::size_t>(count));
+            fill(first, count, piece.data());
+        },
+        [&](std::size_t, const std::vector<std::uint32_t>& piece) {
+            return out.Write(piece.data(), piece.size() * sizeof(std::uint32_t));
+        });
 }
 
 // The triangles of the walls or of the collision mesh, closed around the loop.
 WriteResult WriteGameIndices(CGlbOutput& out, std::int64_t samples, bool collision, bool walls) {
     const std::size_t per = static_cast<std::size_t>(collision ? CollisionIndicesPerSample(walls)
                                                                : kWallIndicesPerSample);
-    std::vector<std::uint32_t> indices(per * kRingsPerPiece);
-    for (std::int64_t first = 0; first < samples; first += kRingsPerPiece) {
-        const std::int64_t count = std::min(kRingsPerPiece, samples - first);
-        if (collision) {
-            FillCollisionIndices(first, count, samples, walls, indices.data());
-        } else {
-            FillWallIndices(first, count, samples, indices.data());
-        }
-        const WriteResult result =
-            out.Write(indices.data(), static_cast<std::uint64_t>(count) * per * 4);
-        if (!result.Written()) {
-            return result;
-        }
-    }
-    return {};
+    return WriteIndexPieces(out, samples, per,
+                            [&](std::int64_t first, std::int64_t count, std::uint32_t* o) {
+                                if (collision) {
+                                    FillCollisionIndices(first, count, samples, walls, o);
+                                } else {
+                                    FillWallIndices(first, count, samples, o);
+                                }
+                            });
 }
 
 WriteResult WriteIndices(CGlbOutput& out, std::int64_t samples, bool road) {
-    std::vector<std::uint32_t> roadIndices(6 * kRingsPerPiece), kerbIndices(12 * kRingsPerPiece);
-    for (std::int64_t first = 0; first < samples; first += kRingsPerPiece) {
-        const std::int64_t count = std::min(kRingsPerPiece, samples - first);
-        CRoadMeshRings::FillIndices(first, count, road ? roadIndices.data() : nullptr,
-                                    road ? nullptr : kerbIndices.data());
-        const WriteResult result =
-            road ? out.Write(roadIndices.data(), static_cast<std::uint64_t>(count) * 6 * 4)
-                 : out.Write(kerbIndices.data(), static_cast<std::uint64_t>(count) * 12 * 4);
-        if (!result.Written()) {
-            return result;
-        }
-    }
-    return {};
+    return WriteIndexPieces(out, samples, road ? 6 : 12,
+                            [road](std::int64_t first, std::int64_t count, std::uint32_t* o) {
+                                CRoadMeshRings::FillIndices(first, count, road ? o : nullptr,
+                                                            road ? nullptr : o);
+                            });
 }
 
-// Points computed and formatted at a time for the extras; the formatting is split between
-// the cores, the text handed on in order.
-constexpr std::int64_t kPointsPerPiece = 16384;
+// Points computed and formatted at a time for the extras, on the cores, while earlier pieces
+// are written.
+constexpr std::int64_t kPointsPerPiece = 4096;
+// The longest text of one point: "," and [x,y,z] with three of the longest float texts.
+constexpr std::size_t kMaxPointChars = 1 + 3 * 16 + 4;
 
-// A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out)
-// computes points first .. first + n − 1.
+// A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out,
+// worker) computes points first .. first + n − 1, worker (below PipelineWorkers()) naming the
+// thread it runs on.
 template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& fill) {
-    std::vector<CVector3D> points(static_cast<std::size_t>(std::min(count, kPointsPerPiece)));
-    std::vector<std::string> texts(2);
+    std::vector<std::vector<CVector3D>> points(PipelineWorkers());
     json.Raw("[");
-    for (std::int64_t first = 0; first < count; first += kPointsPerPiece) {
-        const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
-        fill(first, static_cast<std::int64_t>(n), points.data());
-        const std::size_t halves = n >= 4096 ? 2 : 1;
-        ParallelFor(halves, 1, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t h = begin; h < end; ++h) {
-                std::string& text = texts[h];
-                text.clear();
-                CJson piece([&text](std::string_view part) {
-                    text.append(part);
-                    return true;
-                });
-                for (std::size_t i = n * h / halves; i < n * (h + 1) / halves; ++i) {
-                    piece.Raw(first + static_cast<std::int64_t>(i) > 0 ? "," : "").Point(points[i]);
+    const auto pieces = static_cast<std::size_t>((count + kPointsPerPiece - 1) / kPointsPerPiece);
+    std::vector<std::string> slots = PieceSlots<std::string>();
+    PipelinePieces(
+        pieces, std::span<std::string>(slots),
+        [&](std::size_t i, std::string& text, std::size_t worker) {
+            const std::int64_t first = static_cast<std::int64_t>(i) * kPointsPerPiece;
+            const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
+            std::vector<CVector3D>& own = points[worker];
+            own.resize(n);
+            fill(first, static_cast<std::int64_t>(n), own.data(), worker);
+            text.resize(n * kMaxPointChars);
+            char* o = text.data();
+            char* const end = o + text.size();
+            for (std::size_t j = 0; j < n; ++j) {
+                if (first + static_cast<std::int64_t>(j) > 0) {
+                    *o++ = ',';
                 }
-                piece.Flush();
+                *o++ = '[';
+                for (const float v : {own[j].x, own[j].y, own[j].z}) {
+                    o = std::to_chars(o, end, v).ptr;
+                    *o++ = ',';
+                }
+                o[-1] = ']';
             }
+            text.resize(static_cast<std::size_t>(o - text.data()));
+        },
+        [&](std::size_t, const std::string& text) {
+            json.Raw(text);
+            return json.Ok();
         });
-        for (std::size_t h = 0; h < halves; ++h) {
-            json.Raw(texts[h]);
-        }
-    }
     json.Raw("]");
 }
 
@@ -223,11 +290,15 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
                       const GameExportOptions& game) {
     const double scale = game.scale;
     json.Raw("{\"samples\":");
-    PointList(json, rings.Samples(), [&](std::int64_t first, std::int64_t n, CVector3D* out) {
-        for (std::int64_t j = 0; j < n; ++j) {
-            out[j] = Scaled(rings.Centre(first + j), scale);
-        }
-    });
+    PointList(json, rings.Samples(),
+              [&](std::int64_t first, std::int64_t n, CVector3D* out, std::size_t) {
+                  rings.Centres(first, n, out);
+                  if (scale != 1.0) {
+                      for (std::int64_t j = 0; j < n; ++j) {
+                          out[j] = Scaled(out[j], scale);
+                      }
+                  }
+              });
     json.Raw(",\"closed\":true,\"width\":");
     if (scale == 1.0) {
         json.Int(info.roadWidth);
@@ -254,23 +325,32 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
         values("bank", &SampleShape::bank, 1.0);
     }
     if (game.GameNodes()) {
-        RoadMeshPart road, kerb;
+        // Rings filled a few at a time, so that each thread's Fill stays on that thread.
+        constexpr std::int64_t kRingsAtOnce = 1024;
+        std::vector<std::pair<RoadMeshPart, RoadMeshPart>> parts(PipelineWorkers());
+        for (auto& [road, kerb] : parts) {
+            road.positions.resize(3 * kRoadVerticesPerRing * kRingsAtOnce);
+            road.normals.resize(road.positions.size());
+            road.uvs.resize(2 * kRoadVerticesPerRing * kRingsAtOnce);
+            kerb.positions.resize(3 * kKerbVerticesPerRing * kRingsAtOnce);
+            kerb.normals.resize(kerb.positions.size());
+            kerb.uvs.resize(2 * kKerbVerticesPerRing * kRingsAtOnce);
+        }
         for (const auto& [name, vertex] : {std::pair{"edgeLeft", 3}, std::pair{"edgeRight", 0}}) {
             json.Raw(",\"").Raw(name).Raw("\":");
             PointList(json, rings.Samples(),
-                      [&, vertex = vertex](std::int64_t first, std::int64_t n, CVector3D* out) {
-                          const auto rings_ = static_cast<std::size_t>(n);
-                          road.positions.resize(3 * kRoadVerticesPerRing * rings_);
-                          road.normals.resize(road.positions.size());
-                          road.uvs.resize(2 * kRoadVerticesPerRing * rings_);
-                          kerb.positions.resize(3 * kKerbVerticesPerRing * rings_);
-                          kerb.normals.resize(kerb.positions.size());
-                          kerb.uvs.resize(2 * kKerbVerticesPerRing * rings_);
-                          rings.Fill(first, n, road, kerb);
-                          for (std::size_t j = 0; j < rings_; ++j) {
-                              const float* p =
-                                  &kerb.positions[3 * (kKerbVerticesPerRing * j + vertex)];
-                              out[j] = Scaled(CVector3D(p[0], p[1], p[2]), scale);
+                      [&, vertex = vertex](std::int64_t first, std::int64_t n, CVector3D* out,
+                                           std::size_t worker) {
+                          auto& [road, kerb] = parts[worker];
+                          for (std::int64_t done = 0; done < n; done += kRingsAtOnce) {
+                              const std::int64_t m = std::min(kRingsAtOnce, n - done);
+                              rings.Fill(first + done, m, road, kerb);
+                              for (std::int64_t j = 0; j < m; ++j) {
+                                  const float* p = &kerb.positions[3 * (kKerbVerticesPerRing *
+                                                                            static_cast<std::size_t>(j) +
+                                                                        vertex)];
+                                  out[done + j] = Scaled(CVector3D(p[0], p[1], p[2]), scale);
+                              }
                           }
                       });
         }

@@ -55,6 +55,12 @@ CJson::CJson(std::function<bool(std::string_view)> out) : m_out(std::move(out)) 
 }
 
 CJson& CJson::Raw(std::string_view text) {
+    if (text.size() >= kJsonPiece) {
+        // A long text goes on as it is, without a copy.
+        Flush();
+        m_ok = m_ok && m_out(text);
+        return *this;
+    }
     m_text.append(text);
     if (m_text.size() >= kJsonPiece) {
         Flush();
@@ -108,6 +114,9 @@ CJson& CJson::String(std::string_view text) {
 }
 
 bool CJson::Flush() {
+    if (m_text.empty()) {
+        return m_ok;
+    }
     m_ok = m_ok && m_out(m_text);
     m_text.clear();
     return m_ok;

@@ -36,6 +36,8 @@ public:
     CJson& String(std::string_view text);
     // Hands on what is collected; false once the output refused a piece.
     bool Flush();
+    // False once the output refused a piece.
+    bool Ok() const { return m_ok; }
 
 private:
     std::function<bool(std::string_view)> m_out;

@@ -138,6 +138,17 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
     m_samples = samples;
 }
 
+void CRoadMeshRings::Centres(std::int64_t first, std::int64_t count, CVector3D* out) const {
+    for (std::int64_t j = first; j < first + count;) {
+        const std::int64_t i = j % m_divisions;
+        const std::int64_t end = std::min<std::int64_t>(m_divisions, i + (first + count - j));
+        m_sampler.Centres(static_cast<std::size_t>(j / m_divisions), static_cast<int>(i),
+                          static_cast<int>(end), out);
+        out += end - i;
+        j += end - i;
+    }
+}
+
 CVector3D CRoadMeshRings::Centre(std::int64_t j) const {
     if (m_centresFrom < 0 || j < m_centresFrom ||
         j >= m_centresFrom + static_cast<std::int64_t>(m_centres.size())) {

@@ -79,6 +79,9 @@ public:
     // The centre point of sample j (0 <= j < S). Asked in order, the centres are computed a
     // few hundred at a time; not for use from several threads at once.
     CVector3D Centre(std::int64_t j) const;
+    // The centre points of samples first .. first + count − 1 (within 0 .. S − 1) into out; safe
+    // to call from several threads at once.
+    void Centres(std::int64_t first, std::int64_t count, CVector3D* out) const;
     // The frame of sample j (0 <= j < S) and, in along, its arc length from sample 0 (the same
     // number the texture coordinates are computed from).
     RoadFrame FrameAt(std::int64_t j, double& along) const;
