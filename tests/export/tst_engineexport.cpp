@@ -945,6 +945,67 @@ private slots:
         }
     }
 
+    // --racing-line adds the node "racingline": on a ring 40 wide about a circle of radius 300
+    // the line is the widest circle half a vehicle from the outer edge; a 4 m vehicle at 2 units
+    // a metre keeps 4 units from it: radius 316, written divided by the scale with its chord
+    // length; the CSV of the same line in world units and
+    // map convention holds the same points. The validator accepts the file; the racing line is
+    // a GLB option only, and the vehicle width an option of the racing line.
+    void racingLineInGlb() {
+        QTemporaryDir dir;
+        std::vector<CVector3D> ring;
+        for (int i = 0; i < 32; ++i) {
+            const double a = 2 * M_PI * i / 32;
+            ring.emplace_back(float(300 * std::cos(a)), 0.0f, float(300 * std::sin(a)));
+        }
+        const QString track = dir.filePath(QStringLiteral("ring.rolvet"));
+        QVERIFY(!rolvet::SaveTrackFile(track.toStdString(), 8, 40, ring));
+        const QString glbPath = dir.filePath(QStringLiteral("ring.glb"));
+        QCOMPARE(RunCli({"--export", track, glbPath, "--racing-line", "--vehicle-width=4",
+                         "--scale", "2"})
+                     .exitCode,
+                 0);
+        const QJsonArray nodes = ReadGlb(ReadAll(glbPath)).json["nodes"].toArray();
+        QCOMPARE(nodes.size(), 3);
+        QCOMPARE(nodes[2]["name"].toString(), QStringLiteral("racingline"));
+        const QJsonObject extras = nodes[2]["extras"].toObject();
+        const QJsonArray samples = extras["samples"].toArray();
+        QCOMPARE(samples.size(), 32 * 8);
+        QVERIFY(extras["closed"].toBool());
+        QCOMPARE(extras["vehicleWidth"].toDouble(), 4.0);
+        const double outer = (300.0 + 20.0 - 4.0) / 2;
+        for (const QJsonValue& p : samples) {
+            const double r = std::hypot(p[0].toDouble(), p[2].toDouble());
+            QVERIFY2(std::fabs(r - outer) < 0.05, qPrintable(QString::number(r)));
+        }
+        const double chords = 2 * 256 * outer * std::sin(M_PI / 256);
+        QVERIFY2(std::fabs(extras["length"].toDouble() - chords) < 0.5,
+                 qPrintable(QString::number(extras["length"].toDouble())));
+
+        const QString csvPath = dir.filePath(QStringLiteral("ring.csv"));
+        QCOMPARE(RunCli({"--racing-line", track, csvPath, "--vehicle-width", "8"}).exitCode, 0);
+        const QStringList rows =
+            QString::fromUtf8(ReadAll(csvPath)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 1 + samples.size());
+        for (qsizetype j = 0; j < samples.size(); ++j) {
+            const QStringList xyz = rows[j + 1].split(',');
+            QVERIFY(std::fabs(xyz[0].toDouble() - 2 * samples[j][0].toDouble()) < 2e-3 &&
+                    std::fabs(xyz[1].toDouble() + 2 * samples[j][2].toDouble()) < 2e-3);
+        }
+        if (HaveValidator()) {
+            const QString complaints = ValidatorComplaints(glbPath);
+            QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
+        }
+        for (const QStringList& wrong :
+             {QStringList{"--export", track, dir.filePath("r.obj"), "--racing-line"},
+              QStringList{"--export", track, dir.filePath("r.glb"), "--vehicle-width", "3"},
+              QStringList{"--export", track, dir.filePath("r.glb"), "--racing-line",
+                          "--vehicle-width", "-1"}}) {
+            QCOMPARE(RunCli(wrong).exitCode, 2);
+        }
+        QVERIFY(!QFile::exists(dir.filePath("r.obj")) && !QFile::exists(dir.filePath("r.glb")));
+    }
+
     // The options dialog follows the file dialog for GLB and OBJ only, remembers its choice for
     // the next export, and its キャンセル writes nothing.
     void optionsDialog() {
@@ -954,6 +1015,7 @@ private slots:
             dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(2.0);
             dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(4);
             dialog.findChild<QSpinBox*>("editStart")->setValue(3);
+            dialog.findChild<QCheckBox*>("checkRacingLine")->setChecked(true);
             dialog.accept();
         };
         m_prompts.fileAnswers = {dir.filePath("a.glb"), dir.filePath("a.mqo")};
@@ -961,16 +1023,22 @@ private slots:
         m_doc.OnFileExport(nullptr);
         QCOMPARE(m_prompts.dialogsRun, QStringList{"ExportOptionsDialog"});
         const Glb glb = ReadGlb(ReadAll(dir.filePath("a.glb")));
-        QCOMPARE(glb.json["nodes"].toArray().size(), 2 + 1 + 1 + 4);
+        QCOMPARE(glb.json["nodes"].toArray().size(), 2 + 1 + 1 + 4 + 1);
+        QCOMPARE(glb.At("nodes", 8)["name"].toString(), QStringLiteral("racingline"));
 
         m_prompts.drive = nullptr; // accepted as shown: as last time
         m_prompts.fileAnswers = {dir.filePath("b.glb")};
         m_doc.OnFileExport(nullptr);
         QCOMPARE(ReadAll(dir.filePath("b.glb")), ReadAll(dir.filePath("a.glb")));
 
-        m_prompts.drive = [](QDialog& dialog) { dialog.reject(); };
+        bool racingOffered = true;
+        m_prompts.drive = [&racingOffered](QDialog& dialog) {
+            racingOffered = dialog.findChild<QCheckBox*>("checkRacingLine")->isEnabled();
+            dialog.reject();
+        };
         m_prompts.fileAnswers = {dir.filePath("c.obj")};
         m_doc.OnFileExport(nullptr);
+        QVERIFY(!racingOffered);
         QVERIFY(!QFile::exists(dir.filePath("c.obj")));
         QVERIFY(m_prompts.messages.isEmpty());
 
@@ -980,6 +1048,7 @@ private slots:
             dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(0.0);
             dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(0);
             dialog.findChild<QSpinBox*>("editStart")->setValue(0);
+            dialog.findChild<QCheckBox*>("checkRacingLine")->setChecked(false);
             dialog.accept();
         };
         m_prompts.fileAnswers = {dir.filePath("d.glb")};

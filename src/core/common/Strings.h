@@ -214,6 +214,9 @@ inline constexpr const char* kExportWalls =
 inline constexpr const char* kExportCheckpoints =
     QT_TRANSLATE_NOOP("rolvet", "チェックポイントの数:");
 inline constexpr const char* kExportStart = QT_TRANSLATE_NOOP("rolvet", "スタート地点の頂点番号:");
+inline constexpr const char* kExportRacingLine =
+    QT_TRANSLATE_NOOP("rolvet", "レーシングラインを付ける (GLB)");
+inline constexpr const char* kExportVehicleWidth = QT_TRANSLATE_NOOP("rolvet", "車幅 (m):");
 inline constexpr const char* kWidthLeftLabel = QT_TRANSLATE_NOOP("rolvet", "左の幅");
 inline constexpr const char* kWidthRightLabel = QT_TRANSLATE_NOOP("rolvet", "右の幅");
 inline constexpr const char* kBankLabel = QT_TRANSLATE_NOOP("rolvet", "バンク角");

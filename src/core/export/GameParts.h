@@ -21,17 +21,28 @@
 namespace rolvet {
 
 struct GameExportOptions {
-    double scale = 1.0;      // world units per metre: every length written is divided by it
-    bool collision = false;  // a collision mesh "road-colonly"
-    double wallHeight = 0.0; // metres; 0: no walls
-    int checkpoints = 0;     // checkpoint nodes; 0: none
-    int start = 0;           // the control point of the start line
-    bool startGiven = false; // the start line was asked for by itself
+    double scale = 1.0;        // world units per metre: every length written is divided by it
+    bool collision = false;    // a collision mesh "road-colonly"
+    double wallHeight = 0.0;   // metres; 0: no walls
+    int checkpoints = 0;       // checkpoint nodes; 0: none
+    int start = 0;             // the control point of the start line
+    bool startGiven = false;   // the start line was asked for by itself
+    bool racingLine = false;   // GLB: a node "racingline" (solved by the caller: RacingLineExport)
+    double vehicleWidth = 2.0; // metres: the racing line keeps half of it from the outer edges
 
     bool Walls() const { return wallHeight > 0.0; }
     // Whether the file carries the game parts: the start node and the edge lines of the centre
     // line's extras (a change of scale alone only rescales).
     bool GameNodes() const { return collision || Walls() || checkpoints > 0 || startGiven; }
+};
+
+// The racing line as the GLB node "racingline" carries it: one point a road sample, in the
+// track's unit, its closed length in the track's unit and the vehicle width it was solved for
+// in metres. No samples: no node.
+struct RacingLineExport {
+    std::vector<CVector3D> samples;
+    double length = 0.0;
+    double vehicleWidth = 0.0;
 };
 
 inline constexpr int kWallVerticesPerRing = 4;

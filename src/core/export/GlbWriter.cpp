@@ -370,6 +370,22 @@ void TimingExtras(CJson& json, const TimingNode& node) {
     json.Raw("}");
 }
 
+// The racing line for AI drivers, in the file's unit; the vehicle width is in metres already.
+void RacingLineExtras(CJson& json, const RacingLineExport& racing, double scale) {
+    json.Raw("{\"samples\":");
+    PointList(json, static_cast<std::int64_t>(racing.samples.size()),
+              [&](std::int64_t first, std::int64_t n, CVector3D* out) {
+                  for (std::int64_t j = 0; j < n; ++j) {
+                      out[j] = Scaled(racing.samples[static_cast<std::size_t>(first + j)], scale);
+                  }
+              });
+    json.Raw(",\"closed\":true,\"vehicleWidth\":")
+        .Double(racing.vehicleWidth)
+        .Raw(",\"length\":")
+        .Double(racing.length / scale);
+    json.Raw("}");
+}
+
 std::array<CVector3D, 2> ScaledBounds(const std::array<CVector3D, 2>& box, double scale) {
     return {Scaled(box[0], scale), Scaled(box[1], scale)};
 }
@@ -378,12 +394,13 @@ std::array<CVector3D, 2> ScaledBounds(const std::array<CVector3D, 2>& box, doubl
 
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
                             const RoadTextureImages& textures, const GameExportOptions& game,
-                            bool shaped) {
+                            bool shaped, bool racingLine) {
     const std::uint64_t mesh = samples > 0 ? RoadMeshBytes(samples) : 0;
     const auto s = static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0));
     // Three numbers a point; a shaped road writes as many again for each sample's widths and
     // bank.
-    std::uint64_t points = s * (shaped ? 2 : 1) + static_cast<std::uint64_t>(pointCount);
+    std::uint64_t points =
+        s * (1 + (shaped ? 1 : 0) + (racingLine ? 1 : 0)) + static_cast<std::uint64_t>(pointCount);
     std::uint64_t extra = 0;
     if (game.Walls()) {
         extra += s * (kWallVerticesPerRing * 6 * sizeof(float) + kWallIndicesPerSample * 4);
@@ -404,8 +421,10 @@ std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
 
 WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
                      const RoadTextureImages& textures, const ExportProgress& progress,
-                     const GameExportOptions& game) {
+                     const GameExportOptions& game, const RacingLineExport& racing) {
     if (rings.Samples() <= 0 || !rings.Finite() || !(game.scale > 0.0) ||
+        (!racing.samples.empty() &&
+         static_cast<std::int64_t>(racing.samples.size()) != rings.Samples()) ||
         !std::isfinite(game.scale) || !(game.wallHeight >= 0.0) ||
         !std::isfinite(game.wallHeight) || game.checkpoints < 0 ||
         game.checkpoints > kMaxCheckpoints || game.start < 0 ||
@@ -496,6 +515,10 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
             scene.AddNode({shared->name, -1, shared->translation, shared->rotation,
                            [shared](CJson& json) { TimingExtras(json, *shared); }});
         }
+    }
+    if (!racing.samples.empty()) {
+        scene.AddNode({"racingline", -1, std::nullopt, std::nullopt,
+                       [&racing, scale](CJson& json) { RacingLineExtras(json, racing, scale); }});
     }
     return scene.Write(sink, progress);
 }

@@ -37,10 +37,11 @@ struct RoadModelInfo {
 };
 
 // An upper bound of the GLB's size for a road of `samples` samples and `pointCount` control
-// points, known before anything is computed; a shaped road writes three more numbers a sample.
+// points, known before anything is computed; a shaped road writes three more numbers a sample,
+// a racing line three more.
 std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
                             const RoadTextureImages& textures, const GameExportOptions& game = {},
-                            bool shaped = false);
+                            bool shaped = false, bool racingLine = false);
 
 // Writes the GLB of the road whose rings are given; their vertices must be finite. The mesh
 // streams out in small pieces: memory use does not grow with the road. progress is told bytes
@@ -52,9 +53,11 @@ std::uint64_t GlbBytesBound(std::int64_t samples, std::size_t pointCount,
 // the road mesh with the plain material "wall"; the collision mesh as node and mesh
 // "road-colonly" (positions only, no material); nodes "start" and "checkpoint_000" ... with
 // extras {"width"} and {"index", "width", "distance"}; the centre line's extras gain "edgeLeft"
-// and "edgeRight". Failed (status ok) for options out of range.
+// and "edgeRight". With a racing line, a node "racingline" whose extras give its "samples"
+// (one point a road sample), "closed": true, "vehicleWidth" and "length". Failed (status ok)
+// for options out of range, or a racing line with another number of samples than the road.
 WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadModelInfo& info,
                      const RoadTextureImages& textures, const ExportProgress& progress = {},
-                     const GameExportOptions& game = {});
+                     const GameExportOptions& game = {}, const RacingLineExport& racing = {});
 
 } // namespace rolvet

@@ -88,7 +88,7 @@ RoadExportResult ExportMesh(const RoadExportRequest& request, const CRoadShape& 
     const std::int64_t samples =
         static_cast<std::int64_t>(request.points.size()) * request.divisions;
     if (GlbBytesBound(samples, request.points.size(), request.textures, request.game,
-                      shape.Shaped()) > kMaxGlbBytes) {
+                      shape.Shaped(), !request.racingLine.samples.empty()) > kMaxGlbBytes) {
         return {RoadExportStatus::TooLarge, Translate(str::kTooManyVertices)};
     }
 
@@ -119,7 +119,8 @@ RoadExportResult ExportMesh(const RoadExportRequest& request, const CRoadShape& 
     if (request.format == RoadFormat::Glb) {
         const RoadModelInfo info{request.points, request.roadWidth, request.divisions};
         written = WriteModelFile(request.modelPath, [&](CByteSink& sink) {
-            return WriteGlb(sink, rings, info, request.textures, write, request.game);
+            return WriteGlb(sink, rings, info, request.textures, write, request.game,
+                            request.racingLine);
         });
     } else {
         const std::string mtlName = MtlFileName(request.modelPath);
@@ -268,6 +269,9 @@ std::optional<std::string> CheckGameOptions(const GameExportOptions& game, std::
         static_cast<std::size_t>(game.start) >= std::max<std::size_t>(pointCount, 1)) {
         return "--start takes a control point index from 0 to " +
                std::to_string(std::max<std::size_t>(pointCount, 1) - 1);
+    }
+    if (game.racingLine && (!std::isfinite(game.vehicleWidth) || !(game.vehicleWidth >= 0.0))) {
+        return "--vehicle-width takes a width in metres of at least 0";
     }
     return std::nullopt;
 }

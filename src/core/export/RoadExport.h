@@ -51,6 +51,9 @@ struct RoadExportRequest {
     // GLB and OBJ: collision mesh, walls, timing nodes and unit (see GameParts.h); the defaults
     // write the plain road. Checked by CheckGameOptions.
     GameExportOptions game;
+    // GLB: the racing line of the node "racingline", solved by the caller when game.racingLine
+    // asks for it (SolveExportRacingLine); empty: no node.
+    RacingLineExport racingLine;
 };
 
 // Whether a track can be exported at all (checked before a file name is asked for).

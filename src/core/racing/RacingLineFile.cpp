@@ -1,5 +1,6 @@
 #include "racing/RacingLineFile.h"
 
+#include "common/Strings.h"
 #include "export/RoadModel.h"
 #include "export/RoadShape.h"
 
@@ -67,6 +68,66 @@ RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points,
         }
     }
     return RacingRoadStatus::Ok;
+}
+
+TrackRacingLine SolveTrackRacingLine(std::span<const CVector3D> points,
+                                     std::span<const PointShape> shapes, int divisions,
+                                     int roadWidth, double vehicleWidth,
+                                     const RacingOptions& options) {
+    TrackRacingLine result;
+    RacingRoad road;
+    switch (SampleRacingRoad(points, shapes, divisions, roadWidth, road)) {
+    case RacingRoadStatus::Ok:
+        break;
+    case RacingRoadStatus::TooFewVertices:
+        result.message = Translate(str::kNeedFourVertices);
+        return result;
+    case RacingRoadStatus::NoDivisions:
+        result.message = Translate(str::kDivisionsTooSmall);
+        return result;
+    case RacingRoadStatus::TooLarge:
+        result.message = Translate(str::kRacingTooLarge);
+        return result;
+    }
+    result.line = SolveRacingLine(road.Input(vehicleWidth), options);
+    switch (result.line.status) {
+    case RacingStatus::Ok:
+        break;
+    case RacingStatus::NotFinite:
+        result.message = Translate(str::kNotFinite);
+        break;
+    case RacingStatus::TooLarge:
+        result.message = Translate(str::kRacingTooLarge);
+        break;
+    case RacingStatus::NoRoad:
+    case RacingStatus::Cancelled:
+    case RacingStatus::Failed:
+        result.message = Translate(str::kRacingFailed);
+        break;
+    }
+    return result;
+}
+
+std::optional<std::string> SolveExportRacingLine(RoadExportRequest& request) {
+    request.racingLine = {};
+    if (request.format != RoadFormat::Glb || !request.game.racingLine) {
+        return std::nullopt;
+    }
+    TrackRacingLine solved =
+        SolveTrackRacingLine(request.points, request.shapes, request.divisions, request.roadWidth,
+                             request.game.vehicleWidth * request.game.scale);
+    if (!solved.message.empty()) {
+        return std::move(solved.message);
+    }
+    RacingLineExport& racing = request.racingLine;
+    racing.samples.reserve(solved.line.points.size());
+    for (const RacingPoint& p : solved.line.points) {
+        racing.samples.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y),
+                                    static_cast<float>(p.z));
+    }
+    racing.length = solved.line.length;
+    racing.vehicleWidth = request.game.vehicleWidth;
+    return std::nullopt;
 }
 
 namespace {

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "export/RoadExport.h"
 #include "racing/RacingLine.h"
 #include "track/PointShape.h"
 #include "track/Vector3D.h"
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +46,23 @@ inline RacingRoadStatus SampleRacingRoad(std::span<const CVector3D> points, int 
                                          int roadWidth, RacingRoad& road) {
     return SampleRacingRoad(points, {}, divisions, roadWidth, road);
 }
+
+// The racing line of a track, sampled and solved; message is what the user is told (translated)
+// when there is no line, and empty when line.status is Ok.
+struct TrackRacingLine {
+    RacingLine line;
+    std::string message;
+};
+TrackRacingLine SolveTrackRacingLine(std::span<const CVector3D> points,
+                                     std::span<const PointShape> shapes, int divisions,
+                                     int roadWidth, double vehicleWidth,
+                                     const RacingOptions& options = {});
+
+// For a GLB export whose options ask for the racing line: solves it for the request's track
+// (the vehicle width in metres becomes request.game.scale world units a metre) into
+// request.racingLine. The message when it cannot be solved; nothing otherwise, and nothing
+// for other formats or without the option.
+std::optional<std::string> SolveExportRacingLine(RoadExportRequest& request);
 
 // The line as CSV text in map convention: header "x_m,y_m,z_m", then one row per sample with
 // x = plan x (east), y = −plan z (north), z = height, in metres with three decimals, written

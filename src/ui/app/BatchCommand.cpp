@@ -40,6 +40,8 @@ void PrintHelp() {
         "      --walls HEIGHT   add walls HEIGHT metres tall along both outer edges (0: none)\n"
         "      --checkpoints N  add nodes checkpoint_000 ... spread evenly over the lap\n"
         "      --start K        put the start node at control point K (default 0)\n"
+        "      --racing-line    GLB: add the node racingline, the least-curvature line for a\n"
+        "                       vehicle of --vehicle-width V metres (default 2)\n"
         "  rolvet --info TRACK.rolvet             print the track's readouts (lap length,\n"
         "                                         tightest radius, heights, grade, folds)\n"
         "                                         as one JSON object\n"
@@ -79,7 +81,8 @@ int UsageError(const std::string& what) {
     std::fprintf(stderr,
                  "rolvet: %s\nUsage: rolvet --export TRACK.rolvet OUT.mqo|OUT.glb|OUT.obj\n"
                  "       rolvet --export TRACK.rolvet OUT.glb|OUT.obj [--scale S] [--collision]\n"
-                 "              [--walls HEIGHT] [--checkpoints N] [--start K]\n",
+                 "              [--walls HEIGHT] [--checkpoints N] [--start K]\n"
+                 "       rolvet --export TRACK.rolvet OUT.glb --racing-line [--vehicle-width V]\n",
                  what.c_str());
     return kExitUsage;
 }
@@ -93,6 +96,12 @@ std::optional<double> ParseNumber(const QString& text) {
         return std::nullopt;
     }
     return value;
+}
+
+// A vehicle width in metres: a finite decimal number of at least 0.
+std::optional<double> ParseVehicleWidth(const QString& text) {
+    const std::optional<double> value = ParseNumber(text);
+    return value && *value >= 0.0 ? value : std::nullopt;
 }
 
 // A whole number from 0 to `most`.
@@ -176,8 +185,24 @@ int RunExport(const CommandLineInfo& info) {
     if (const auto wrong = ParseGameOptions(info, game)) {
         return UsageError(*wrong);
     }
-    if (*format == rolvet::RoadFormat::Mqo && !info.exportOptions.isEmpty()) {
+    if (*format == rolvet::RoadFormat::Mqo && (!info.exportOptions.isEmpty() || info.racingLine)) {
         return UsageError("the export options apply to .glb and .obj files only");
+    }
+    if (info.racingLine && *format != rolvet::RoadFormat::Glb) {
+        return UsageError("--racing-line with --export writes .glb files only");
+    }
+    if (info.vehicleWidth && !info.racingLine) {
+        return UsageError("--vehicle-width applies to the racing line only");
+    }
+    if (info.racingLine) {
+        game.racingLine = true;
+        if (info.vehicleWidth) {
+            const std::optional<double> width = ParseVehicleWidth(*info.vehicleWidth);
+            if (!width) {
+                return UsageError("--vehicle-width takes a width in metres of at least 0");
+            }
+            game.vehicleWidth = *width;
+        }
     }
 
     rolvet::TrackData track;
@@ -206,6 +231,9 @@ int RunExport(const CommandLineInfo& info) {
     request.shapes = track.shapes;
     request.divisions = track.divisionCount;
     request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
+    if (const auto unsolved = rolvet::SolveExportRacingLine(request)) {
+        return Fail(*unsolved);
+    }
     if (*format != rolvet::RoadFormat::Mqo) {
         request.textureSource = rolvet::FindTextureSource();
         request.textures = LoadRoadTextureImages(QString::fromStdString(request.textureSource));
@@ -266,19 +294,6 @@ bool HasExtension(const std::string& path, const char* extension) {
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return tail == extension;
-}
-
-// A vehicle width in metres: a finite decimal number of at least 0, read independently of the
-// process locale.
-std::optional<double> ParseVehicleWidth(const QString& text) {
-    const std::string s = text.trimmed().toStdString();
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || error != std::errc() || end != s.data() + s.size() || !std::isfinite(value) ||
-        value < 0.0) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 int ImportUsageError(const char* what) {
@@ -352,31 +367,12 @@ int RunRacingLine(const CommandLineInfo& info) {
     if (const rolvet::TrackError error = rolvet::LoadTrackFile(trackPath, track)) {
         return Fail(rolvet::TrackErrorMessage(error));
     }
-    rolvet::RacingRoad road;
-    switch (rolvet::SampleRacingRoad(track.vertices, track.shapes, track.divisionCount,
-                                     track.roadWidth, road)) {
-    case rolvet::RacingRoadStatus::Ok:
-        break;
-    case rolvet::RacingRoadStatus::TooFewVertices:
-        return Fail(rolvet::Translate(rolvet::str::kNeedFourVertices));
-    case rolvet::RacingRoadStatus::NoDivisions:
-        return Fail(rolvet::Translate(rolvet::str::kDivisionsTooSmall));
-    case rolvet::RacingRoadStatus::TooLarge:
-        return Fail(rolvet::Translate(rolvet::str::kRacingTooLarge));
+    const rolvet::TrackRacingLine solved = rolvet::SolveTrackRacingLine(
+        track.vertices, track.shapes, track.divisionCount, track.roadWidth, vehicleWidth);
+    if (!solved.message.empty()) {
+        return Fail(solved.message);
     }
-    const rolvet::RacingLine line = rolvet::SolveRacingLine(road.Input(vehicleWidth));
-    switch (line.status) {
-    case rolvet::RacingStatus::Ok:
-        break;
-    case rolvet::RacingStatus::NotFinite:
-        return Fail(rolvet::Translate(rolvet::str::kNotFinite));
-    case rolvet::RacingStatus::TooLarge:
-        return Fail(rolvet::Translate(rolvet::str::kRacingTooLarge));
-    case rolvet::RacingStatus::NoRoad:
-    case rolvet::RacingStatus::Cancelled:
-    case rolvet::RacingStatus::Failed:
-        return Fail(rolvet::Translate(rolvet::str::kRacingFailed));
-    }
+    const rolvet::RacingLine& line = solved.line;
     if (!rolvet::WriteRacingLineCsv(outPath, line.points).ok) {
         return Fail(rolvet::SubstitutePrintfString(
             rolvet::Translate(rolvet::str::kWriteFailed).c_str(), outPath));

@@ -111,7 +111,11 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
             }
             if (found == nullptr) {
                 info.ignored.append(arg);
-            } else if (Rank(found->action) > Rank(info.action)) {
+                continue;
+            }
+            info.racingLine = info.racingLine || found->action == Action::RacingLine;
+            if (Rank(found->action) > Rank(info.action) ||
+                (found->action == Action::Export && info.action == Action::RacingLine)) {
                 info.action = found->action;
             }
         } else {

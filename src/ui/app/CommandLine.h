@@ -23,6 +23,8 @@ struct CommandLineInfo {
     QString fileName;     // the track to open; empty for a new track (Run)
     QStringList operands; // every argument that is not a switch, in order
     QStringList ignored;  // switches accepted and ignored, and surplus arguments
+    // --racing-line was given; with --export it is an export option, and --export is the action.
+    bool racingLine = false;
     // The value of --vehicle-width V (or --vehicle-width=V) as given; an empty string when the
     // switch ends the command line without a value.
     std::optional<QString> vehicleWidth;
@@ -44,7 +46,7 @@ struct CommandLineInfo {
 // Parses the arguments that follow the program name. Switches start with '-' or '--' and are
 // matched without regard to letter case; when several actions are asked for, help wins over
 // version, version over export, info, racing-line and import (the first of these given), and
-// those over (un)registering. --vehicle-width, --tolerance, --width-tolerance, --lang and the
-// export options with a value take the
-// argument after them as their values.
+// those over (un)registering; --export and --racing-line together export. --vehicle-width,
+// --tolerance, --width-tolerance, --lang and the export options with a value take the argument
+// after them as their values.
 CommandLineInfo ParseCommandLine(const QStringList& arguments);

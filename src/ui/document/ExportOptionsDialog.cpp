@@ -27,10 +27,12 @@ constexpr const char* kCollisionKey = "export/collision";
 constexpr const char* kWallsKey = "export/wallHeight";
 constexpr const char* kCheckpointsKey = "export/checkpoints";
 constexpr const char* kStartKey = "export/start";
+constexpr const char* kRacingLineKey = "export/racingLine";
+constexpr const char* kVehicleWidthKey = "export/vehicleWidth";
 
 } // namespace
 
-CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, QWidget* parent)
+CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, bool glb, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("ExportOptionsDialog"));
     setWindowTitle(Tr(rolvet::str::kExportOptionsCaption));
@@ -65,12 +67,28 @@ CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, QWidget* pare
     const int start = settings.value(kStartKey, 0).toInt();
     m_start->setValue(start <= lastPoint ? start : 0);
 
+    m_racingLine = new QCheckBox(Tr(rolvet::str::kExportRacingLine), this);
+    m_racingLine->setObjectName(QStringLiteral("checkRacingLine"));
+    m_racingLine->setChecked(glb && settings.value(kRacingLineKey, false).toBool());
+    m_racingLine->setEnabled(glb);
+
+    m_vehicleWidth = new QDoubleSpinBox(this);
+    m_vehicleWidth->setObjectName(QStringLiteral("editVehicleWidth"));
+    m_vehicleWidth->setDecimals(2);
+    m_vehicleWidth->setRange(0.0, 100.0);
+    m_vehicleWidth->setValue(
+        settings.value(kVehicleWidthKey, rolvet::GameExportOptions().vehicleWidth).toDouble());
+    m_vehicleWidth->setEnabled(m_racingLine->isChecked());
+    connect(m_racingLine, &QCheckBox::toggled, m_vehicleWidth, &QWidget::setEnabled);
+
     auto* form = new QFormLayout;
     form->addRow(Tr(rolvet::str::kExportScale), m_scale);
     form->addRow(QString(), m_collision);
     form->addRow(Tr(rolvet::str::kExportWalls), m_walls);
     form->addRow(Tr(rolvet::str::kExportCheckpoints), m_checkpoints);
     form->addRow(Tr(rolvet::str::kExportStart), m_start);
+    form->addRow(QString(), m_racingLine);
+    form->addRow(Tr(rolvet::str::kExportVehicleWidth), m_vehicleWidth);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(Tr(rolvet::str::kOk), QDialogButtonBox::AcceptRole);
@@ -96,6 +114,8 @@ rolvet::GameExportOptions CExportOptionsDialog::Options() const {
     options.checkpoints = m_checkpoints->value();
     options.start = m_start->value();
     options.startGiven = options.start != 0;
+    options.racingLine = m_racingLine->isEnabled() && m_racingLine->isChecked();
+    options.vehicleWidth = m_vehicleWidth->value();
     return options;
 }
 
@@ -106,5 +126,10 @@ void CExportOptionsDialog::accept() {
     settings.setValue(kWallsKey, m_walls->value());
     settings.setValue(kCheckpointsKey, m_checkpoints->value());
     settings.setValue(kStartKey, m_start->value());
+    // An OBJ export leaves the racing line's choice as the last GLB export made it.
+    if (m_racingLine->isEnabled()) {
+        settings.setValue(kRacingLineKey, m_racingLine->isChecked());
+    }
+    settings.setValue(kVehicleWidthKey, m_vehicleWidth->value());
     QDialog::accept();
 }

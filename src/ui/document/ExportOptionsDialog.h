@@ -1,10 +1,12 @@
 // The dialog "書き出しオプション", shown after the file dialog for GLB and OBJ: the unit, the
-// collision mesh, the walls, the checkpoints and the start line of a game-ready export. What
+// collision mesh, the walls, the checkpoints and the start line of a game-ready export, and for
+// GLB the racing line with its vehicle width (greyed out for OBJ). What
 // was chosen is remembered for the next export; a start beyond the track's last control point
 // falls back to point 0. Left as shown at first, it writes the plain road.
 //
 // Object names: "ExportOptionsDialog", "editScale", "checkCollision", "editWalls",
-// "editCheckpoints", "editStart", "button1" (OK), "button2" (キャンセル).
+// "editCheckpoints", "editStart", "checkRacingLine", "editVehicleWidth", "button1" (OK),
+// "button2" (キャンセル).
 #pragma once
 
 #include "export/GameParts.h"
@@ -21,8 +23,9 @@ class CExportOptionsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // pointCount: the control points of the track, for the start line's range.
-    explicit CExportOptionsDialog(std::size_t pointCount, QWidget* parent = nullptr);
+    // pointCount: the control points of the track, for the start line's range; glb: whether
+    // the racing line can be written.
+    CExportOptionsDialog(std::size_t pointCount, bool glb, QWidget* parent = nullptr);
 
     // The options as the dialog shows them.
     rolvet::GameExportOptions Options() const;
@@ -36,4 +39,6 @@ private:
     QDoubleSpinBox* m_walls = nullptr;
     QSpinBox* m_checkpoints = nullptr;
     QSpinBox* m_start = nullptr;
+    QCheckBox* m_racingLine = nullptr;
+    QDoubleSpinBox* m_vehicleWidth = nullptr;
 };

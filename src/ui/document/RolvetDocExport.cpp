@@ -10,6 +10,7 @@
 #include "document/WaitCursor.h"
 #include "export/RoadExport.h"
 #include "export/RoadModel.h"
+#include "racing/RacingLineFile.h"
 #include "track/VertexStore.h"
 
 #include <QProgressDialog>
@@ -59,7 +60,7 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     // The engine formats ask for their game parts; キャンセル drops the export.
     rolvet::GameExportOptions game;
     if (*format != rolvet::RoadFormat::Mqo) {
-        CExportOptionsDialog options(points.size(), parent);
+        CExportOptionsDialog options(points.size(), *format == rolvet::RoadFormat::Glb, parent);
         if (Prompts().RunDialog(options) != QDialog::Accepted) {
             return;
         }
@@ -94,6 +95,13 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     rolvet::RoadExportResult result;
     {
         CWaitCursor wait;
+        // The racing line asked for is solved for the track as it is now; a road it cannot be
+        // solved for is said so, and nothing is written.
+        if (const auto unsolved = rolvet::SolveExportRacingLine(exportRequest)) {
+            progress.close();
+            Prompts().ShowMessage(parent, QString::fromStdString(*unsolved));
+            return;
+        }
         if (*format != rolvet::RoadFormat::Mqo) {
             exportRequest.textureSource = rolvet::FindTextureSource();
             exportRequest.textures =

@@ -660,6 +660,14 @@
         <translation>Start at control point:</translation>
     </message>
     <message>
+        <source>レーシングラインを付ける (GLB)</source>
+        <translation>Add the racing line (GLB)</translation>
+    </message>
+    <message>
+        <source>車幅 (m):</source>
+        <translation>Vehicle width (m):</translation>
+    </message>
+    <message>
         <source>下絵</source>
         <translation>Background Image</translation>
     </message>
