@@ -374,7 +374,7 @@ void TimingExtras(CJson& json, const TimingNode& node) {
 void RacingLineExtras(CJson& json, const RacingLineExport& racing, double scale) {
     json.Raw("{\"samples\":");
     PointList(json, static_cast<std::int64_t>(racing.samples.size()),
-              [&](std::int64_t first, std::int64_t n, CVector3D* out) {
+              [&](std::int64_t first, std::int64_t n, CVector3D* out, std::size_t) {
                   for (std::int64_t j = 0; j < n; ++j) {
                       out[j] = Scaled(racing.samples[static_cast<std::size_t>(first + j)], scale);
                   }
