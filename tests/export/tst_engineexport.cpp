@@ -349,7 +349,7 @@ private slots:
     void glbHoldsTheMesh() {
         QTemporaryDir dir;
         const std::vector<CVector3D> points = WindingTrack();
-        constexpr int kDivisions = 100; // 2,300 samples
+        constexpr int kDivisions = 600; // 13,800 samples: many pieces of every part
         const rolvet::RoadExportRequest request =
             TexturedRequest(dir.filePath(QStringLiteral("road.glb")), points, kDivisions);
         QCOMPARE(rolvet::ExportRoad(request).status, rolvet::RoadExportStatus::Ok);
@@ -742,7 +742,7 @@ private slots:
     void glbGameParts() {
         QTemporaryDir dir;
         const std::vector<CVector3D> points = HillyLoop();
-        constexpr int kDivisions = 160; // 2,560 samples: more than one streamed piece
+        constexpr int kDivisions = 1100; // 17,600 samples: many streamed pieces
         constexpr double kScale = 2.0, kWall = 1.5;
         rolvet::RoadExportRequest request =
             TexturedRequest(dir.filePath(QStringLiteral("game.glb")), points, kDivisions);

@@ -6,9 +6,12 @@
 #include "common/AtomicFile.h"
 #include "common/Strings.h"
 #include "export/CatmullRom.h"
+#include "export/GlbWriter.h"
 #include "export/MqoWriter.h"
+#include "export/Parallel.h"
 #include "export/ProgramDirectory.h"
 #include "export/RoadExport.h"
+#include "export/RoadMesh.h"
 #include "export/RoadModel.h"
 
 #include <QCoreApplication>
@@ -17,17 +20,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits>
 #include <locale>
+#include <numeric>
 #include <optional>
 #include <random>
+#include <span>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -622,6 +630,128 @@ private slots:
             }
         } failing;
         QCOMPARE(WriteMqoDocument(failing, kSquare, 20000, 50.0f), WriteOutcome::Failed);
+    }
+
+    // Pieces made on several threads arrive complete and in order; no more are made ahead than
+    // there are slots, no two threads share a worker number at once, and once the user stops,
+    // nothing is made or used any more.
+    void pipelinePieces() {
+        struct Slot {
+            std::size_t piece = 0;
+            std::vector<std::size_t> values;
+        };
+        std::vector<Slot> buffers(4);
+        std::vector<std::atomic<int>> busy(PipelineThreads());
+        std::atomic<int> ahead{0}, most{0}, clashes{0}, making{0};
+        std::atomic<std::size_t> lastMade{0};
+        std::vector<std::size_t> seen;
+        auto make = [&](std::size_t i, Slot& slot, std::size_t worker) {
+            ++making;
+            clashes += worker >= busy.size() || busy[worker]++ != 0 ? 1 : 0;
+            const int now = ++ahead;
+            int peak = most.load();
+            while (now > peak && !most.compare_exchange_weak(peak, now)) {
+            }
+            if (i % 7 == 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            slot.piece = i;
+            slot.values.assign(i % 5 + 1, i * i);
+            lastMade = i;
+            if (worker < busy.size()) {
+                --busy[worker];
+            }
+            --making;
+        };
+        auto use = [&](std::size_t i, const Slot& slot) {
+            --ahead;
+            const bool whole = slot.piece == i && slot.values == std::vector(i % 5 + 1, i * i);
+            seen.push_back(whole ? i : ~std::size_t{0});
+            return true;
+        };
+        QVERIFY(PipelinePieces(500, std::span<Slot>(buffers), make, use));
+        std::vector<std::size_t> expected(500);
+        std::iota(expected.begin(), expected.end(), std::size_t{0});
+        QCOMPARE(seen, expected);
+        QVERIFY(most.load() <= 4);
+        QCOMPARE(clashes.load(), 0);
+
+        // Stopped at piece 40 of 500: false, nothing used after it, nothing made afterwards.
+        seen.clear();
+        ahead = 0;
+        QVERIFY(!PipelinePieces(500, std::span<Slot>(buffers), make,
+                                [&](std::size_t i, const Slot& slot) {
+                                    use(i, slot);
+                                    return i < 40;
+                                }));
+        QCOMPARE(seen.size(), std::size_t{41});
+        QCOMPARE(making.load(), 0);
+        const std::size_t made = lastMade;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCOMPARE(lastMade.load(), made);
+        QVERIFY(made < 40 + buffers.size());
+
+        // Nothing to do, and a single piece.
+        seen.clear();
+        QVERIFY(PipelinePieces(0, std::span<Slot>(buffers), make, use));
+        QVERIFY(PipelinePieces(1, std::span<Slot>(buffers), make, use));
+        QCOMPARE(seen, std::vector<std::size_t>{0});
+    }
+
+    // A GLB whose pieces are made on several threads stops where the sink refuses bytes or
+    // progress cancels, with the cause, and writes nothing further; a sink that takes
+    // everything gets the same bytes as memory does.
+    void glbStopsWhereTheSinkFails() {
+        std::mt19937 rng(5);
+        const std::vector<CVector3D> points = RandomTrack(rng, 300);
+        const CRoadMeshRings rings(points, 64, 50.0f); // 19,200 samples: many pieces of each part
+        const RoadModelInfo info{points, 100, 64};
+        const RoadTextureImages textures;
+        const GameExportOptions game{1.0, true, 1.0, 3, 0, true};
+        CStringSink whole;
+        QVERIFY(WriteGlb(whole, rings, info, textures, {}, game).Written());
+
+        struct FailingSink final : CByteSink {
+            int left;
+            std::uint64_t written = 0;
+            explicit FailingSink(int writes) : left(writes) {}
+            FileStatus Write(const char*, std::size_t) override { return WriteAt(0, nullptr, 0); }
+            FileStatus WriteAt(std::uint64_t, const char*, std::size_t size) override {
+                if (left-- <= 0) {
+                    return FileStatus::FromErrno(ENOSPC);
+                }
+                written += size;
+                return FileStatus::Success();
+            }
+        };
+        FailingSink counting(1 << 30);
+        QVERIFY(WriteGlb(counting, rings, info, textures, {}, game).Written());
+        const int calls = (1 << 30) - counting.left;
+        QVERIFY(calls > 100);
+        for (const int writes : {0, 3, calls / 4, calls / 2, calls - 2}) {
+            FailingSink sink(writes);
+            const WriteResult result = WriteGlb(sink, rings, info, textures, {}, game);
+            QCOMPARE(result.outcome, WriteOutcome::Failed);
+            QCOMPARE(result.status.err, ENOSPC);
+            QCOMPARE(sink.left, -1); // not asked again after refusing
+            QVERIFY(sink.written < whole.Text().size());
+        }
+        for (const std::uint64_t stopAt : {1'000'000u, 5'000'000u}) {
+            CStringSink sink;
+            std::uint64_t last = 0;
+            int after = 0;
+            const WriteResult result = WriteGlb(
+                sink, rings, info, textures,
+                [&](std::uint64_t done, std::uint64_t) {
+                    after += last >= stopAt ? 1 : 0;
+                    last = done;
+                    return done < stopAt;
+                },
+                game);
+            QCOMPARE(result.outcome, WriteOutcome::Cancelled);
+            QCOMPARE(after, 0);
+            QVERIFY(sink.Text().size() < whole.Text().size());
+        }
     }
 };
 

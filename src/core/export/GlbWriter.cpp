@@ -84,9 +84,9 @@ template <typename Slot> std::vector<Slot> PieceSlots() {
 // Runs the pipeline over `count` pieces; the first failed write stops it and is the result.
 template <typename Slot, typename Make, typename Write>
 WriteResult WritePieces(std::size_t count, Make&& make, Write&& write) {
-    std::vector<Slot> slots = PieceSlots<Slot>();
+    std::vector<Slot> buffers = PieceSlots<Slot>();
     WriteResult result;
-    PipelinePieces(count, std::span<Slot>(slots), make, [&](std::size_t i, Slot& slot) {
+    PipelinePieces(count, std::span<Slot>(buffers), make, [&](std::size_t i, Slot& slot) {
         result = write(i, slot);
         return result.Written();
     });
@@ -113,7 +113,7 @@ struct VertexScratch {
 WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
                           float kerbInset, const GameLayout& game) {
     const auto collisionPerRing = static_cast<std::size_t>(CollisionVerticesPerRing(game.walls));
-    std::vector<VertexScratch> scratch(PipelineWorkers());
+    std::vector<VertexScratch> scratch(PipelineThreads());
     const std::int64_t ringCount = rings.Samples() + 1;
     const auto pieces = static_cast<std::size_t>((ringCount + kRingsPerPiece - 1) / kRingsPerPiece);
     auto make = [&](std::size_t i, VertexPiece& piece, std::size_t worker) {
@@ -245,15 +245,15 @@ constexpr std::int64_t kPointsPerPiece = 4096;
 constexpr std::size_t kMaxPointChars = 1 + 3 * 16 + 4;
 
 // A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out,
-// worker) computes points first .. first + n − 1, worker (below PipelineWorkers()) naming the
+// worker) computes points first .. first + n − 1, worker (below PipelineThreads()) naming the
 // thread it runs on.
 template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& fill) {
-    std::vector<std::vector<CVector3D>> points(PipelineWorkers());
+    std::vector<std::vector<CVector3D>> points(PipelineThreads());
     json.Raw("[");
     const auto pieces = static_cast<std::size_t>((count + kPointsPerPiece - 1) / kPointsPerPiece);
-    std::vector<std::string> slots = PieceSlots<std::string>();
+    std::vector<std::string> buffers = PieceSlots<std::string>();
     PipelinePieces(
-        pieces, std::span<std::string>(slots),
+        pieces, std::span<std::string>(buffers),
         [&](std::size_t i, std::string& text, std::size_t worker) {
             const std::int64_t first = static_cast<std::int64_t>(i) * kPointsPerPiece;
             const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
@@ -327,7 +327,7 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
     if (game.GameNodes()) {
         // Rings filled a few at a time, so that each thread's Fill stays on that thread.
         constexpr std::int64_t kRingsAtOnce = 1024;
-        std::vector<std::pair<RoadMeshPart, RoadMeshPart>> parts(PipelineWorkers());
+        std::vector<std::pair<RoadMeshPart, RoadMeshPart>> parts(PipelineThreads());
         for (auto& [road, kerb] : parts) {
             road.positions.resize(3 * kRoadVerticesPerRing * kRingsAtOnce);
             road.normals.resize(road.positions.size());
@@ -346,9 +346,10 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
                               const std::int64_t m = std::min(kRingsAtOnce, n - done);
                               rings.Fill(first + done, m, road, kerb);
                               for (std::int64_t j = 0; j < m; ++j) {
-                                  const float* p = &kerb.positions[3 * (kKerbVerticesPerRing *
-                                                                            static_cast<std::size_t>(j) +
-                                                                        vertex)];
+                                  const float* p =
+                                      &kerb.positions[3 * (kKerbVerticesPerRing *
+                                                               static_cast<std::size_t>(j) +
+                                                           vertex)];
                                   out[done + j] = Scaled(CVector3D(p[0], p[1], p[2]), scale);
                               }
                           }

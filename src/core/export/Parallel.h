@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -45,86 +46,105 @@ template <typename Work> void ParallelFor(std::size_t count, std::size_t grain, 
     }
 }
 
-// How many background threads PipelinePieces uses at most: one per core.
+// How many background threads PipelinePieces starts at most: one per core.
 inline std::size_t PipelineWorkers() {
     return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 16);
 }
 
+// The threads that make pieces in PipelinePieces, the calling thread included: worker numbers
+// stay below this.
+inline std::size_t PipelineThreads() {
+    return PipelineWorkers() + 1;
+}
+
 // Makes pieces 0 .. count − 1 on up to PipelineWorkers() background threads and hands them, in
 // order, to use(i, slot) on the calling thread, which meanwhile may write out what is made:
-// make(i, slot, worker) fills the slot slots[i % slots.size()] for piece i, worker (below
-// PipelineWorkers()) naming the thread, for scratch memory of its own. At most slots.size()
-// pieces are made or waiting at a time, so memory stays bounded; with two slots a thread, a
-// thread that has to wait for a core does not hold up the others. use returns false to stop:
-// no further piece is used, and the result is false. Without threads (one core, or none to be
-// had) everything runs on the calling thread. make and use must not throw; make must touch
-// only its slot, its scratch and data that nothing changes meanwhile.
+// make(i, slot, worker) fills the slot buffers[i % buffers.size()] for piece i, worker (below
+// PipelineThreads()) naming the thread, for scratch memory of its own. At most buffers.size()
+// pieces are made or waiting at a time, so memory stays bounded. The calling thread makes the
+// next piece itself when no other thread has taken it, so a background thread still waiting for
+// a core delays nothing. use returns false to stop: no further piece is used, and the result is
+// false. With fewer than four buffers or pieces, on one core, or with no threads to be had,
+// everything runs on the calling thread. make and use must not throw; make must touch only its
+// slot, its scratch and data that nothing changes meanwhile.
 template <typename Slot, typename Make, typename Use>
-bool PipelinePieces(std::size_t count, std::span<Slot> slots, Make&& make, Use&& use) {
-    const std::size_t workers =
-        std::min({PipelineWorkers(), slots.size() / 2, count > 1 ? count : std::size_t{0}});
-    if (workers < 2 || slots.empty()) {
+bool PipelinePieces(std::size_t count, std::span<Slot> buffers, Make&& make, Use&& use) {
+    const std::size_t own = PipelineThreads() - 1; // the calling thread's worker number
+    const std::size_t workers = std::min({PipelineWorkers(), buffers.size() / 2, count / 2});
+    if (workers < 2 || buffers.empty()) {
         for (std::size_t i = 0; i < count; ++i) {
-            make(i, slots[0], std::size_t{0});
-            if (!use(i, slots[0])) {
+            make(i, buffers[0], own);
+            if (!use(i, buffers[0])) {
                 return false;
             }
         }
         return true;
     }
-    std::mutex mutex;
-    std::condition_variable madeOne, usedOne;
-    std::vector<std::size_t> made(slots.size(), 0); // per slot: 1 + the piece it holds, or 0
-    std::size_t next = 0;                           // the next piece to be claimed by a thread
-    std::size_t used = 0;                           // pieces used so far
-    bool stop = false;
-    auto work = [&](std::size_t worker) {
-        std::unique_lock lock(mutex);
-        while (!stop && next < count) {
-            const std::size_t i = next++;
-            usedOne.wait(lock, [&] { return stop || used + slots.size() > i; });
-            if (stop) {
+    // What the threads share. Background threads keep it alive and never wait to be joined: once
+    // every piece is claimed they touch nothing of the caller's and end when they next run.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable madeOne, usedOne;
+        std::vector<std::size_t> made; // per slot: 1 + the piece it holds, or 0
+        std::size_t next = 0;          // the next piece to be claimed
+        std::size_t used = 0;          // pieces used so far
+        std::size_t making = 0;        // background threads inside make
+        bool stop = false;
+    };
+    const auto shared = std::make_shared<Shared>();
+    shared->made.assign(buffers.size(), 0);
+    const std::size_t count_ = count;
+    auto work = [shared, count_, buffers, &make](std::size_t worker) {
+        Shared& s = *shared;
+        std::unique_lock lock(s.mutex);
+        while (!s.stop && s.next < count_) {
+            const std::size_t i = s.next++;
+            s.usedOne.wait(lock, [&] { return s.stop || s.used + buffers.size() > i; });
+            if (s.stop) {
                 break;
             }
+            ++s.making;
             lock.unlock();
-            make(i, slots[i % slots.size()], worker);
+            make(i, buffers[i % buffers.size()], worker);
             lock.lock();
-            made[i % slots.size()] = i + 1;
-            madeOne.notify_one();
+            --s.making;
+            s.made[i % buffers.size()] = i + 1;
+            s.madeOne.notify_all();
         }
     };
-    std::vector<std::thread> threads;
-    threads.reserve(workers);
+    std::size_t started = 0;
     try {
-        for (std::size_t w = 0; w < workers; ++w) {
-            threads.emplace_back(work, w);
+        for (; started < workers; ++started) {
+            std::thread(work, started).detach();
         }
     } catch (...) {
-        // Fewer threads than asked: the ones started do all the pieces.
+        // Fewer threads than asked: the ones started and this one do all the pieces.
     }
+    Shared& s = *shared;
     bool ok = true;
-    if (threads.empty()) {
-        for (std::size_t i = 0; i < count && ok; ++i) {
-            make(i, slots[0], std::size_t{0});
-            ok = use(i, slots[0]);
-        }
-        return ok;
-    }
     for (std::size_t i = 0; i < count && ok; ++i) {
-        Slot& slot = slots[i % slots.size()];
-        {
-            std::unique_lock lock(mutex);
-            madeOne.wait(lock, [&] { return made[i % slots.size()] == i + 1; });
+        Slot& slot = buffers[i % buffers.size()];
+        std::unique_lock lock(s.mutex);
+        if (s.next == i) {
+            // Nobody has taken it yet: made here, in its slot, which is free.
+            ++s.next;
+            lock.unlock();
+            make(i, slot, own);
+            lock.lock();
+        } else {
+            s.madeOne.wait(lock, [&] { return s.made[i % buffers.size()] == i + 1; });
         }
+        lock.unlock();
         ok = use(i, slot);
-        std::lock_guard lock(mutex);
-        made[i % slots.size()] = 0;
-        used = i + 1;
-        stop = !ok;
-        usedOne.notify_all();
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
+        lock.lock();
+        s.made[i % buffers.size()] = 0;
+        s.used = i + 1;
+        s.stop = !ok;
+        s.usedOne.notify_all();
+        if (!ok) {
+            // Threads in the middle of a piece still use the caller's buffers and data.
+            s.madeOne.wait(lock, [&] { return s.making == 0; });
+        }
     }
     return ok;
 }
