@@ -76,9 +76,11 @@ struct GameLayout {
     float rise = 0.0f; // the wall height in the track's unit
 };
 
-// Slots for pieces made ahead on the cores while earlier ones are written (PipelinePieces).
+// Slots for pieces made ahead on the cores while earlier ones are written (PipelinePieces):
+// three a thread, so that a thread that waits for a core, or a piece that takes longer, leaves
+// the others room to go on.
 template <typename Slot> std::vector<Slot> PieceSlots() {
-    return std::vector<Slot>(2 * PipelineWorkers());
+    return std::vector<Slot>(3 * PipelineWorkers());
 }
 
 // Runs the pipeline over `count` pieces; the first failed write stops it and is the result.
