@@ -7,13 +7,13 @@
 #include "view/PreviewView.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
