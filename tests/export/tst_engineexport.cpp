@@ -285,10 +285,11 @@ private slots:
         const FileDialogRequest& request = m_prompts.fileRequests.first();
         QCOMPARE(request.filters,
                  QStringList({Tr("Metasequoiaファイル(*.mqo)"), Tr("glTFバイナリ(*.glb)"),
-                              Tr("Wavefront OBJ(*.obj)")}));
+                              Tr("Wavefront OBJ(*.obj)"), Tr("レーシングライン CSV(*.csv)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("mqo"));
-        QCOMPARE(request.filterSuffixes, QStringList({QStringLiteral("mqo"), QStringLiteral("glb"),
-                                                      QStringLiteral("obj")}));
+        QCOMPARE(request.filterSuffixes,
+                 QStringList({QStringLiteral("mqo"), QStringLiteral("glb"), QStringLiteral("obj"),
+                              QStringLiteral("csv")}));
         QCOMPARE(Entries(dir.path()), QStringList({"ROAD.GLB", "RoadKerb.png", "RoadSurface.png",
                                                    "road.Obj", "road.mtl"}));
         QVERIFY(!m_doc.IsModified());
@@ -1004,6 +1005,32 @@ private slots:
             QCOMPARE(RunCli(wrong).exitCode, 2);
         }
         QVERIFY(!QFile::exists(dir.filePath("r.obj")) && !QFile::exists(dir.filePath("r.glb")));
+    }
+
+    // 書き出し to a .csv name asks for the vehicle width alone and writes the same file as the
+    // command line for the saved track; a file that cannot be written is said so.
+    void racingLineCsvFromTheEditor() {
+        QTemporaryDir dir;
+        bool onlyWidth = false;
+        m_prompts.drive = [&onlyWidth](QDialog& dialog) {
+            onlyWidth = !dialog.findChild<QWidget*>("checkCollision")->isVisibleTo(&dialog) &&
+                        dialog.findChild<QWidget*>("editVehicleWidth")->isVisibleTo(&dialog);
+            dialog.findChild<QDoubleSpinBox*>("editVehicleWidth")->setValue(4.0);
+            dialog.accept();
+        };
+        m_prompts.fileAnswers = {dir.filePath("line.CSV"), dir.filePath("missing/line.csv")};
+        m_doc.OnFileExport(nullptr);
+        QVERIFY(onlyWidth);
+        QVERIFY(m_prompts.messages.isEmpty());
+        QVERIFY(!m_doc.OnSaveDocument(dir.filePath("t.rolvet")));
+        QCOMPARE(RunCli({"--racing-line", dir.filePath("t.rolvet"), dir.filePath("cli.csv"),
+                         "--vehicle-width", "4"})
+                     .exitCode,
+                 0);
+        QCOMPARE(ReadAll(dir.filePath("line.CSV")), ReadAll(dir.filePath("cli.csv")));
+        m_doc.OnFileExport(nullptr);
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages[0].contains("missing/line.csv"));
     }
 
     // The options dialog follows the file dialog for GLB and OBJ only, remembers its choice for

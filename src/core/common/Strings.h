@@ -144,6 +144,8 @@ inline constexpr const char* kTooManyVertices = QT_TRANSLATE_NOOP(
 inline constexpr const char* kExporting = QT_TRANSLATE_NOOP("rolvet", "書き出しています...");
 inline constexpr const char* kGlbFilter = QT_TRANSLATE_NOOP("rolvet", "glTFバイナリ(*.glb)");
 inline constexpr const char* kObjFilter = QT_TRANSLATE_NOOP("rolvet", "Wavefront OBJ(*.obj)");
+inline constexpr const char* kRacingCsvFilter =
+    QT_TRANSLATE_NOOP("rolvet", "レーシングライン CSV(*.csv)");
 inline constexpr const char* kRoadImageName = "RoadSurface.png"; // beside an OBJ model
 inline constexpr const char* kKerbImageName = "RoadKerb.png";    // beside an OBJ model
 inline constexpr const char* kNotFinite = QT_TRANSLATE_NOOP(

@@ -32,8 +32,10 @@ constexpr const char* kVehicleWidthKey = "export/vehicleWidth";
 
 } // namespace
 
-CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, bool glb, QWidget* parent)
-    : QDialog(parent) {
+CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, Target target, QWidget* parent)
+    : QDialog(parent), m_target(target) {
+    const bool glb = target == Target::Glb;
+    const bool csv = target == Target::RacingLineCsv;
     setObjectName(QStringLiteral("ExportOptionsDialog"));
     setWindowTitle(Tr(rolvet::str::kExportOptionsCaption));
     setFont(DialogFont(9));
@@ -69,8 +71,8 @@ CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, bool glb, QWi
 
     m_racingLine = new QCheckBox(Tr(rolvet::str::kExportRacingLine), this);
     m_racingLine->setObjectName(QStringLiteral("checkRacingLine"));
-    m_racingLine->setChecked(glb && settings.value(kRacingLineKey, false).toBool());
-    m_racingLine->setEnabled(glb);
+    m_racingLine->setChecked(csv || (glb && settings.value(kRacingLineKey, false).toBool()));
+    m_racingLine->setEnabled(glb || csv);
 
     m_vehicleWidth = new QDoubleSpinBox(this);
     m_vehicleWidth->setObjectName(QStringLiteral("editVehicleWidth"));
@@ -89,6 +91,12 @@ CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, bool glb, QWi
     form->addRow(Tr(rolvet::str::kExportStart), m_start);
     form->addRow(QString(), m_racingLine);
     form->addRow(Tr(rolvet::str::kExportVehicleWidth), m_vehicleWidth);
+    if (csv) {
+        // The CSV holds the racing line alone: only its vehicle width is asked.
+        for (int row = form->rowCount() - 2; row >= 0; --row) {
+            form->setRowVisible(row, false);
+        }
+    }
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(Tr(rolvet::str::kOk), QDialogButtonBox::AcceptRole);
@@ -121,15 +129,19 @@ rolvet::GameExportOptions CExportOptionsDialog::Options() const {
 
 void CExportOptionsDialog::accept() {
     QSettings settings = Settings();
+    settings.setValue(kVehicleWidthKey, m_vehicleWidth->value());
+    if (m_target == Target::RacingLineCsv) {
+        QDialog::accept();
+        return;
+    }
     settings.setValue(kScaleKey, m_scale->value());
     settings.setValue(kCollisionKey, m_collision->isChecked());
     settings.setValue(kWallsKey, m_walls->value());
     settings.setValue(kCheckpointsKey, m_checkpoints->value());
     settings.setValue(kStartKey, m_start->value());
     // An OBJ export leaves the racing line's choice as the last GLB export made it.
-    if (m_racingLine->isEnabled()) {
+    if (m_target == Target::Glb) {
         settings.setValue(kRacingLineKey, m_racingLine->isChecked());
     }
-    settings.setValue(kVehicleWidthKey, m_vehicleWidth->value());
     QDialog::accept();
 }

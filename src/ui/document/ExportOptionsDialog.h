@@ -1,6 +1,7 @@
 // The dialog "書き出しオプション", shown after the file dialog for GLB and OBJ: the unit, the
 // collision mesh, the walls, the checkpoints and the start line of a game-ready export, and for
-// GLB the racing line with its vehicle width (greyed out for OBJ). What
+// GLB the racing line with its vehicle width (greyed out for OBJ). For the racing line's CSV
+// file it asks for the vehicle width alone. What
 // was chosen is remembered for the next export; a start beyond the track's last control point
 // falls back to point 0. Left as shown at first, it writes the plain road.
 //
@@ -23,9 +24,10 @@ class CExportOptionsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // pointCount: the control points of the track, for the start line's range; glb: whether
-    // the racing line can be written.
-    CExportOptionsDialog(std::size_t pointCount, bool glb, QWidget* parent = nullptr);
+    enum class Target { Glb, Obj, RacingLineCsv };
+
+    // pointCount: the control points of the track, for the start line's range.
+    CExportOptionsDialog(std::size_t pointCount, Target target, QWidget* parent = nullptr);
 
     // The options as the dialog shows them.
     rolvet::GameExportOptions Options() const;
@@ -34,6 +36,7 @@ public:
     void accept() override;
 
 private:
+    Target m_target;
     QDoubleSpinBox* m_scale = nullptr;
     QCheckBox* m_collision = nullptr;
     QDoubleSpinBox* m_walls = nullptr;

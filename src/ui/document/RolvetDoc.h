@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 class CRacingLineService;
@@ -163,6 +165,12 @@ signals:
     void backgroundChanged();
 
 private:
+    // 書き出し to a .csv name: the racing line of the track as it is now, for a vehicle width
+    // asked first (RolvetDocExport.cpp).
+    void ExportRacingLineCsv(QWidget* parent, const std::string& path,
+                             std::span<const CVector3D> points,
+                             std::span<const rolvet::PointShape> shapes);
+
     class CTrackStep;
     class CVertexPresenceStep;
     class CVertexMoveStep;

@@ -25,12 +25,37 @@ constexpr int kProgressSteps = 1000;
 
 } // namespace
 
+void CRolvetDoc::ExportRacingLineCsv(QWidget* parent, const std::string& path,
+                                     std::span<const CVector3D> points,
+                                     std::span<const rolvet::PointShape> shapes) {
+    CExportOptionsDialog options(points.size(), CExportOptionsDialog::Target::RacingLineCsv,
+                                 parent);
+    if (Prompts().RunDialog(options) != QDialog::Accepted) {
+        return;
+    }
+    std::string message;
+    {
+        CWaitCursor wait;
+        const rolvet::TrackRacingLine solved = rolvet::SolveTrackRacingLine(
+            points, shapes, m_nDivisionCount, m_nRoadWidth, options.Options().vehicleWidth);
+        message = solved.message;
+        if (message.empty() && !rolvet::WriteRacingLineCsv(path, solved.line.points).ok) {
+            message = rolvet::SubstitutePrintfString(
+                rolvet::Translate(rolvet::str::kWriteFailed).c_str(), path);
+        }
+    }
+    if (!message.empty()) {
+        Prompts().ShowMessage(parent, QString::fromStdString(message));
+    }
+}
+
 void CRolvetDoc::OnFileExport(QWidget* parent) {
     FileDialogRequest request;
     request.save = true;
     request.filters = {Tr(rolvet::str::kMqoFilter), Tr(rolvet::str::kGlbFilter),
-                       Tr(rolvet::str::kObjFilter)};
-    request.filterSuffixes = {QStringLiteral("mqo"), QStringLiteral("glb"), QStringLiteral("obj")};
+                       Tr(rolvet::str::kObjFilter), Tr(rolvet::str::kRacingCsvFilter)};
+    request.filterSuffixes = {QStringLiteral("mqo"), QStringLiteral("glb"), QStringLiteral("obj"),
+                              QStringLiteral("csv")};
     request.defaultSuffix = QStringLiteral("mqo");
 
     const rolvet::RoadExportResult check =
@@ -46,10 +71,6 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
         return;
     }
     const std::string modelPath = PathToNative(path);
-    const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
-    if (!format) {
-        return; // another extension is refused without a word
-    }
 
     // The points as they are now; the export never changes the track.
     const auto all = TheVertexStore().All();
@@ -57,10 +78,23 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     const auto ownShapes = TheVertexStore().Shapes();
     const std::vector<rolvet::PointShape> shapes(ownShapes.begin(), ownShapes.end());
 
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        ExportRacingLineCsv(parent, modelPath, points, shapes);
+        return;
+    }
+    const std::optional<rolvet::RoadFormat> format = rolvet::RoadFormatOf(modelPath);
+    if (!format) {
+        return; // another extension is refused without a word
+    }
+
     // The engine formats ask for their game parts; キャンセル drops the export.
     rolvet::GameExportOptions game;
     if (*format != rolvet::RoadFormat::Mqo) {
-        CExportOptionsDialog options(points.size(), *format == rolvet::RoadFormat::Glb, parent);
+        CExportOptionsDialog options(points.size(),
+                                     *format == rolvet::RoadFormat::Glb
+                                         ? CExportOptionsDialog::Target::Glb
+                                         : CExportOptionsDialog::Target::Obj,
+                                     parent);
         if (Prompts().RunDialog(options) != QDialog::Accepted) {
             return;
         }

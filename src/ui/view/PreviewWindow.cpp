@@ -7,11 +7,13 @@
 #include "view/PreviewView.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -45,19 +47,29 @@ CPreviewWindow::CPreviewWindow(CRolvetDoc& doc, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // The readouts in two rows of four cells (the racing line's last), so that the window
+    // can be narrower than all of them in one line.
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(true);
+    auto* cells = new QWidget(m_status);
+    auto* grid = new QGridLayout(cells);
+    grid->setContentsMargins(2, 0, 2, 0);
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(12);
+    constexpr int kColumns = 4;
     for (int i = 0; i < 7; ++i) {
-        auto* label = new QLabel(m_status);
+        auto* label = new QLabel(cells);
         label->setObjectName(QStringLiteral("Readout%1").arg(i));
-        m_status->addWidget(label);
+        grid->addWidget(label, i / kColumns, i % kColumns);
         m_readouts.append(label);
     }
 
     // The racing line's readout, shown while the line is switched on.
-    m_racingReadout = new QLabel(m_status);
+    m_racingReadout = new QLabel(cells);
     m_racingReadout->setObjectName(QStringLiteral("RacingReadout"));
-    m_status->addWidget(m_racingReadout);
+    grid->addWidget(m_racingReadout, 1, kColumns - 1);
+    grid->setColumnStretch(kColumns, 1);
+    m_status->addWidget(cells, 1);
     m_racingReadout->hide();
     connect(&m_doc.RacingLine(), &CRacingLineService::lineChanged, this,
             &CPreviewWindow::UpdateRacingReadout);
@@ -210,7 +222,18 @@ void CPreviewWindow::RestoreGeometry() {
     const QByteArray geometry = OpenSettings().value(QLatin1String(kGeometryKey)).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
         if (QWidget* main = parentWidget()) {
-            move(main->frameGeometry().topRight() + QPoint(8, 0));
+            // Beside the editor, but kept on the editor's screen where that is too narrow.
+            QRect frame(main->frameGeometry().topRight() + QPoint(8, 0), frameGeometry().size());
+            if (const QScreen* screen = main->screen()) {
+                const QRect area = screen->availableGeometry();
+                if (frame.right() > area.right()) {
+                    frame.moveRight(area.right());
+                }
+                if (frame.left() < area.left()) {
+                    frame.moveLeft(area.left());
+                }
+            }
+            move(frame.topLeft());
         }
     }
 }

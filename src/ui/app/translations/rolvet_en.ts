@@ -160,6 +160,10 @@
         <translation>Wavefront OBJ (*.obj)</translation>
     </message>
     <message>
+        <source>レーシングライン CSV(*.csv)</source>
+        <translation>Racing line CSV (*.csv)</translation>
+    </message>
+    <message>
         <source>座標に無限大または数値でない値が含まれているため、この形式では書き出せません。</source>
         <translation>The road cannot be written in this format: a coordinate is infinite or not a number.</translation>
     </message>
