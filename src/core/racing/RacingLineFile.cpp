@@ -108,16 +108,19 @@ TrackRacingLine SolveTrackRacingLine(std::span<const CVector3D> points,
     return result;
 }
 
-std::optional<std::string> SolveExportRacingLine(RoadExportRequest& request) {
+RoadExportResult SolveExportRacingLine(RoadExportRequest& request, const RacingOptions& options) {
     request.racingLine = {};
     if (request.format != RoadFormat::Glb || !request.game.racingLine) {
-        return std::nullopt;
+        return {};
     }
     TrackRacingLine solved =
         SolveTrackRacingLine(request.points, request.shapes, request.divisions, request.roadWidth,
-                             request.game.vehicleWidth * request.game.scale);
+                             request.game.vehicleWidth * request.game.scale, options);
+    if (solved.line.status == RacingStatus::Cancelled) {
+        return {RoadExportStatus::Cancelled, {}};
+    }
     if (!solved.message.empty()) {
-        return std::move(solved.message);
+        return {RoadExportStatus::Invalid, std::move(solved.message)};
     }
     RacingLineExport& racing = request.racingLine;
     racing.samples.reserve(solved.line.points.size());
@@ -127,7 +130,7 @@ std::optional<std::string> SolveExportRacingLine(RoadExportRequest& request) {
     }
     racing.length = solved.line.length;
     racing.vehicleWidth = request.game.vehicleWidth;
-    return std::nullopt;
+    return {};
 }
 
 namespace {

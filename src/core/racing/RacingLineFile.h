@@ -8,7 +8,6 @@
 #include "track/Vector3D.h"
 
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -60,9 +59,11 @@ TrackRacingLine SolveTrackRacingLine(std::span<const CVector3D> points,
 
 // For a GLB export whose options ask for the racing line: solves it for the request's track
 // (the vehicle width in metres becomes request.game.scale world units a metre) into
-// request.racingLine. The message when it cannot be solved; nothing otherwise, and nothing
-// for other formats or without the option.
-std::optional<std::string> SolveExportRacingLine(RoadExportRequest& request);
+// request.racingLine. Ok, also for other formats or without the option; Cancelled (no
+// message) when options.cancelled stops it; Invalid with the message when the line cannot be
+// solved.
+RoadExportResult SolveExportRacingLine(RoadExportRequest& request,
+                                       const RacingOptions& options = {});
 
 // The line as CSV text in map convention: header "x_m,y_m,z_m", then one row per sample with
 // x = plan x (east), y = −plan z (north), z = height, in metres with three decimals, written

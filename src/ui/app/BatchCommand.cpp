@@ -231,8 +231,9 @@ int RunExport(const CommandLineInfo& info) {
     request.shapes = track.shapes;
     request.divisions = track.divisionCount;
     request.halfWidth = rolvet::HalfRoadWidth(track.roadWidth);
-    if (const auto unsolved = rolvet::SolveExportRacingLine(request)) {
-        return Fail(*unsolved);
+    if (const rolvet::RoadExportResult solved = rolvet::SolveExportRacingLine(request);
+        solved.status != rolvet::RoadExportStatus::Ok) {
+        return Fail(solved.message);
     }
     if (*format != rolvet::RoadFormat::Mqo) {
         request.textureSource = rolvet::FindTextureSource();

@@ -13,6 +13,7 @@
 #include "racing/RacingLineFile.h"
 #include "track/VertexStore.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 #include <vector>
@@ -130,18 +131,22 @@ void CRolvetDoc::OnFileExport(QWidget* parent) {
     {
         CWaitCursor wait;
         // The racing line asked for is solved for the track as it is now; a road it cannot be
-        // solved for is said so, and nothing is written.
-        if (const auto unsolved = rolvet::SolveExportRacingLine(exportRequest)) {
-            progress.close();
-            Prompts().ShowMessage(parent, QString::fromStdString(*unsolved));
-            return;
+        // solved for is said so, and nothing is written. A long solve shows the progress
+        // dialog, whose キャンセル stops it between iterations.
+        rolvet::RacingOptions racing;
+        racing.cancelled = [&progress] {
+            QCoreApplication::processEvents();
+            return progress.wasCanceled();
+        };
+        result = rolvet::SolveExportRacingLine(exportRequest, racing);
+        if (result.status == rolvet::RoadExportStatus::Ok) {
+            if (*format != rolvet::RoadFormat::Mqo) {
+                exportRequest.textureSource = rolvet::FindTextureSource();
+                exportRequest.textures =
+                    LoadRoadTextureImages(QString::fromStdString(exportRequest.textureSource));
+            }
+            result = rolvet::ExportRoad(exportRequest);
         }
-        if (*format != rolvet::RoadFormat::Mqo) {
-            exportRequest.textureSource = rolvet::FindTextureSource();
-            exportRequest.textures =
-                LoadRoadTextureImages(QString::fromStdString(exportRequest.textureSource));
-        }
-        result = rolvet::ExportRoad(exportRequest);
     }
     progress.close();
 
