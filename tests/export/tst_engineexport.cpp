@@ -933,14 +933,18 @@ private slots:
                                      {"--scale", "x"},
                                      {"--checkpoints", "2.5"},
                                      {"--checkpoints", "1001"},
-                                     {"--start", "12"}};
+                                     {"--start", "12"},
+                                     {"--vehicle-width", "3"},
+                                     {"--racing-line", "--vehicle-width", "-1"}};
         for (const QStringList& options : wrong) {
             const Run r = RunCli(QStringList{"--export", track, dir.filePath("bad.glb")} + options);
             QCOMPARE(r.exitCode, 2);
             QVERIFY(r.err.startsWith("rolvet: "));
         }
         QCOMPARE(RunCli({"--export", track, dir.filePath("bad.mqo"), "--collision"}).exitCode, 2);
-        QVERIFY(!QFile::exists(dir.filePath("bad.glb")) && !QFile::exists(dir.filePath("bad.mqo")));
+        QCOMPARE(RunCli({"--export", track, dir.filePath("bad.obj"), "--racing-line"}).exitCode, 2);
+        QVERIFY(!QFile::exists(dir.filePath("bad.glb")) &&
+                !QFile::exists(dir.filePath("bad.mqo")) && !QFile::exists(dir.filePath("bad.obj")));
         if (!validator || !assimp) {
             QSKIP("the Khronos glTF validator or assimp is missing; the files were not all judged");
         }
@@ -951,7 +955,8 @@ private slots:
     // a metre keeps 4 units from it: radius 316, written divided by the scale with its chord
     // length; the CSV of the same line in world units and
     // map convention holds the same points. The validator accepts the file; the racing line is
-    // a GLB option only, and the vehicle width an option of the racing line.
+    // a GLB option only, and the vehicle width an option of the racing line (checked with the
+    // other wrong options in gameOptionsOnTheCommandLine).
     void racingLineInGlb() {
         QTemporaryDir dir;
         std::vector<CVector3D> ring;
@@ -997,14 +1002,6 @@ private slots:
             const QString complaints = ValidatorComplaints(glbPath);
             QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
         }
-        for (const QStringList& wrong :
-             {QStringList{"--export", track, dir.filePath("r.obj"), "--racing-line"},
-              QStringList{"--export", track, dir.filePath("r.glb"), "--vehicle-width", "3"},
-              QStringList{"--export", track, dir.filePath("r.glb"), "--racing-line",
-                          "--vehicle-width", "-1"}}) {
-            QCOMPARE(RunCli(wrong).exitCode, 2);
-        }
-        QVERIFY(!QFile::exists(dir.filePath("r.obj")) && !QFile::exists(dir.filePath("r.glb")));
     }
 
     // 書き出し to a .csv name asks for the vehicle width alone and writes the same file as the
@@ -1037,14 +1034,18 @@ private slots:
     // the next export, and its キャンセル writes nothing.
     void optionsDialog() {
         QTemporaryDir dir;
-        m_prompts.drive = [](QDialog& dialog) {
-            dialog.findChild<QCheckBox*>("checkCollision")->setChecked(true);
-            dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(2.0);
-            dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(4);
-            dialog.findChild<QSpinBox*>("editStart")->setValue(3);
-            dialog.findChild<QCheckBox*>("checkRacingLine")->setChecked(true);
-            dialog.accept();
+        // Sets every option of the dialog, then accepts it.
+        auto choose = [](bool collision, double walls, int checkpoints, int start, bool racing) {
+            return [=](QDialog& dialog) {
+                dialog.findChild<QCheckBox*>("checkCollision")->setChecked(collision);
+                dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(walls);
+                dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(checkpoints);
+                dialog.findChild<QSpinBox*>("editStart")->setValue(start);
+                dialog.findChild<QCheckBox*>("checkRacingLine")->setChecked(racing);
+                dialog.accept();
+            };
         };
+        m_prompts.drive = choose(true, 2.0, 4, 3, true);
         m_prompts.fileAnswers = {dir.filePath("a.glb"), dir.filePath("a.mqo")};
         m_doc.OnFileExport(nullptr);
         m_doc.OnFileExport(nullptr);
@@ -1070,14 +1071,7 @@ private slots:
         QVERIFY(m_prompts.messages.isEmpty());
 
         // Back to the plain road for the other tests.
-        m_prompts.drive = [](QDialog& dialog) {
-            dialog.findChild<QCheckBox*>("checkCollision")->setChecked(false);
-            dialog.findChild<QDoubleSpinBox*>("editWalls")->setValue(0.0);
-            dialog.findChild<QSpinBox*>("editCheckpoints")->setValue(0);
-            dialog.findChild<QSpinBox*>("editStart")->setValue(0);
-            dialog.findChild<QCheckBox*>("checkRacingLine")->setChecked(false);
-            dialog.accept();
-        };
+        m_prompts.drive = choose(false, 0.0, 0, 0, false);
         m_prompts.fileAnswers = {dir.filePath("d.glb")};
         m_doc.OnFileExport(nullptr);
         QCOMPARE(ReadGlb(ReadAll(dir.filePath("d.glb"))).json["nodes"].toArray().size(), 2);

@@ -20,15 +20,18 @@
 
 namespace rolvet {
 
+// Metres: the racing line keeps half of it from the outer edges.
+inline constexpr double kDefaultVehicleWidth = 2.0;
+
 struct GameExportOptions {
-    double scale = 1.0;        // world units per metre: every length written is divided by it
-    bool collision = false;    // a collision mesh "road-colonly"
-    double wallHeight = 0.0;   // metres; 0: no walls
-    int checkpoints = 0;       // checkpoint nodes; 0: none
-    int start = 0;             // the control point of the start line
-    bool startGiven = false;   // the start line was asked for by itself
-    bool racingLine = false;   // GLB: a node "racingline" (solved by the caller: RacingLineExport)
-    double vehicleWidth = 2.0; // metres: the racing line keeps half of it from the outer edges
+    double scale = 1.0;      // world units per metre: every length written is divided by it
+    bool collision = false;  // a collision mesh "road-colonly"
+    double wallHeight = 0.0; // metres; 0: no walls
+    int checkpoints = 0;     // checkpoint nodes; 0: none
+    int start = 0;           // the control point of the start line
+    bool startGiven = false; // the start line was asked for by itself
+    bool racingLine = false; // GLB: a node "racingline" (solved by the caller: RacingLineExport)
+    double vehicleWidth = kDefaultVehicleWidth;
 
     bool Walls() const { return wallHeight > 0.0; }
     // Whether the file carries the game parts: the start node and the edge lines of the centre

@@ -12,6 +12,7 @@
 // changes by 1 cm or more, or after 10.
 #pragma once
 
+#include "export/GameParts.h"
 #include "track/Vector3D.h"
 
 #include <cstdint>
@@ -22,7 +23,6 @@
 
 namespace rolvet {
 
-inline constexpr double kDefaultVehicleWidth = 2.0;
 inline constexpr int kRacingMaxIterations = 10;
 inline constexpr double kRacingSettleDistance = 0.01; // metres (world units)
 // The largest road that is solved; the solver needs about 1 kB a sample.

@@ -321,7 +321,7 @@ int RunImport(const CommandLineInfo& info) {
         {&info.tolerance, &options.tolerance}, {&info.widthTolerance, &options.widthTolerance}};
     for (const auto& [given, value] : tolerances) {
         if (*given) {
-            const std::optional<double> metres = ParseVehicleWidth(**given);
+            const std::optional<double> metres = ParseNumber(**given);
             if (!metres || !(*metres > 0.0)) {
                 return ImportUsageError("--tolerance and --width-tolerance take metres above 0");
             }

@@ -79,7 +79,7 @@ CExportOptionsDialog::CExportOptionsDialog(std::size_t pointCount, Target target
     m_vehicleWidth->setDecimals(2);
     m_vehicleWidth->setRange(0.0, 100.0);
     m_vehicleWidth->setValue(
-        settings.value(kVehicleWidthKey, rolvet::GameExportOptions().vehicleWidth).toDouble());
+        settings.value(kVehicleWidthKey, rolvet::kDefaultVehicleWidth).toDouble());
     m_vehicleWidth->setEnabled(m_racingLine->isChecked());
     connect(m_racingLine, &QCheckBox::toggled, m_vehicleWidth, &QWidget::setEnabled);
 

@@ -374,28 +374,28 @@ void CRolvetView::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void CRolvetView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            m_bSpaceHeld = true;
-            UpdateCursor();
-        }
-        event->accept();
-        return;
+bool CRolvetView::SpaceKey(QKeyEvent* event, bool held) {
+    if (event->key() != Qt::Key_Space) {
+        return false;
     }
-    QWidget::keyPressEvent(event);
+    if (!event->isAutoRepeat()) {
+        m_bSpaceHeld = held;
+        UpdateCursor();
+    }
+    event->accept();
+    return true;
+}
+
+void CRolvetView::keyPressEvent(QKeyEvent* event) {
+    if (!SpaceKey(event, true)) {
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void CRolvetView::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            m_bSpaceHeld = false;
-            UpdateCursor();
-        }
-        event->accept();
-        return;
+    if (!SpaceKey(event, false)) {
+        QWidget::keyReleaseEvent(event);
     }
-    QWidget::keyReleaseEvent(event);
 }
 
 void CRolvetView::focusOutEvent(QFocusEvent* event) {

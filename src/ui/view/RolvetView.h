@@ -75,6 +75,8 @@ private:
     std::vector<QPointF> BackgroundCorners() const;
     void EndPan();
     void UpdateCursor();
+    // Space pressed or released (held): remembered for Space + left drag; true when handled.
+    bool SpaceKey(QKeyEvent* event, bool held);
 
     // Ends a drag in progress; the document records it as one step.
     void EndDrag();
