@@ -543,19 +543,10 @@ private slots:
         };
         rolvet::CGltfScene scene("test");
         const int wall = scene.AddMaterial({"wall \"A\"", -1, {0.5, 0.5, 0.5, 1}});
+        auto box = [] { return std::array<CVector3D, 2>{{{0, 0, -1}, {1, 0, 0}}}; };
         const int solid = scene.AddMesh(
-            "solid", {{{{"POSITION", 3, std::array<CVector3D, 2>{{{0, 0, -1}, {1, 0, 0}}}}},
-                       3,
-                       bytes(triangle),
-                       3,
-                       bytes(indices),
-                       -1},
-                      {{{"POSITION", 3, std::array<CVector3D, 2>{{{0, 0, -1}, {1, 0, 0}}}}},
-                       3,
-                       bytes(triangle),
-                       3,
-                       bytes(indices),
-                       wall}});
+            "solid", {{{{"POSITION", 3, box}}, 3, bytes(triangle), 3, bytes(indices), -1},
+                      {{{"POSITION", 3, box}}, 3, bytes(triangle), 3, bytes(indices), wall}});
         scene.AddNode({"road-colonly", solid, std::nullopt, std::nullopt, {}});
         scene.AddNode({"start", -1, std::array<double, 3>{1, 2, 3},
                        std::array<double, 4>{0, 0.7071067811865476, 0, 0.7071067811865476},
@@ -573,7 +564,7 @@ private slots:
 
         // A part that writes less than it declared fails the file instead of corrupting it.
         rolvet::CGltfScene broken("test");
-        broken.AddMesh("short", {{{{"POSITION", 3, std::nullopt}},
+        broken.AddMesh("short", {{{{"POSITION", 3, {}}},
                                   3,
                                   [](rolvet::CGlbOutput& out) { return out.Write("", 0); },
                                   0,

@@ -61,8 +61,8 @@ std::array<CVector3D, 2> ScaledBox(const std::array<CVector3D, 2>& box, double s
     return {Scaled(box[0], scale), Scaled(box[1], scale)};
 }
 
-std::array<CVector3D, 2> UnscaledWallBox(const CRoadMeshRings& rings, float rise) {
-    const std::array<CVector3D, 2>& edges = rings.EdgeBounds();
+std::array<CVector3D, 2> UnscaledWallBox(const RoadMeshBounds& bounds, float rise) {
+    const std::array<CVector3D, 2>& edges = bounds.edge;
     return Union(edges, {Raised(edges[0], rise), Raised(edges[1], rise)});
 }
 
@@ -147,14 +147,14 @@ void FillCollisionIndices(std::int64_t first, std::int64_t count, std::int64_t s
     }
 }
 
-std::array<CVector3D, 2> WallBounds(const CRoadMeshRings& rings, float rise, double scale) {
-    return ScaledBox(UnscaledWallBox(rings, rise), scale);
+std::array<CVector3D, 2> WallBounds(const RoadMeshBounds& bounds, float rise, double scale) {
+    return ScaledBox(UnscaledWallBox(bounds, rise), scale);
 }
 
-std::array<CVector3D, 2> CollisionBounds(const CRoadMeshRings& rings, float rise, bool walls,
+std::array<CVector3D, 2> CollisionBounds(const RoadMeshBounds& bounds, float rise, bool walls,
                                          double scale) {
-    const std::array<CVector3D, 2>& kerb = rings.KerbBounds();
-    return ScaledBox(walls ? Union(kerb, UnscaledWallBox(rings, rise)) : kerb, scale);
+    const std::array<CVector3D, 2>& kerb = bounds.kerb;
+    return ScaledBox(walls ? Union(kerb, UnscaledWallBox(bounds, rise)) : kerb, scale);
 }
 
 std::array<double, 4> ForwardRotation(const CVector3D& forward) {

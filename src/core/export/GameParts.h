@@ -76,9 +76,9 @@ void FillCollisionIndices(std::int64_t first, std::int64_t count, std::int64_t s
                           std::uint32_t* out);
 
 // The smallest and largest x, y, z of the walls' and of the collision mesh's positions, in the
-// file's unit, exactly as they are written.
-std::array<CVector3D, 2> WallBounds(const CRoadMeshRings& rings, float rise, double scale);
-std::array<CVector3D, 2> CollisionBounds(const CRoadMeshRings& rings, float rise, bool walls,
+// file's unit, exactly as they are written, from the bounds of the whole mesh.
+std::array<CVector3D, 2> WallBounds(const RoadMeshBounds& bounds, float rise, double scale);
+std::array<CVector3D, 2> CollisionBounds(const RoadMeshBounds& bounds, float rise, bool walls,
                                          double scale);
 
 // A node of the start line or a checkpoint, in the file's unit: at the centre line, turned so

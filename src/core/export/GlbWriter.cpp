@@ -22,9 +22,10 @@ constexpr std::size_t kHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
 // The longest number one coordinate of the extras takes, with its separator.
 constexpr std::uint64_t kMaxCoordinateChars = 18;
-// Rings computed at a time while the binary chunk streams out: fewer than Fill would split
-// between threads, since the pieces themselves are spread over the cores.
-constexpr std::int64_t kRingsPerPiece = 1024;
+// Rings computed at a time while the binary chunk streams out. Each part's piece is written in
+// one call, and the file system takes writes of a few hundred kilobytes much faster than many
+// small ones.
+constexpr std::int64_t kRingsPerPiece = 4096;
 // Interleaved vertex: position, normal, texture coordinate.
 constexpr std::uint64_t kFloatsPerVertex = 8;
 
@@ -52,20 +53,35 @@ float HalfTexel(std::string_view png) {
     return height > 0 ? 0.5f / static_cast<float>(height) : 0.0f;
 }
 
-// Interleaves `vertices` vertices of a part, positions in the file's unit; v is inset by
-// `inset` at both edges.
-float* Interleave(const RoadMeshPart& part, std::size_t vertices, float inset, double scale,
-                  float* o) {
-    const float uvScale = 1.0f - 2.0f * inset;
-    for (std::size_t v = 0; v < vertices; ++v) {
-        for (std::size_t c = 0; c < 3; ++c) {
-            *o++ = Scaled(part.positions[3 * v + c], scale);
-        }
-        o = std::copy_n(&part.normals[3 * v], 3, o);
-        *o++ = part.uvs[2 * v];
-        *o++ = inset + part.uvs[2 * v + 1] * uvScale;
+// Interleaved vertices of `count` rings, positions in the file's unit, v inset by `inset` at
+// both edges: the road part's (A at v = 0, B at v = 1) into road, the kerb part's (E 1, A 0,
+// B 0, G 1) into kerb.
+void Interleave(const MeshRing* rings, std::size_t count, float roadInset, float kerbInset,
+                double scale, float* road, float* kerb) {
+    auto put = [scale](float* o, const CVector3D& p, const MeshRing& ring, float v) {
+        *o++ = Scaled(p.x, scale);
+        *o++ = Scaled(p.y, scale);
+        *o++ = Scaled(p.z, scale);
+        *o++ = ring.up.x;
+        *o++ = ring.up.y;
+        *o++ = ring.up.z;
+        *o++ = ring.u;
+        *o = v;
+    };
+    const float roadFar = roadInset + 1.0f * (1.0f - 2.0f * roadInset);
+    const float kerbFar = kerbInset + 1.0f * (1.0f - 2.0f * kerbInset);
+    for (std::size_t r = 0; r < count; ++r) {
+        const MeshRing& ring = rings[r];
+        const auto& [a, b, e, g] = ring.vertices;
+        float* o = road + 2 * kFloatsPerVertex * r;
+        put(o, a, ring, roadInset);
+        put(o + kFloatsPerVertex, b, ring, roadFar);
+        o = kerb + 4 * kFloatsPerVertex * r;
+        put(o, e, ring, kerbFar);
+        put(o + kFloatsPerVertex, a, ring, kerbInset);
+        put(o + 2 * kFloatsPerVertex, b, ring, kerbInset);
+        put(o + 3 * kFloatsPerVertex, g, ring, kerbFar);
     }
-    return o;
 }
 
 // What the file holds besides the road and the kerbs, and in which unit.
@@ -76,11 +92,11 @@ struct GameLayout {
     float rise = 0.0f; // the wall height in the track's unit
 };
 
-// Slots for pieces made ahead on the cores while earlier ones are written (PipelinePieces):
-// three a thread, so that a thread that waits for a core, or a piece that takes longer, leaves
-// the others room to go on.
+// Slots for pieces made ahead on the cores while earlier ones are written (PipelinePieces): two
+// a thread, so that a thread that waits for a core, or a piece that takes longer, leaves the
+// others room to go on.
 template <typename Slot> std::vector<Slot> PieceSlots() {
-    return std::vector<Slot>(3 * PipelineWorkers());
+    return std::vector<Slot>(2 * PipelineThreads());
 }
 
 // Runs the pipeline over `count` pieces; the first failed write stops it and is the result.
@@ -95,95 +111,122 @@ WriteResult WritePieces(std::size_t count, Make&& make, Write&& write) {
     return result;
 }
 
-// One piece of interleaved vertices, part by part.
-struct VertexPiece {
-    std::vector<float> parts[4];
+// One piece of the mesh: the interleaved vertices and the indices of every part, and the bounds
+// of its rings.
+struct MeshPiece {
+    std::vector<float> vertices[4];
     std::size_t floats[4] = {};
+    std::vector<std::uint32_t> indices[4];
+    RoadMeshBounds bounds;
 };
 
 // What one thread computes a piece of vertices from.
 struct VertexScratch {
-    RoadMeshPart road, kerb;
+    std::vector<MeshRing> rings;
+    RoadMeshPart kerb; // positions only, for the walls and the collision mesh
     std::vector<float> wallPositions, wallNormals;
 };
 
-// The interleaved vertices of every part in one walk along the road, piece by piece: the road
-// part's through part 0, the kerb part's through part 1, then the walls' (positions and normals)
-// and the collision mesh's (positions) where asked. Walls and collision mesh close the loop by
-// their indices and so leave out the last ring, which repeats the first. The pieces are computed
-// on the cores while the ones before them are written.
-WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
-                          float kerbInset, const GameLayout& game) {
+// The vertices and the indices of every part in one walk along the road, piece by piece: the
+// road part, the kerb part, then the walls' (positions and normals) and the collision mesh's
+// (positions) where asked, each part's vertices followed by its indices, through the joint
+// producer's views in that order. Walls and collision mesh close the loop by their indices and so
+// leave out the last ring, which repeats the first. The pieces are computed on the cores while
+// the ones before them are written; `bounds` gathers the bounds of every ring.
+WriteResult WriteMesh(CGlbOutput& out, const CRoadMeshRings& rings, float roadInset,
+                      float kerbInset, const GameLayout& game, RoadMeshBounds& bounds) {
     const auto collisionPerRing = static_cast<std::size_t>(CollisionVerticesPerRing(game.walls));
+    const std::int64_t samples = rings.Samples();
     std::vector<VertexScratch> scratch(PipelineThreads());
-    const std::int64_t ringCount = rings.Samples() + 1;
+    const std::int64_t ringCount = samples + 1;
     const auto pieces = static_cast<std::size_t>((ringCount + kRingsPerPiece - 1) / kRingsPerPiece);
-    auto make = [&](std::size_t i, VertexPiece& piece, std::size_t worker) {
+    auto make = [&](std::size_t i, MeshPiece& piece, std::size_t worker) {
         VertexScratch& own = scratch[worker];
         const std::int64_t first = static_cast<std::int64_t>(i) * kRingsPerPiece;
         const std::int64_t count = std::min(kRingsPerPiece, ringCount - first);
         const auto n = static_cast<std::size_t>(count);
-        for (RoadMeshPart* part : {&own.road, &own.kerb}) {
-            const std::size_t perRing =
-                part == &own.road ? kRoadVerticesPerRing : kKerbVerticesPerRing;
-            part->positions.resize(3 * perRing * kRingsPerPiece);
-            part->normals.resize(3 * perRing * kRingsPerPiece);
-            part->uvs.resize(2 * perRing * kRingsPerPiece);
-        }
-        rings.Fill(first, count, own.road, own.kerb);
-        const std::pair<const RoadMeshPart*, std::size_t> parts[] = {
-            {&own.road, n * kRoadVerticesPerRing}, {&own.kerb, n * kKerbVerticesPerRing}};
-        for (std::size_t p = 0; p < 2; ++p) {
-            const auto& [part, vertices] = parts[p];
-            piece.parts[p].resize(kFloatsPerVertex * vertices);
-            Interleave(*part, vertices, p == 0 ? roadInset : kerbInset, game.scale,
-                       piece.parts[p].data());
-            piece.floats[p] = kFloatsPerVertex * vertices;
-        }
+        // The samples whose triangles start on these rings: all but the closing ring S.
+        const std::int64_t owned = std::min(count, samples - first);
+        const auto m = static_cast<std::size_t>(owned);
+        own.rings.resize(kRingsPerPiece);
+        rings.Rings(first, count, own.rings.data());
+        piece.bounds = {};
+        piece.bounds.Add(own.rings.data(), n);
+        piece.vertices[0].resize(kFloatsPerVertex * kRoadVerticesPerRing * n);
+        piece.vertices[1].resize(kFloatsPerVertex * kKerbVerticesPerRing * n);
+        Interleave(own.rings.data(), n, roadInset, kerbInset, game.scale, piece.vertices[0].data(),
+                   piece.vertices[1].data());
+        piece.floats[0] = piece.vertices[0].size();
+        piece.floats[1] = piece.vertices[1].size();
+        piece.indices[0].resize(6 * m);
+        piece.indices[1].resize(12 * m);
+        CRoadMeshRings::FillIndices(first, owned, piece.indices[0].data(), piece.indices[1].data());
         piece.floats[2] = piece.floats[3] = 0;
+        piece.indices[2].clear();
+        piece.indices[3].clear();
         if (!game.walls && !game.collision) {
             return;
         }
-        const std::size_t closed = first + count > rings.Samples() ? n - 1 : n;
+        // The kerb part's positions, E A B G a ring, as the game parts are made from them.
+        own.kerb.positions.resize(3 * kKerbVerticesPerRing * n);
+        for (std::size_t r = 0; r < n; ++r) {
+            const auto& [a, b, e, g] = own.rings[r].vertices;
+            std::size_t f = 3 * kKerbVerticesPerRing * r;
+            for (const CVector3D& p : {e, a, b, g}) {
+                own.kerb.positions[f++] = p.x;
+                own.kerb.positions[f++] = p.y;
+                own.kerb.positions[f++] = p.z;
+            }
+        }
         if (game.walls) {
             own.wallPositions.resize(3 * kWallVerticesPerRing * kRingsPerPiece);
             own.wallNormals.resize(own.wallPositions.size());
+            piece.indices[2].resize(kWallIndicesPerSample * m);
+            FillWallIndices(first, owned, samples, piece.indices[2].data());
         }
-        std::vector<float>& collision = piece.parts[3];
+        std::vector<float>& collision = piece.vertices[3];
         if (game.collision) {
             collision.resize(3 * collisionPerRing * kRingsPerPiece);
+            piece.indices[3].resize(
+                static_cast<std::size_t>(CollisionIndicesPerSample(game.walls)) * m);
+            FillCollisionIndices(first, owned, samples, game.walls, piece.indices[3].data());
         }
-        FillGameRings(own.kerb, closed, game.rise, game.walls ? own.wallPositions.data() : nullptr,
+        FillGameRings(own.kerb, m, game.rise, game.walls ? own.wallPositions.data() : nullptr,
                       game.walls ? own.wallNormals.data() : nullptr,
                       game.collision ? collision.data() : nullptr, game.walls);
         if (game.walls) {
-            piece.parts[2].resize(6 * kWallVerticesPerRing * kRingsPerPiece);
-            float* o = piece.parts[2].data();
-            for (std::size_t v = 0; v < kWallVerticesPerRing * closed; ++v) {
+            piece.vertices[2].resize(6 * kWallVerticesPerRing * kRingsPerPiece);
+            float* o = piece.vertices[2].data();
+            for (std::size_t v = 0; v < kWallVerticesPerRing * m; ++v) {
                 for (std::size_t c = 0; c < 3; ++c) {
                     *o++ = Scaled(own.wallPositions[3 * v + c], game.scale);
                 }
                 o = std::copy_n(&own.wallNormals[3 * v], 3, o);
             }
-            piece.floats[2] = static_cast<std::size_t>(o - piece.parts[2].data());
+            piece.floats[2] = static_cast<std::size_t>(o - piece.vertices[2].data());
         }
         if (game.collision) {
-            const std::size_t floats = 3 * collisionPerRing * closed;
+            const std::size_t floats = 3 * collisionPerRing * m;
             for (std::size_t f = 0; f < floats; ++f) {
                 collision[f] = Scaled(collision[f], game.scale);
             }
             piece.floats[3] = floats;
         }
     };
-    return WritePieces<VertexPiece>(pieces, make, [&](std::size_t, const VertexPiece& piece) {
-        // The walls are part 2 when written; the collision mesh follows them.
-        const std::size_t targets[4] = {0, 1, 2, game.walls ? std::size_t{3} : std::size_t{2}};
+    return WritePieces<MeshPiece>(pieces, make, [&](std::size_t, const MeshPiece& piece) {
+        bounds.Add(piece.bounds);
+        // Each part's vertices, then its indices; walls and collision mesh only where asked.
+        std::size_t view = 0;
         for (std::size_t p = 0; p < 4; ++p) {
             if ((p == 2 && !game.walls) || (p == 3 && !game.collision)) {
                 continue;
             }
-            const WriteResult result =
-                out.Write(targets[p], piece.parts[p].data(), piece.floats[p] * sizeof(float));
+            WriteResult result =
+                out.Write(view++, piece.vertices[p].data(), piece.floats[p] * sizeof(float));
+            if (result.Written()) {
+                result = out.Write(view++, piece.indices[p].data(),
+                                   piece.indices[p].size() * sizeof(std::uint32_t));
+            }
             if (!result.Written()) {
                 return result;
             }
@@ -192,57 +235,9 @@ WriteResult WriteVertices(CGlbOutput& out, const CRoadMeshRings& rings, float ro
     });
 }
 
-// Samples whose indices are computed at a time.
-constexpr std::int64_t kSamplesPerIndexPiece = 4096;
-
-// Indices of `samples` samples, `perSample` each, computed piece by piece on the cores by
-// fill(first, count, out) while earlier pieces are written.
-template <typename Fill>
-WriteResult WriteIndexPieces(CGlbOutput& out, std::int64_t samples, std::size_t perSample,
-                             Fill&& fill) {
-    const auto pieces =
-        static_cast<std::size_t>((samples + kSamplesPerIndexPiece - 1) / kSamplesPerIndexPiece);
-    auto range = [samples](std::size_t i) {
-        const std::int64_t first = static_cast<std::int64_t>(i) * kSamplesPerIndexPiece;
-        return std::pair{first, std::min(kSamplesPerIndexPiece, samples - first)};
-    };
-    return WritePieces<std::vector<std::uint32_t>>(
-        pieces,
-        [&](std::size_t i, std::vector<std::uint32_t>& piece, std::size_t) {
-            const auto [first, count] = range(i);
-            piece.resize(perSample * static_cast<std::size_t>(count));
-            fill(first, count, piece.data());
-        },
-        [&](std::size_t, const std::vector<std::uint32_t>& piece) {
-            return out.Write(piece.data(), piece.size() * sizeof(std::uint32_t));
-        });
-}
-
-// The triangles of the walls or of the collision mesh, closed around the loop.
-WriteResult WriteGameIndices(CGlbOutput& out, std::int64_t samples, bool collision, bool walls) {
-    const std::size_t per = static_cast<std::size_t>(collision ? CollisionIndicesPerSample(walls)
-                                                               : kWallIndicesPerSample);
-    return WriteIndexPieces(out, samples, per,
-                            [&](std::int64_t first, std::int64_t count, std::uint32_t* o) {
-                                if (collision) {
-                                    FillCollisionIndices(first, count, samples, walls, o);
-                                } else {
-                                    FillWallIndices(first, count, samples, o);
-                                }
-                            });
-}
-
-WriteResult WriteIndices(CGlbOutput& out, std::int64_t samples, bool road) {
-    return WriteIndexPieces(out, samples, road ? 6 : 12,
-                            [road](std::int64_t first, std::int64_t count, std::uint32_t* o) {
-                                CRoadMeshRings::FillIndices(first, count, road ? o : nullptr,
-                                                            road ? nullptr : o);
-                            });
-}
-
 // Points computed and formatted at a time for the extras, on the cores, while earlier pieces
 // are written.
-constexpr std::int64_t kPointsPerPiece = 4096;
+constexpr std::int64_t kPointsPerPiece = 8192;
 // The longest text of one point: "," and [x,y,z] with three of the longest float texts.
 constexpr std::size_t kMaxPointChars = 1 + 3 * 16 + 4;
 
@@ -452,40 +447,40 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
     const int roadMaterial = scene.AddMaterial(std::move(road));
     const int kerbMaterial = scene.AddMaterial(std::move(kerb));
 
+    // Found while the vertices are written, read when the bounds are.
+    RoadMeshBounds bounds;
     const int joint =
-        scene.AddJointVertices([&rings, roadInset, kerbInset, layout](CGlbOutput& out) {
-            return WriteVertices(out, rings, roadInset, kerbInset, layout);
+        scene.AddJointVertices([&rings, roadInset, kerbInset, layout, &bounds](CGlbOutput& out) {
+            return WriteMesh(out, rings, roadInset, kerbInset, layout, bounds);
         });
     const std::uint64_t ringCount = static_cast<std::uint64_t>(rings.Samples()) + 1;
     const std::uint64_t samples = static_cast<std::uint64_t>(rings.Samples());
     auto part = [&](bool isRoad, int material) {
         const std::vector<GltfAttribute> attributes = {
-            {"POSITION", 3, ScaledBounds(isRoad ? rings.RoadBounds() : rings.KerbBounds(), scale)},
-            {"NORMAL", 3, std::nullopt},
-            {"TEXCOORD_0", 2, std::nullopt}};
-        return GltfPrimitive{attributes,
-                             ringCount * (isRoad ? kRoadVerticesPerRing : kKerbVerticesPerRing),
-                             {},
-                             samples * (isRoad ? 6 : 12),
-                             [&rings, isRoad](CGlbOutput& out) {
-                                 return WriteIndices(out, rings.Samples(), isRoad);
-                             },
-                             material,
-                             4,
-                             joint};
+            {"POSITION", 3,
+             [&bounds, isRoad, scale] {
+                 return ScaledBounds(isRoad ? bounds.road : bounds.kerb, scale);
+             }},
+            {"NORMAL", 3, {}},
+            {"TEXCOORD_0", 2, {}}};
+        return GltfPrimitive{
+            attributes, ringCount * (isRoad ? kRoadVerticesPerRing : kKerbVerticesPerRing),
+            {},         samples * (isRoad ? 6 : 12),
+            {},         material,
+            4,          joint};
     };
     std::vector<GltfPrimitive> visual = {part(true, roadMaterial), part(false, kerbMaterial)};
     if (layout.walls) {
         // A plain light grey, no metal, fully rough.
         const int wallMaterial = scene.AddMaterial({"wall", -1, {0.7, 0.7, 0.7, 1}});
         visual.push_back(
-            {{{"POSITION", 3, WallBounds(rings, layout.rise, scale)}, {"NORMAL", 3, std::nullopt}},
+            {{{"POSITION", 3,
+               [&bounds, layout] { return WallBounds(bounds, layout.rise, layout.scale); }},
+              {"NORMAL", 3, {}}},
              samples * kWallVerticesPerRing,
              {},
              samples * kWallIndicesPerSample,
-             [&rings](CGlbOutput& out) {
-                 return WriteGameIndices(out, rings.Samples(), false, true);
-             },
+             {},
              wallMaterial,
              4,
              joint});
@@ -499,13 +494,14 @@ WriteResult WriteGlb(CByteSink& sink, const CRoadMeshRings& rings, const RoadMod
         const bool walls = layout.walls;
         const int collision =
             scene.AddMesh("road-colonly",
-                          {{{{"POSITION", 3, CollisionBounds(rings, layout.rise, walls, scale)}},
+                          {{{{"POSITION", 3,
+                              [&bounds, layout, walls] {
+                                  return CollisionBounds(bounds, layout.rise, walls, layout.scale);
+                              }}},
                             samples * static_cast<std::uint64_t>(CollisionVerticesPerRing(walls)),
                             {},
                             samples * static_cast<std::uint64_t>(CollisionIndicesPerSample(walls)),
-                            [&rings, walls](CGlbOutput& out) {
-                                return WriteGameIndices(out, rings.Samples(), true, walls);
-                            },
+                            {},
                             -1,
                             4,
                             joint}});

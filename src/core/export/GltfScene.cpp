@@ -21,6 +21,12 @@ constexpr std::uint32_t kChunkBin = 0x004E4942;  // "BIN\0"
 constexpr std::size_t kHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr std::size_t kJsonPiece = 1 << 16;
+// Room for one number of the bounds: the longest text of a float's exact value (a sign, 17
+// digits, the point and a three-digit exponent) is 23 characters.
+constexpr std::size_t kBoundsNumberRoom = 24;
+// Room for ,"min":[x,y,z],"max":[x,y,z] in the JSON.
+constexpr std::size_t kBoundsRoom =
+    sizeof(",\"min\":[],\"max\":[]") - 1 + 4 + 6 * kBoundsNumberRoom;
 
 constexpr int kArrayBuffer = 34962;
 constexpr int kElementArrayBuffer = 34963;
@@ -59,6 +65,7 @@ CJson& CJson::Raw(std::string_view text) {
         // A long text goes on as it is, without a copy.
         Flush();
         m_ok = m_ok && m_out(text);
+        m_handed += text.size();
         return *this;
     }
     m_text.append(text);
@@ -118,6 +125,7 @@ bool CJson::Flush() {
         return m_ok;
     }
     m_ok = m_ok && m_out(m_text);
+    m_handed += m_text.size();
     m_text.clear();
     return m_ok;
 }
@@ -187,9 +195,13 @@ int CGltfScene::AddMesh(std::string name, std::vector<GltfPrimitive> primitives)
             primitive.attributes.emplace_back(a.name, static_cast<int>(m_accessors.size()) - 1);
             offset += static_cast<std::uint64_t>(a.components) * sizeof(float);
         }
+        const bool jointIndices = p.joint >= 0 && !p.indices;
         const int indexView = AddView(p.indexCount * sizeof(std::uint32_t), kElementArrayBuffer, 0,
                                       std::move(p.indices));
-        m_accessors.push_back({indexView, 0, p.indexCount, kUnsignedInt, "SCALAR", std::nullopt});
+        if (jointIndices) {
+            m_views[static_cast<std::size_t>(indexView)].joint = p.joint;
+        }
+        m_accessors.push_back({indexView, 0, p.indexCount, kUnsignedInt, "SCALAR", {}});
         primitive.indices = static_cast<int>(m_accessors.size()) - 1;
         mesh.primitives.push_back(std::move(primitive));
     }
@@ -202,7 +214,8 @@ int CGltfScene::AddNode(GltfNode node) {
     return static_cast<int>(m_nodes.size()) - 1;
 }
 
-void CGltfScene::WriteJson(CJson& json) const {
+std::vector<std::pair<std::size_t, std::uint64_t>> CGltfScene::WriteJson(CJson& json) const {
+    std::vector<std::pair<std::size_t, std::uint64_t>> late;
     auto separator = [&json](std::size_t i) { json.Raw(i == 0 ? "" : ","); };
     auto doubles = [&json](const auto& values) {
         json.Raw("[");
@@ -318,13 +331,9 @@ void CGltfScene::WriteJson(CJson& json) const {
             json.Raw(",\"count\":").Int(static_cast<std::int64_t>(a.count));
             json.Raw(",\"type\":\"").Raw(a.type).Raw("\"");
             if (a.bounds) {
-                // Bounds as the floats' exact values, which a reader compares in either
-                // precision.
-                const auto& [low, high] = *a.bounds;
-                json.Raw(",\"min\":");
-                doubles(std::array<double, 3>{low.x, low.y, low.z});
-                json.Raw(",\"max\":");
-                doubles(std::array<double, 3>{high.x, high.y, high.z});
+                // Spaces for now, the bounds once they are known.
+                late.emplace_back(i, kHeaderBytes + kChunkHeaderBytes + json.Size());
+                json.Raw(std::string(kBoundsRoom, ' '));
             }
             json.Raw("}");
         }
@@ -352,6 +361,7 @@ void CGltfScene::WriteJson(CJson& json) const {
         json.Raw("}]");
     }
     json.Raw("}");
+    return late;
 }
 
 std::uint64_t CGltfScene::BinaryBytes() const {
@@ -375,7 +385,7 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
         result = out.Write(text.data(), text.size());
         return result.Written();
     });
-    WriteJson(json);
+    const auto late = WriteJson(json);
     json.Flush();
     if (!result.Written()) {
         return result;
@@ -447,6 +457,31 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
     }
     if (!result.Written()) {
         return result;
+    }
+
+    // The bounds, as the floats' exact values, which a reader compares in either precision.
+    for (const auto& [accessor, at] : late) {
+        const auto [low, high] = m_accessors[accessor].bounds();
+        std::string text;
+        CJson bounds([&text](std::string_view piece) {
+            text.append(piece);
+            return true;
+        });
+        for (const auto& [name, v] :
+             {std::pair{",\"min\":[", &low}, std::pair{"],\"max\":[", &high}}) {
+            bounds.Raw(name).Double(static_cast<double>(v->x)).Raw(",");
+            bounds.Double(static_cast<double>(v->y)).Raw(",").Double(static_cast<double>(v->z));
+        }
+        bounds.Raw("]").Flush();
+        if (text.size() > kBoundsRoom) {
+            return {WriteOutcome::Failed, {}};
+        }
+        text.resize(kBoundsRoom, ' ');
+        out.m_cursors = {at};
+        result = out.Write(text.data(), text.size());
+        if (!result.Written()) {
+            return result;
+        }
     }
 
     // The headers, now that every length is known.

@@ -2,7 +2,9 @@
 // returns the new part's index and numbers whatever it needs behind it (accessors, buffer views,
 // images, the shared sampler), so a writer never counts indices by hand. Bulk data is not held:
 // every buffer view is produced by a callback while the binary chunk streams out, and the JSON
-// streams out once ahead of it, so large extras may stream too.
+// streams out once ahead of it, so large extras may stream too. Bounds of positions are asked for
+// once the binary chunk is written, so they may be found while the vertices are made; the JSON
+// keeps room for them in spaces and they are written into it last.
 #pragma once
 
 #include "export/ByteSink.h"
@@ -38,10 +40,13 @@ public:
     bool Flush();
     // False once the output refused a piece.
     bool Ok() const { return m_ok; }
+    // How many bytes of text have been given so far, handed on or not.
+    std::uint64_t Size() const { return m_handed + m_text.size(); }
 
 private:
     std::function<bool(std::string_view)> m_out;
     std::string m_text;
+    std::uint64_t m_handed = 0;
     bool m_ok = true;
 };
 
@@ -70,12 +75,16 @@ private:
 // producer).
 using GltfBytes = std::function<WriteResult(CGlbOutput&)>;
 
+// The smallest and largest x, y, z of an attribute's values, asked for once every buffer view is
+// written.
+using GltfBounds = std::function<std::array<CVector3D, 2>()>;
+
 // One vertex attribute of 32-bit floats; the attributes of a primitive are interleaved in the
 // order given. POSITION needs its bounds.
 struct GltfAttribute {
     std::string name; // "POSITION", "NORMAL", "TEXCOORD_0"
     int components = 3;
-    std::optional<std::array<CVector3D, 2>> bounds; // smallest and largest x, y, z
+    GltfBounds bounds; // empty: none
 };
 
 struct GltfPrimitive {
@@ -83,11 +92,12 @@ struct GltfPrimitive {
     std::uint64_t vertexCount = 0;
     GltfBytes vertices; // vertexCount interleaved vertices
     std::uint64_t indexCount = 0;
-    GltfBytes indices; // indexCount unsigned 32-bit indices
+    GltfBytes indices; // indexCount unsigned 32-bit indices; empty: the joint producer's
     int material = -1; // -1: none
     int mode = 4;      // triangles
-    // A joint producer (CGltfScene::AddJointVertices) that writes these vertices together with
-    // those of other primitives; vertices is then not used. -1: none.
+    // A joint producer (CGltfScene::AddJointVertices) that writes these vertices, and these
+    // indices when `indices` is empty, together with those of other primitives; vertices is then
+    // not used. -1: none.
     int joint = -1;
 };
 
@@ -122,8 +132,9 @@ public:
     // An embedded PNG image and a texture that shows it. png must stay alive until written.
     int AddTexture(std::string name, std::string_view png);
     int AddMaterial(GltfMaterial material);
-    // A producer of the vertices of several primitives, of one mesh or several, in one pass:
-    // the p-th primitive added with this joint's id gets its bytes through Write(p, ...).
+    // A producer of the vertices (and indices) of several primitives, of one mesh or several, in
+    // one pass: the p-th buffer view added with this joint's id gets its bytes through
+    // Write(p, ...), a primitive's vertices coming before its indices.
     int AddJointVertices(GltfBytes producer);
     int AddMesh(std::string name, std::vector<GltfPrimitive> primitives);
     // Every node is a root of the one scene.
@@ -148,7 +159,7 @@ private:
         std::uint64_t count;
         int componentType;
         const char* type;
-        std::optional<std::array<CVector3D, 2>> bounds;
+        GltfBounds bounds;
     };
     struct Primitive {
         std::vector<std::pair<std::string, int>> attributes; // name, accessor
@@ -166,7 +177,9 @@ private:
     };
 
     int AddView(std::uint64_t size, int target, int byteStride, GltfBytes bytes);
-    void WriteJson(CJson& json) const;
+    // Writes the JSON; returns the accessors whose bounds are to be written later and where
+    // their room in the file begins.
+    std::vector<std::pair<std::size_t, std::uint64_t>> WriteJson(CJson& json) const;
     std::uint64_t BinaryBytes() const;
 
     std::string m_generator;

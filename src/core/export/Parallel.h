@@ -46,9 +46,10 @@ template <typename Work> void ParallelFor(std::size_t count, std::size_t grain, 
     }
 }
 
-// How many background threads PipelinePieces starts at most: one per core.
+// How many background threads PipelinePieces starts at most: one per core besides the calling
+// thread's, which makes pieces too whenever it has nothing to write.
 inline std::size_t PipelineWorkers() {
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 16);
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 17) - 1;
 }
 
 // The threads that make pieces in PipelinePieces, the calling thread included: worker numbers
@@ -61,17 +62,18 @@ inline std::size_t PipelineThreads() {
 // order, to use(i, slot) on the calling thread, which meanwhile may write out what is made:
 // make(i, slot, worker) fills the slot buffers[i % buffers.size()] for piece i, worker (below
 // PipelineThreads()) naming the thread, for scratch memory of its own. At most buffers.size()
-// pieces are made or waiting at a time, so memory stays bounded. The calling thread makes the
-// next piece itself when no other thread has taken it, so a background thread still waiting for
-// a core delays nothing. use returns false to stop: no further piece is used, and the result is
-// false. With fewer than four buffers or pieces, on one core, or with no threads to be had,
-// everything runs on the calling thread. make and use must not throw; make must touch only its
-// slot, its scratch and data that nothing changes meanwhile.
+// pieces are made or waiting at a time, so memory stays bounded. While the piece it needs next
+// is still being made elsewhere, the calling thread makes the next piece nobody has taken yet,
+// so no core idles while there is work and a background thread still waiting for a core delays
+// nothing. use returns false to stop: no further piece is used, and the result is false. With
+// fewer than four buffers or two pieces, on one core, or with no threads to be had, everything
+// runs on the calling thread. make and use must not throw; make must touch only its slot, its
+// scratch and data that nothing changes meanwhile.
 template <typename Slot, typename Make, typename Use>
 bool PipelinePieces(std::size_t count, std::span<Slot> buffers, Make&& make, Use&& use) {
     const std::size_t own = PipelineThreads() - 1; // the calling thread's worker number
     const std::size_t workers = std::min({PipelineWorkers(), buffers.size() / 2, count / 2});
-    if (workers < 2 || buffers.empty()) {
+    if (workers < 1 || buffers.size() < 4 || std::thread::hardware_concurrency() < 2) {
         for (std::size_t i = 0; i < count; ++i) {
             make(i, buffers[0], own);
             if (!use(i, buffers[0])) {
@@ -125,14 +127,20 @@ bool PipelinePieces(std::size_t count, std::span<Slot> buffers, Make&& make, Use
     for (std::size_t i = 0; i < count && ok; ++i) {
         Slot& slot = buffers[i % buffers.size()];
         std::unique_lock lock(s.mutex);
-        if (s.next == i) {
-            // Nobody has taken it yet: made here, in its slot, which is free.
-            ++s.next;
-            lock.unlock();
-            make(i, slot, own);
-            lock.lock();
-        } else {
-            s.madeOne.wait(lock, [&] { return s.made[i % buffers.size()] == i + 1; });
+        while (s.made[i % buffers.size()] != i + 1) {
+            const std::size_t j = s.next;
+            if (j == i || (j < count && s.used + buffers.size() > j)) {
+                // Nobody has taken piece j yet, and its slot is free: made here, piece i first
+                // of all.
+                ++s.next;
+                lock.unlock();
+                make(j, buffers[j % buffers.size()], own);
+                lock.lock();
+                s.made[j % buffers.size()] = j + 1;
+                s.madeOne.notify_all();
+            } else {
+                s.madeOne.wait(lock);
+            }
         }
         lock.unlock();
         ok = use(i, slot);

@@ -3,8 +3,8 @@
 #include "export/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <mutex>
 
 namespace rolvet {
 
@@ -18,6 +18,9 @@ constexpr int kPiece = 256;
 // Progress is reported (and cancellation checked) about once per this many samples.
 constexpr std::int64_t kProgressInterval = 65536;
 constexpr std::size_t kRingsPerThread = 1024;
+// A vertex whose centre and width both stay below this in every coordinate is finite: their sum
+// is far from the largest float.
+constexpr double kSafeReach = 1e37;
 
 void Put3(std::vector<float>& out, std::size_t vertex, const CVector3D& v) {
     out[3 * vertex] = v.x;
@@ -58,8 +61,11 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
     const std::int64_t samples = static_cast<std::int64_t>(n) * divisions;
     m_lengths.Reset(n);
     m_checkpoints.assign(static_cast<std::size_t>(samples / kCheckpoint) + 1, 0.0);
-    bool any = false;
-    std::mutex merge;
+    const bool shaped = m_sampler.Shaped();
+    const double width = m_sampler.HalfWidth();
+    // Whether every vertex is finite for certain: each lies within its width of its centre, the
+    // side being of unit length, so centres and widths far inside the float range are enough.
+    std::atomic<bool> inRange{true};
     // Whole segments at a time, as many as make about kProgressInterval samples.
     const std::size_t block =
         std::max<std::size_t>(1, static_cast<std::size_t>(kProgressInterval / divisions));
@@ -73,9 +79,8 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
         ParallelFor(
             count, std::max<std::size_t>(1, kRingsPerThread / divisions),
             [&](std::size_t begin, std::size_t end) {
-                Scratch scratch;
-                std::array<CVector3D, 2> road{}, kerb{}, edge{};
-                bool finite = true, seen = false;
+                std::vector<CVector3D> centres(kPiece);
+                bool fits = true;
                 for (std::size_t k = first + begin; k < first + end; ++k) {
                     const std::int64_t base = static_cast<std::int64_t>(k) * divisions;
                     double along = 0.0;
@@ -84,23 +89,20 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                         const std::int64_t j = base + i;
                         const int stop = static_cast<int>(std::min<std::int64_t>(
                             {divisions, i + kPiece, (j / kCheckpoint + 1) * kCheckpoint - base}));
-                        along = m_sampler.ComputeSteps(k, i, stop, along, scratch.Arrays());
+                        along =
+                            m_sampler.ComputeSteps(k, i, stop, along, {.centre = centres.data()});
                         for (int s = 0; s < stop - i; ++s) {
-                            const RoadSample& v = scratch.section[static_cast<std::size_t>(s)];
-                            if (!seen) {
-                                road = kerb = {v[0], v[0]};
-                                edge = {v[2], v[2]};
-                                seen = true;
+                            const CVector3D& c = centres[static_cast<std::size_t>(s)];
+                            double reach = width;
+                            if (shaped) {
+                                const SampleShape here = m_sampler.Shape(k, i + s);
+                                reach = std::max(std::fabs(here.left), std::fabs(here.right));
                             }
-                            finite = finite && IsFinite(v[0]) && IsFinite(v[1]) && IsFinite(v[2]) &&
-                                     IsFinite(v[3]);
-                            Widen(road, v[0]);
-                            Widen(road, v[1]);
-                            for (const CVector3D& p : v) {
-                                Widen(kerb, p);
+                            // Each coordinate on its own, which also fails a NaN.
+                            for (const float v : {c.x, c.y, c.z}) {
+                                fits =
+                                    fits && std::fabs(static_cast<double>(v)) + reach < kSafeReach;
                             }
-                            Widen(edge, v[2]);
-                            Widen(edge, v[3]);
                         }
                         i = stop;
                         if ((base + i) % kCheckpoint == 0 && i < divisions) {
@@ -110,32 +112,75 @@ CRoadMeshRings::CRoadMeshRings(std::span<const CVector3D> points, int divisions,
                     }
                     m_lengths.Set(k, along);
                 }
-                const std::lock_guard lock(merge);
-                m_finite = m_finite && finite;
-                if (seen) {
-                    if (!any) {
-                        m_roadBounds = road;
-                        m_kerbBounds = kerb;
-                        m_edgeBounds = edge;
-                        any = true;
-                    }
-                    for (const CVector3D& p : road) {
-                        Widen(m_roadBounds, p);
-                    }
-                    for (const CVector3D& p : kerb) {
-                        Widen(m_kerbBounds, p);
-                    }
-                    for (const CVector3D& p : edge) {
-                        Widen(m_edgeBounds, p);
-                    }
+                if (!fits) {
+                    inRange = false;
                 }
             });
     }
+    m_finite = inRange || AllSectionsFinite();
     m_lengths.Sum();
     m_repeats = TextureRepeats(m_lengths.Total(), m_sampler.Shaped()
                                                       ? static_cast<float>(shape->MeanHalfWidth())
                                                       : m_sampler.HalfWidth());
     m_samples = samples;
+}
+
+bool CRoadMeshRings::AllSectionsFinite() const {
+    std::atomic<bool> finite{true};
+    const std::size_t n = m_sampler.SegmentCount();
+    ParallelFor(n,
+                std::max<std::size_t>(1, kRingsPerThread / static_cast<std::size_t>(m_divisions)),
+                [&](std::size_t begin, std::size_t end) {
+                    std::vector<RoadSample> sections(kPiece);
+                    for (std::size_t k = begin; k < end && finite; ++k) {
+                        for (int i = 0; i < m_divisions; i += kPiece) {
+                            const int stop = std::min(m_divisions, i + kPiece);
+                            m_sampler.ComputeSteps(k, i, stop, 0.0, {.section = sections.data()});
+                            for (int s = 0; s < stop - i; ++s) {
+                                for (const CVector3D& v : sections[static_cast<std::size_t>(s)]) {
+                                    if (!IsFinite(v)) {
+                                        finite = false;
+                                    }
+                                }
+                            }
+                        }
+                    }
+                });
+    return finite;
+}
+
+void RoadMeshBounds::Add(const MeshRing* rings, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    const RoadSample& v0 = rings[0].vertices;
+    RoadMeshBounds piece{{v0[0], v0[0]}, {v0[0], v0[0]}, {v0[2], v0[2]}, true};
+    for (std::size_t r = 0; r < count; ++r) {
+        const auto& [a, b, e, g] = rings[r].vertices;
+        Widen(piece.road, a);
+        Widen(piece.road, b);
+        Widen(piece.edge, e);
+        Widen(piece.edge, g);
+    }
+    piece.kerb = piece.road;
+    Widen(piece.kerb, piece.edge[0]);
+    Widen(piece.kerb, piece.edge[1]);
+    Add(piece);
+}
+
+void RoadMeshBounds::Add(const RoadMeshBounds& other) {
+    if (!other.any) {
+        return;
+    }
+    if (!any) {
+        *this = other;
+        return;
+    }
+    for (auto [box, with] : {std::pair{&road, &other.road}, std::pair{&kerb, &other.kerb},
+                             std::pair{&edge, &other.edge}}) {
+        Widen(*box, (*with)[0]);
+        Widen(*box, (*with)[1]);
+    }
 }
 
 void CRoadMeshRings::Centres(std::int64_t first, std::int64_t count, CVector3D* out) const {
@@ -185,9 +230,42 @@ RoadFrame CRoadMeshRings::FrameAt(std::int64_t j, double& along) const {
     return frame;
 }
 
+template <typename Put>
+void CRoadMeshRings::EachRing(std::int64_t first, std::int64_t end, Put&& put) const {
+    const std::int64_t d = m_divisions;
+    Scratch scratch;
+    const SampleArrays arrays = scratch.Arrays();
+    for (std::int64_t j = first; j < end;) {
+        const std::int64_t k = j / d;
+        const std::int64_t base = k * d;
+        const auto segment = static_cast<std::size_t>(k);
+        // The running arc length from the last checkpoint in this segment.
+        const std::int64_t mark = std::max(base, j / kCheckpoint * kCheckpoint);
+        double along =
+            mark == base ? 0.0 : m_checkpoints[static_cast<std::size_t>(mark / kCheckpoint)];
+        for (std::int64_t i = mark - base; i < j - base;) {
+            const std::int64_t next = std::min(i + kPiece, j - base);
+            along = m_sampler.ComputeSteps(segment, static_cast<int>(i), static_cast<int>(next),
+                                           along, {});
+            i = next;
+        }
+        const std::int64_t last = std::min({base + d, j + kPiece, end});
+        const double before = m_lengths.Before(segment);
+        m_sampler.ComputeSteps(segment, static_cast<int>(j - base), static_cast<int>(last - base),
+                               along, arrays);
+        for (std::int64_t s = j; s < last; ++s) {
+            const auto o = static_cast<std::size_t>(s - j);
+            put(s,
+                RoadFrame{scratch.centre[o], scratch.direction[o], scratch.side[o],
+                          scratch.section[o]},
+                before + scratch.along[o]);
+        }
+        j = last;
+    }
+}
+
 void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& road,
                           RoadMeshPart& kerb, std::size_t at, CVector3D* centres) const {
-    const std::int64_t d = m_divisions;
     const double lap = m_lengths.Total();
     auto put = [&](std::int64_t ring, const RoadFrame& frame, double along) {
         const auto r = at + static_cast<std::size_t>(ring - first);
@@ -226,59 +304,45 @@ void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& 
     }
     ParallelFor(static_cast<std::size_t>(end - first), kRingsPerThread,
                 [&](std::size_t begin, std::size_t stop) {
-                    Scratch scratch;
-                    const SampleArrays arrays = scratch.Arrays();
-                    for (std::int64_t j = first + static_cast<std::int64_t>(begin);
-                         j < first + static_cast<std::int64_t>(stop);) {
-                        const std::int64_t k = j / d;
-                        const std::int64_t base = k * d;
-                        const auto segment = static_cast<std::size_t>(k);
-                        // The running arc length from the last checkpoint in this segment.
-                        const std::int64_t mark = std::max(base, j / kCheckpoint * kCheckpoint);
-                        double along =
-                            mark == base
-                                ? 0.0
-                                : m_checkpoints[static_cast<std::size_t>(mark / kCheckpoint)];
-                        for (std::int64_t i = mark - base; i < j - base;) {
-                            const std::int64_t next = std::min(i + kPiece, j - base);
-                            along = m_sampler.ComputeSteps(segment, static_cast<int>(i),
-                                                           static_cast<int>(next), along, {});
-                            i = next;
-                        }
-                        const std::int64_t last = std::min(
-                            {base + d, j + kPiece, first + static_cast<std::int64_t>(stop)});
-                        const double before = m_lengths.Before(segment);
-                        m_sampler.ComputeSteps(segment, static_cast<int>(j - base),
-                                               static_cast<int>(last - base), along, arrays);
-                        for (std::int64_t s = j; s < last; ++s) {
-                            const auto o = static_cast<std::size_t>(s - j);
-                            put(s,
-                                {scratch.centre[o], scratch.direction[o], scratch.side[o],
-                                 scratch.section[o]},
-                                before + scratch.along[o]);
-                        }
-                        j = last;
-                    }
+                    EachRing(first + static_cast<std::int64_t>(begin),
+                             first + static_cast<std::int64_t>(stop), put);
                 });
+}
+
+void CRoadMeshRings::Rings(std::int64_t first, std::int64_t count, MeshRing* out) const {
+    const double lap = m_lengths.Total();
+    auto put = [&](std::int64_t ring, const RoadFrame& frame, double along) {
+        out[ring - first] = {frame.vertices, RoadUp(frame.direction, frame.side),
+                             TextureU(along, lap, m_repeats, ring, m_samples)};
+    };
+    const std::int64_t end = std::min(first + count, m_samples);
+    EachRing(first, end, put);
+    if (first + count > m_samples) {
+        put(m_samples, m_sampler.Frame(0, 0), 0.0);
+    }
 }
 
 void CRoadMeshRings::FillIndices(std::int64_t first, std::int64_t count, std::uint32_t* road,
                                  std::uint32_t* kerb) {
-    for (std::int64_t j = first; j < first + count; ++j) {
-        // Road: A, B on this ring and A', B' on the next; the Metasequoia quad A B B' A' reversed.
-        const auto a = static_cast<std::uint32_t>(kRoadVerticesPerRing * j);
-        const std::uint32_t b = a + 1, a1 = a + 2, b1 = a + 3;
-        const std::uint32_t roadTriangles[] = {a, a1, b1, a, b1, b};
-        if (road) {
-            road = std::copy(std::begin(roadTriangles), std::end(roadTriangles), road);
+    // Road: A, B on this ring and A', B' on the next; the Metasequoia quad A B B' A' reversed.
+    constexpr std::uint32_t kRoad[] = {0, 2, 3, 0, 3, 1};
+    // Kerb: E A | B G on this ring, the next ring 4 further on.
+    constexpr std::uint32_t kKerb[] = {0, 4, 5, 0, 5, 1, 2, 6, 7, 2, 7, 3};
+    const auto n = static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
+    if (road) {
+        for (std::size_t s = 0; s < n; ++s) {
+            const auto a = static_cast<std::uint32_t>(kRoadVerticesPerRing * (first + s));
+            for (std::size_t v = 0; v < 6; ++v) {
+                road[6 * s + v] = a + kRoad[v];
+            }
         }
-        // Kerb: E A | B G on this ring, the next ring 4 further on.
-        const auto e = static_cast<std::uint32_t>(kKerbVerticesPerRing * j);
-        const std::uint32_t ka = e + 1, kb = e + 2, g = e + 3;
-        const std::uint32_t kerbTriangles[] = {e,  e + 4,  ka + 4, e,  ka + 4, ka,
-                                               kb, kb + 4, g + 4,  kb, g + 4,  g};
-        if (kerb) {
-            kerb = std::copy(std::begin(kerbTriangles), std::end(kerbTriangles), kerb);
+    }
+    if (kerb) {
+        for (std::size_t s = 0; s < n; ++s) {
+            const auto e = static_cast<std::uint32_t>(kKerbVerticesPerRing * (first + s));
+            for (std::size_t v = 0; v < 12; ++v) {
+                kerb[12 * s + v] = e + kKerb[v];
+            }
         }
     }
 }

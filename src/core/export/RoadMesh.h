@@ -47,10 +47,29 @@ struct RoadTextureBands {
     static constexpr double kKerbU0 = 0.0, kKerbU1 = 1.0, kKerbV0 = 0.0, kKerbV1 = 0.24;
 };
 
+// What the parts' vertices of one ring are made of: the cross-section A, B, E, G, the surface's
+// normal and the texture coordinate u (see the layout above).
+struct MeshRing {
+    RoadSample vertices;
+    CVector3D up;
+    float u = 0.0f;
+};
+
+// The smallest and largest x, y and z of the road part's positions (A, B), of the kerb part's
+// (all four) and of the outer edge points E and G alone, gathered ring by ring.
+struct RoadMeshBounds {
+    std::array<CVector3D, 2> road{}, kerb{}, edge{};
+    bool any = false; // false: nothing added yet, the boxes mean nothing
+
+    void Add(const MeshRing* rings, std::size_t count);
+    void Add(const RoadMeshBounds& other);
+};
+
 // The mesh ring by ring, for writers that stream a large road without holding it in memory:
 // each call computes the rings it is asked for from the road model's sampler. Construction walks
-// the road once for what a writer needs first: the lap length, the texture repeats, the bounds
-// and whether every vertex is finite. Memory grows with the control points, not the samples.
+// the centre line once for what a writer needs first: the lap length, the texture repeats and
+// whether every vertex is finite (the cross-sections themselves only where the centre line comes
+// near the end of the float range). Memory grows with the control points, not the samples.
 class CRoadMeshRings {
 public:
     // Needs at least one point and one division (Samples() is 0 otherwise). points must stay
@@ -64,11 +83,6 @@ public:
     double Length() const { return m_lengths.Total(); }
     int Repeats() const { return m_repeats; }
     bool Finite() const { return m_finite; }
-    // The smallest and largest x, y and z of the road part's and the kerb part's positions.
-    const std::array<CVector3D, 2>& RoadBounds() const { return m_roadBounds; }
-    const std::array<CVector3D, 2>& KerbBounds() const { return m_kerbBounds; }
-    // The same for the outer edge points E and G alone.
-    const std::array<CVector3D, 2>& EdgeBounds() const { return m_edgeBounds; }
     bool Cancelled() const { return m_cancelled; }
     // Whether the road has a shape of its own, and the shape at sample j (0 <= j < S).
     bool Shaped() const { return m_sampler.Shaped(); }
@@ -91,6 +105,9 @@ public:
     // when given, receives the centre of each ring's sample at the same offset.
     void Fill(std::int64_t first, std::int64_t count, RoadMeshPart& road, RoadMeshPart& kerb,
               std::size_t at = 0, CVector3D* centres = nullptr) const;
+    // The same rings into out[0 .. count − 1], all on the calling thread: for callers that
+    // spread their own work over the cores.
+    void Rings(std::int64_t first, std::int64_t count, MeshRing* out) const;
 
     // The triangles of samples first .. first + count − 1: 6 road and 12 kerb indices each
     // (either output may be null).
@@ -98,6 +115,12 @@ public:
                             std::uint32_t* kerb);
 
 private:
+    // Whether every cross-section is finite, computed in full.
+    bool AllSectionsFinite() const;
+    // Calls put(ring, frame, along) for the rings of samples first .. end − 1 (end <= S), on
+    // the calling thread.
+    template <typename Put> void EachRing(std::int64_t first, std::int64_t end, Put&& put) const;
+
     CRoadSampler m_sampler;
     int m_divisions;
     std::int64_t m_samples = 0;
@@ -106,9 +129,6 @@ private:
     int m_repeats = 1;
     bool m_finite = true;
     bool m_cancelled = false;
-    std::array<CVector3D, 2> m_roadBounds{};
-    std::array<CVector3D, 2> m_kerbBounds{};
-    std::array<CVector3D, 2> m_edgeBounds{};
     // The centres last computed for Centre(): samples m_centresFrom on.
     mutable std::vector<CVector3D> m_centres;
     mutable std::int64_t m_centresFrom = -1;

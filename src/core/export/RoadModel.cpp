@@ -255,10 +255,17 @@ double CRoadSampler::ComputeSteps(std::size_t k, int begin, int end, double alon
         return along;
     }
     const CCatmullRomSegment segment = Segment(k);
+    // The arc length needs the centres alone: frames only where they are asked for.
+    const bool frames = out.direction || out.side || out.section || out.shape;
     CVector3D previous;
     for (int i = begin; i < end; ++i) {
         const auto s = static_cast<std::size_t>(i - begin);
-        const RoadFrame frame = FrameOf(segment, k, i, out.shape ? &out.shape[s] : nullptr);
+        RoadFrame frame;
+        if (frames) {
+            frame = FrameOf(segment, k, i, out.shape ? &out.shape[s] : nullptr);
+        } else {
+            frame.centre = segment.At(m_at[static_cast<std::size_t>(i)]);
+        }
         if (i > begin) {
             along += Distance(previous, frame.centre);
         }
