@@ -99,12 +99,16 @@ bool PipelinePieces(std::size_t count, std::span<Slot> buffers, Make&& make, Use
     auto work = [shared, count_, buffers, &make](std::size_t worker) {
         Shared& s = *shared;
         std::unique_lock lock(s.mutex);
-        while (!s.stop && s.next < count_) {
-            const std::size_t i = s.next++;
-            s.usedOne.wait(lock, [&] { return s.stop || s.used + buffers.size() > i; });
-            if (s.stop) {
+        while (true) {
+            // A piece is claimed only once its slot is free, so that an unclaimed piece is
+            // there for the calling thread whenever it has a slot to make it in.
+            s.usedOne.wait(lock, [&] {
+                return s.stop || s.next >= count_ || s.used + buffers.size() > s.next;
+            });
+            if (s.stop || s.next >= count_) {
                 break;
             }
+            const std::size_t i = s.next++;
             ++s.making;
             lock.unlock();
             make(i, buffers[i % buffers.size()], worker);

@@ -99,16 +99,6 @@ float HalfRoadWidth(int roadWidth) {
     return static_cast<float>(static_cast<double>(roadWidth) * 0.5);
 }
 
-CVector3D RoadUp(const CVector3D& direction, const CVector3D& side) {
-    const Double3 d{direction.x, direction.y, direction.z};
-    const Double3 s{side.x, side.y, side.z};
-    const Double3 up = Unit(Cross(s, d));
-    if (up[1] <= 0.0) {
-        return {0.0f, 1.0f, 0.0f};
-    }
-    return ToFloat(up);
-}
-
 // ---- CRoadSampler ----------------------------------------------------------------------------
 
 CRoadSampler::CRoadSampler(std::span<const CVector3D> points, int divisions, float halfWidth,
@@ -361,18 +351,6 @@ int TextureRepeats(double lapLength, float halfWidth) {
     }
     return static_cast<int>(
         std::clamp(std::round(ideal), 1.0, static_cast<double>(kMaxTextureRepeats)));
-}
-
-float TextureU(double along, double lapLength, int repeats, std::int64_t sample,
-               std::int64_t samples) {
-    if (sample >= samples) {
-        return static_cast<float>(repeats); // the closing ring: exactly a whole lap
-    }
-    if (std::isfinite(lapLength) && lapLength > 0.0) {
-        return static_cast<float>(along * (repeats / lapLength));
-    }
-    return static_cast<float>(static_cast<double>(repeats) * static_cast<double>(sample) /
-                              static_cast<double>(samples));
 }
 
 // ---- CRoadModel ------------------------------------------------------------------------------

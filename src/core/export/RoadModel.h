@@ -35,8 +35,10 @@
 #include "track/Vector3D.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -71,8 +73,22 @@ struct RoadFrame {
 };
 
 // The normal of the road surface for a frame: side × direction, pointing up; straight up where
-// the frame has no extent.
-CVector3D RoadUp(const CVector3D& direction, const CVector3D& side);
+// the frame has no extent. Inline: the meshes ask for it at every ring.
+inline CVector3D RoadUp(const CVector3D& direction, const CVector3D& side) {
+    const double dx = direction.x, dy = direction.y, dz = direction.z;
+    const double sx = side.x, sy = side.y, sz = side.z;
+    const double cx = sy * dz - sz * dy, cy = sz * dx - sx * dz, cz = sx * dy - sy * dx;
+    const double length = std::sqrt(cx * cx + cy * cy + cz * cz);
+    if (!(length > 0.0 && length < std::numeric_limits<double>::infinity())) {
+        return {0.0f, 1.0f, 0.0f};
+    }
+    const double scale = 1.0 / length;
+    const double uy = cy * scale;
+    if (uy <= 0.0) {
+        return {0.0f, 1.0f, 0.0f};
+    }
+    return {static_cast<float>(cx * scale), static_cast<float>(uy), static_cast<float>(cz * scale)};
+}
 
 // Per-sample output of CRoadSampler::ComputeSteps: each pointer (any may be null) receives one
 // value a step, from the first step asked for on.
@@ -176,9 +192,19 @@ private:
 inline constexpr int kMaxTextureRepeats = 65536;
 int TextureRepeats(double lapLength, float halfWidth);
 // u of the texture at arc length `along` of a lap of `lapLength` with `repeats` repeats; where
-// the lap has no usable length, u runs evenly with the sample number instead.
-float TextureU(double along, double lapLength, int repeats, std::int64_t sample,
-               std::int64_t samples);
+// the lap has no usable length, u runs evenly with the sample number instead. Inline, so that a
+// loop over rings works out the repeats per unit length once.
+inline float TextureU(double along, double lapLength, int repeats, std::int64_t sample,
+                      std::int64_t samples) {
+    if (sample >= samples) {
+        return static_cast<float>(repeats); // the closing ring: exactly a whole lap
+    }
+    if (std::isfinite(lapLength) && lapLength > 0.0) {
+        return static_cast<float>(along * (repeats / lapLength));
+    }
+    return static_cast<float>(static_cast<double>(repeats) * static_cast<double>(sample) /
+                              static_cast<double>(samples));
+}
 
 // The largest road (in samples, n·d) that is held sample by sample (about 100 bytes a sample).
 // Larger tracks are left alone instead of allocating memory in proportion to an untrusted

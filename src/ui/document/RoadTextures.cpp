@@ -3,10 +3,12 @@
 #include "export/RoadMesh.h"
 
 #include <QBuffer>
+#include <QFile>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <mutex>
 
 namespace {
 
@@ -36,6 +38,19 @@ QImage Band(const QImage& texture, double u0, double u1, double v0, double v1) {
     return band.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// The bands last made and the bytes of the file they were cut from, kept for files up to this
+// size.
+constexpr qsizetype kMaxKeptSource = qsizetype{16} << 20;
+struct LastBands {
+    std::mutex mutex;
+    QByteArray source;
+    rolvet::RoadTextureImages images;
+};
+LastBands& Last() {
+    static LastBands last;
+    return last;
+}
+
 std::string Png(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -59,15 +74,32 @@ RoadTextureBandImages CutRoadTextureBands(const QImage& texture) {
             Band(rgb, Bands::kKerbU0, Bands::kKerbU1, Bands::kKerbV0, Bands::kKerbV1)};
 }
 
-rolvet::RoadTextureImages LoadRoadTextureImages(const QString& source) {
+rolvet::RoadTextureImages LoadRoadTextureImages(const QString& source, bool reuse) {
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    LastBands& last = Last();
+    if (reuse) {
+        const std::lock_guard lock(last.mutex);
+        if (!last.images.Empty() && last.source == bytes) {
+            return last.images;
+        }
+    }
     QImage texture;
-    if (!texture.load(source)) {
+    if (!texture.loadFromData(bytes)) {
         return {};
     }
     const RoadTextureBandImages bands = CutRoadTextureBands(texture);
     rolvet::RoadTextureImages images{Png(bands.road), Png(bands.kerb)};
     if (images.Empty()) {
         return {};
+    }
+    if (bytes.size() <= kMaxKeptSource) {
+        const std::lock_guard lock(last.mutex);
+        last.source = bytes;
+        last.images = images;
     }
     return images;
 }

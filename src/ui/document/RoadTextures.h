@@ -16,5 +16,7 @@ struct RoadTextureBandImages {
 };
 RoadTextureBandImages CutRoadTextureBands(const QImage& texture);
 
-// The bands of the texture file at source as PNG data; empty when it cannot be read.
-rolvet::RoadTextureImages LoadRoadTextureImages(const QString& source);
+// The bands of the texture file at source as PNG data; empty when it cannot be read. The bands
+// last made are kept with the file's bytes and given again while the file's bytes stay the same
+// (an editor exports with one texture again and again); `reuse` false makes them anew.
+rolvet::RoadTextureImages LoadRoadTextureImages(const QString& source, bool reuse = true);
