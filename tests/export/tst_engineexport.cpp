@@ -726,6 +726,23 @@ private slots:
         for (int x = 0; x < 256; x += 5) {
             QVERIFY(bands.road.pixelColor(x, 100).red() < 100);
         }
+
+        // The bands are made again once the texture file changes, though its name stays.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Road.png"));
+        QVERIFY(texture.save(file));
+        const rolvet::RoadTextureImages first = LoadRoadTextureImages(file);
+        QVERIFY(!first.Empty());
+        QCOMPARE(LoadRoadTextureImages(file).road, first.road);
+        QImage blue(256, 256, QImage::Format_RGB888);
+        blue.fill(QColor(0, 0, 255));
+        QVERIFY(blue.save(file));
+        const rolvet::RoadTextureImages changed = LoadRoadTextureImages(file);
+        QVERIFY(changed.road != first.road);
+        QCOMPARE(QImage::fromData(QByteArray::fromStdString(changed.road)).pixelColor(9, 9),
+                 QColor(0, 0, 255));
+        QVERIFY(QFile::remove(file));
+        QVERIFY(LoadRoadTextureImages(file).Empty());
     }
 
     // A game-ready GLB: walls along both edges facing the road, a closed collision mesh of

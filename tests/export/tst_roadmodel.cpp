@@ -498,6 +498,15 @@ private slots:
         huge[0] = CVector3D(-3e38f, 0.0f, 0.0f);
         huge[2] = CVector3D(3e38f, 0.0f, 0.0f);
         QVERIFY(!CRoadMeshRings(huge, 2, 50.0f).Finite());
+        // A road far out whose every vertex still is a float is finite, however close to the
+        // end of the range, 3.4e38 (the centre line reaches 1.13e38 here); a width that carries
+        // its edges past it is caught.
+        std::vector<CVector3D> far = kSquare;
+        for (CVector3D& p : far) {
+            p = CVector3D(p.x * 1e35f, p.y, p.z * 1e35f);
+        }
+        QVERIFY(CRoadMeshRings(far, 2, 1e38f).Finite());
+        QVERIFY(!CRoadMeshRings(far, 2, 3e38f).Finite());
         auto cancel = [](std::uint64_t, std::uint64_t) { return false; };
         const CRoadMeshRings cancelled(kSquare, 4, 50.0f, cancel);
         QVERIFY(cancelled.Cancelled());
