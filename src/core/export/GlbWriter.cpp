@@ -245,36 +245,47 @@ constexpr std::size_t kMaxPointChars = 1 + 3 * 16 + 4;
 // worker) computes points first .. first + n − 1, worker (below PipelineThreads()) naming the
 // thread it runs on.
 template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& fill) {
+    // A slot's text keeps its full size from piece to piece, so that it is not cleared each
+    // time; `used` says how much of it a piece fills.
+    struct Text {
+        std::string text;
+        std::size_t used = 0;
+    };
     std::vector<std::vector<CVector3D>> points(PipelineThreads());
     json.Raw("[");
     const auto pieces = static_cast<std::size_t>((count + kPointsPerPiece - 1) / kPointsPerPiece);
-    std::vector<std::string> buffers = PieceSlots<std::string>();
+    std::vector<Text> buffers = PieceSlots<Text>();
     PipelinePieces(
-        pieces, std::span<std::string>(buffers),
-        [&](std::size_t i, std::string& text, std::size_t worker) {
+        pieces, std::span<Text>(buffers),
+        [&](std::size_t i, Text& slot, std::size_t worker) {
             const std::int64_t first = static_cast<std::int64_t>(i) * kPointsPerPiece;
             const auto n = static_cast<std::size_t>(std::min(kPointsPerPiece, count - first));
             std::vector<CVector3D>& own = points[worker];
             own.resize(n);
             fill(first, static_cast<std::int64_t>(n), own.data(), worker);
-            text.resize(n * kMaxPointChars);
-            char* o = text.data();
-            char* const end = o + text.size();
+            slot.text.resize(std::max(slot.text.size(), n * kMaxPointChars));
+            char* o = slot.text.data();
+            char* const end = o + slot.text.size();
             for (std::size_t j = 0; j < n; ++j) {
                 if (first + static_cast<std::int64_t>(j) > 0) {
                     *o++ = ',';
                 }
                 *o++ = '[';
                 for (const float v : {own[j].x, own[j].y, own[j].z}) {
-                    o = std::to_chars(o, end, v).ptr;
+                    // The height of a flat road, written as to_chars writes it, only sooner.
+                    if (v == 0.0f && !std::signbit(v)) {
+                        *o++ = '0';
+                    } else {
+                        o = std::to_chars(o, end, v).ptr;
+                    }
                     *o++ = ',';
                 }
                 o[-1] = ']';
             }
-            text.resize(static_cast<std::size_t>(o - text.data()));
+            slot.used = static_cast<std::size_t>(o - slot.text.data());
         },
-        [&](std::size_t, const std::string& text) {
-            json.Raw(text);
+        [&](std::size_t, const Text& slot) {
+            json.Raw(std::string_view(slot.text.data(), slot.used));
             return json.Ok();
         });
     json.Raw("]");
