@@ -609,7 +609,14 @@ void CRoadModel::Summarise(std::size_t first, std::size_t count) {
 }
 
 CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
-    Summary sum;
+    // The running values stay in local variables: the stores to m_folded below may alias any
+    // memory, and would otherwise send every comparison through memory.
+    Summary result;
+    double minRadius = result.minRadius, maxGrade = result.maxGrade;
+    std::int64_t minRadiusSample = result.minRadiusSample, folds = 0;
+    float heightMin = 0.0f, heightMax = 0.0f;
+    bool hasHeight = false, hasWidth = false;
+    double widthMin = 0.0, widthMax = 0.0, bankMax = 0.0;
     const std::size_t n = m_points.size();
     const auto d = static_cast<std::size_t>(m_divisions);
     const auto samples = static_cast<std::size_t>(m_samples);
@@ -620,12 +627,12 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         const SampleShape shape = m_shape.At(k, static_cast<int>(i), m_divisions);
         const double width = shape.left + shape.right;
         if (!std::isnan(width)) {
-            sum.widthMin = sum.hasWidth ? std::min(sum.widthMin, width) : width;
-            sum.widthMax = sum.hasWidth ? std::max(sum.widthMax, width) : width;
-            sum.hasWidth = true;
+            widthMin = hasWidth ? std::min(widthMin, width) : width;
+            widthMax = hasWidth ? std::max(widthMax, width) : width;
+            hasWidth = true;
         }
-        if (std::fabs(shape.bank) > sum.bankMax) {
-            sum.bankMax = std::fabs(shape.bank);
+        if (std::fabs(shape.bank) > bankMax) {
+            bankMax = std::fabs(shape.bank);
         }
 
         const std::size_t next = j + 1 == samples ? 0 : j + 1;
@@ -641,26 +648,26 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         if (twiceArea2 > 0.0) {
             const Double3 w{u[0] + v[0], u[1] + v[1], u[2] + v[2]};
             const double radius2 = Dot(u, u) * Dot(v, v) * Dot(w, w) / (4.0 * twiceArea2);
-            if (radius2 >= 0.0 && (sum.minRadius < 0.0 || radius2 < sum.minRadius)) {
-                sum.minRadius = radius2;
-                sum.minRadiusSample = static_cast<std::int64_t>(i);
+            if (radius2 >= 0.0 && (minRadius < 0.0 || radius2 < minRadius)) {
+                minRadius = radius2;
+                minRadiusSample = static_cast<std::int64_t>(i);
             }
         }
 
         // The grade: rise over horizontal run to the next sample, compared squared.
         const double run2 = v[0] * v[0] + v[2] * v[2];
         if (run2 > 0.0) {
-            sum.maxGrade = std::max(sum.maxGrade, v[1] * v[1] / run2);
+            maxGrade = std::max(maxGrade, v[1] * v[1] / run2);
         }
 
         if (!std::isnan(c.y)) {
-            if (!sum.hasHeight || c.y < sum.heightMin) {
-                sum.heightMin = c.y;
+            if (!hasHeight || c.y < heightMin) {
+                heightMin = c.y;
             }
-            if (!sum.hasHeight || c.y > sum.heightMax) {
-                sum.heightMax = c.y;
+            if (!hasHeight || c.y > heightMax) {
+                heightMax = c.y;
             }
-            sum.hasHeight = true;
+            hasHeight = true;
         }
 
         // Folded: an edge line runs against the centre line, or the centre line runs against
@@ -670,9 +677,20 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
             folded = Dot(Minus(m_section[next][e], m_section[j][e]), v) <= 0.0;
         }
         m_folded[j] = folded ? 1 : 0;
-        sum.folds += folded ? 1 : 0;
+        folds += folded ? 1 : 0;
     }
-    return sum;
+    result.minRadius = minRadius;
+    result.minRadiusSample = minRadiusSample;
+    result.maxGrade = maxGrade;
+    result.folds = folds;
+    result.heightMin = heightMin;
+    result.heightMax = heightMax;
+    result.hasHeight = hasHeight;
+    result.widthMin = widthMin;
+    result.widthMax = widthMax;
+    result.bankMax = bankMax;
+    result.hasWidth = hasWidth;
+    return result;
 }
 
 CRoadModel::Summary CRoadModel::Combine(const Summary& a, const Summary& b,
