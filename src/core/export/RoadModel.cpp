@@ -611,9 +611,8 @@ void CRoadModel::Summarise(std::size_t first, std::size_t count) {
 CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
     // The running values stay in local variables: the stores to m_folded below may alias any
     // memory, and would otherwise send every comparison through memory.
-    Summary result;
-    double minRadius = result.minRadius, maxGrade = result.maxGrade;
-    std::int64_t minRadiusSample = result.minRadiusSample, folds = 0;
+    double minRadius = -1.0, maxGrade = -1.0; // none yet, as in Summary
+    std::int64_t minRadiusSample = -1, folds = 0;
     float heightMin = 0.0f, heightMax = 0.0f;
     bool hasHeight = false, hasWidth = false;
     double widthMin = 0.0, widthMax = 0.0, bankMax = 0.0;
@@ -679,18 +678,8 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         m_folded[j] = folded ? 1 : 0;
         folds += folded ? 1 : 0;
     }
-    result.minRadius = minRadius;
-    result.minRadiusSample = minRadiusSample;
-    result.maxGrade = maxGrade;
-    result.folds = folds;
-    result.heightMin = heightMin;
-    result.heightMax = heightMax;
-    result.hasHeight = hasHeight;
-    result.widthMin = widthMin;
-    result.widthMax = widthMax;
-    result.bankMax = bankMax;
-    result.hasWidth = hasWidth;
-    return result;
+    return {minRadius, minRadiusSample, maxGrade, folds,   heightMin, heightMax,
+            hasHeight, widthMin,        widthMax, bankMax, hasWidth};
 }
 
 CRoadModel::Summary CRoadModel::Combine(const Summary& a, const Summary& b,
