@@ -6,7 +6,6 @@
 #include "export/Parallel.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <memory>
 #include <span>
@@ -238,8 +237,6 @@ WriteResult WriteMesh(CGlbOutput& out, const CRoadMeshRings& rings, float roadIn
 // Points computed and formatted at a time for the extras, on the cores, while earlier pieces
 // are written.
 constexpr std::int64_t kPointsPerPiece = 8192;
-// The longest text of one point: "," and [x,y,z] with three of the longest float texts.
-constexpr std::size_t kMaxPointChars = 1 + 3 * 16 + 4;
 
 // A JSON list of `count` points [x, y, z], each the shortest float text; fill(first, n, out,
 // worker) computes points first .. first + n − 1, worker (below PipelineThreads()) naming the
@@ -263,24 +260,15 @@ template <typename Fill> void PointList(CJson& json, std::int64_t count, Fill&& 
             std::vector<CVector3D>& own = points[worker];
             own.resize(n);
             fill(first, static_cast<std::int64_t>(n), own.data(), worker);
-            slot.text.resize(std::max(slot.text.size(), n * kMaxPointChars));
+            // Each point with the comma before it.
+            slot.text.resize(std::max(slot.text.size(), n * (1 + kMaxPointChars)));
             char* o = slot.text.data();
             char* const end = o + slot.text.size();
             for (std::size_t j = 0; j < n; ++j) {
                 if (first + static_cast<std::int64_t>(j) > 0) {
                     *o++ = ',';
                 }
-                *o++ = '[';
-                for (const float v : {own[j].x, own[j].y, own[j].z}) {
-                    // The height of a flat road, written as to_chars writes it, only sooner.
-                    if (v == 0.0f && !std::signbit(v)) {
-                        *o++ = '0';
-                    } else {
-                        o = std::to_chars(o, end, v).ptr;
-                    }
-                    *o++ = ',';
-                }
-                o[-1] = ']';
+                o = FormatPoint(o, end, own[j]);
             }
             slot.used = static_cast<std::size_t>(o - slot.text.data());
         },
@@ -333,33 +321,20 @@ void CentreLineExtras(CJson& json, const CRoadMeshRings& rings, const RoadModelI
         values("bank", &SampleShape::bank, 1.0);
     }
     if (game.GameNodes()) {
-        // Rings filled a few at a time, so that each thread's Fill stays on that thread.
-        constexpr std::int64_t kRingsAtOnce = 1024;
-        std::vector<std::pair<RoadMeshPart, RoadMeshPart>> parts(PipelineThreads());
-        for (auto& [road, kerb] : parts) {
-            road.positions.resize(3 * kRoadVerticesPerRing * kRingsAtOnce);
-            road.normals.resize(road.positions.size());
-            road.uvs.resize(2 * kRoadVerticesPerRing * kRingsAtOnce);
-            kerb.positions.resize(3 * kKerbVerticesPerRing * kRingsAtOnce);
-            kerb.normals.resize(kerb.positions.size());
-            kerb.uvs.resize(2 * kKerbVerticesPerRing * kRingsAtOnce);
-        }
-        for (const auto& [name, vertex] : {std::pair{"edgeLeft", 3}, std::pair{"edgeRight", 0}}) {
+        // Each thread's rings of its own; a piece's rings are computed on its thread.
+        std::vector<std::vector<MeshRing>> own(PipelineThreads());
+        // E is the cross-section's third point, G its fourth.
+        for (const auto& [name, vertex] : {std::pair{"edgeLeft", 3}, std::pair{"edgeRight", 2}}) {
             json.Raw(",\"").Raw(name).Raw("\":");
             PointList(json, rings.Samples(),
                       [&, vertex = vertex](std::int64_t first, std::int64_t n, CVector3D* out,
                                            std::size_t worker) {
-                          auto& [road, kerb] = parts[worker];
-                          for (std::int64_t done = 0; done < n; done += kRingsAtOnce) {
-                              const std::int64_t m = std::min(kRingsAtOnce, n - done);
-                              rings.Fill(first + done, m, road, kerb);
-                              for (std::int64_t j = 0; j < m; ++j) {
-                                  const float* p =
-                                      &kerb.positions[3 * (kKerbVerticesPerRing *
-                                                               static_cast<std::size_t>(j) +
-                                                           vertex)];
-                                  out[done + j] = Scaled(CVector3D(p[0], p[1], p[2]), scale);
-                              }
+                          std::vector<MeshRing>& mine = own[worker];
+                          mine.resize(static_cast<std::size_t>(n));
+                          rings.Rings(first, n, mine.data());
+                          for (std::int64_t j = 0; j < n; ++j) {
+                              out[j] =
+                                  Scaled(mine[static_cast<std::size_t>(j)].vertices[vertex], scale);
                           }
                       });
         }

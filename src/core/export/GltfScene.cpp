@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -41,6 +42,15 @@ void PutU32(char* out, std::uint32_t value) {
     std::memcpy(out, &value, 4);
 }
 
+// [a,b,...], each the shortest text of a double.
+template <std::size_t N> void Doubles(CJson& json, const std::array<double, N>& values) {
+    json.Raw("[");
+    for (std::size_t i = 0; i < N; ++i) {
+        json.Raw(i == 0 ? "" : ",").Double(values[i]);
+    }
+    json.Raw("]");
+}
+
 const char* VectorType(int components) {
     switch (components) {
     case 1:
@@ -55,6 +65,21 @@ const char* VectorType(int components) {
 }
 
 } // namespace
+
+char* FormatPoint(char* o, char* end, const CVector3D& p) {
+    *o++ = '[';
+    for (const float v : {p.x, p.y, p.z}) {
+        // The height of a flat road, written as to_chars writes it, only sooner.
+        if (v == 0.0f && !std::signbit(v)) {
+            *o++ = '0';
+        } else {
+            o = std::to_chars(o, end, v).ptr;
+        }
+        *o++ = ',';
+    }
+    o[-1] = ']';
+    return o;
+}
 
 CJson::CJson(std::function<bool(std::string_view)> out) : m_out(std::move(out)) {
     m_text.reserve(kJsonPiece + 64);
@@ -91,16 +116,9 @@ CJson& CJson::Double(double value) {
 }
 
 CJson& CJson::Point(const CVector3D& p) {
-    // Formatted in one piece: the extras hold hundreds of thousands of points.
-    char buffer[3 * 16 + 4];
-    char* o = buffer;
-    *o++ = '[';
-    for (const float v : {p.x, p.y, p.z}) {
-        o = std::to_chars(o, buffer + sizeof buffer, v).ptr;
-        *o++ = ',';
-    }
-    o[-1] = ']';
-    return Raw({buffer, static_cast<std::size_t>(o - buffer)});
+    char buffer[kMaxPointChars];
+    return Raw({buffer,
+                static_cast<std::size_t>(FormatPoint(buffer, buffer + sizeof buffer, p) - buffer)});
 }
 
 CJson& CJson::String(std::string_view text) {
@@ -217,13 +235,7 @@ int CGltfScene::AddNode(GltfNode node) {
 std::vector<std::pair<std::size_t, std::uint64_t>> CGltfScene::WriteJson(CJson& json) const {
     std::vector<std::pair<std::size_t, std::uint64_t>> late;
     auto separator = [&json](std::size_t i) { json.Raw(i == 0 ? "" : ","); };
-    auto doubles = [&json](const auto& values) {
-        json.Raw("[");
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            json.Raw(i == 0 ? "" : ",").Double(values[i]);
-        }
-        json.Raw("]");
-    };
+    auto doubles = [&json](const auto& values) { Doubles(json, values); };
     json.Raw("{\"asset\":{\"version\":\"2.0\",\"generator\":").String(m_generator).Raw("},");
     json.Raw("\"scene\":0,\"scenes\":[{\"nodes\":[");
     for (std::size_t i = 0; i < m_nodes.size(); ++i) {
@@ -468,11 +480,11 @@ WriteResult CGltfScene::Write(CByteSink& sink, const ExportProgress& progress) c
             return true;
         });
         for (const auto& [name, v] :
-             {std::pair{",\"min\":[", &low}, std::pair{"],\"max\":[", &high}}) {
-            bounds.Raw(name).Double(static_cast<double>(v->x)).Raw(",");
-            bounds.Double(static_cast<double>(v->y)).Raw(",").Double(static_cast<double>(v->z));
+             {std::pair{",\"min\":", &low}, std::pair{",\"max\":", &high}}) {
+            bounds.Raw(name);
+            Doubles(bounds, std::array<double, 3>{v->x, v->y, v->z});
         }
-        bounds.Raw("]").Flush();
+        bounds.Flush();
         if (text.size() > kBoundsRoom) {
             return {WriteOutcome::Failed, {}};
         }

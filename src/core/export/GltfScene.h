@@ -24,6 +24,12 @@ namespace rolvet {
 // A GLB counts its length in 32 bits.
 inline constexpr std::uint64_t kMaxGlbBytes = 0xFFFFFFFFu;
 
+// The longest text of one point [x,y,z], three of the longest float texts.
+inline constexpr std::size_t kMaxPointChars = 3 * 16 + 4;
+// Writes [x,y,z], each the shortest float text, from out on; end must leave kMaxPointChars.
+// Returns the end of the text.
+char* FormatPoint(char* out, char* end, const CVector3D& p);
+
 // JSON text handed on in pieces of about 64 KiB.
 class CJson {
 public:

@@ -230,6 +230,12 @@ RoadFrame CRoadMeshRings::FrameAt(std::int64_t j, double& along) const {
     return frame;
 }
 
+MeshRing CRoadMeshRings::RingOf(std::int64_t ring, const RoadFrame& frame, double along,
+                                double lap) const {
+    return {frame.vertices, RoadUp(frame.direction, frame.side),
+            TextureU(along, lap, m_repeats, ring, m_samples)};
+}
+
 template <typename Put>
 void CRoadMeshRings::EachRing(std::int64_t first, std::int64_t end, Put&& put) const {
     const std::int64_t d = m_divisions;
@@ -270,8 +276,7 @@ void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& 
     auto put = [&](std::int64_t ring, const RoadFrame& frame, double along) {
         const auto r = at + static_cast<std::size_t>(ring - first);
         const auto& [a, b, e, g] = frame.vertices;
-        const CVector3D up = RoadUp(frame.direction, frame.side);
-        const float u = TextureU(along, lap, m_repeats, ring, m_samples);
+        const auto [vertices, up, u] = RingOf(ring, frame, along, lap);
         const std::size_t rv = kRoadVerticesPerRing * r;
         Put3(road.positions, rv, a);
         Put3(road.positions, rv + 1, b);
@@ -312,8 +317,7 @@ void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& 
 void CRoadMeshRings::Rings(std::int64_t first, std::int64_t count, MeshRing* out) const {
     const double lap = m_lengths.Total();
     auto put = [&](std::int64_t ring, const RoadFrame& frame, double along) {
-        out[ring - first] = {frame.vertices, RoadUp(frame.direction, frame.side),
-                             TextureU(along, lap, m_repeats, ring, m_samples)};
+        out[ring - first] = RingOf(ring, frame, along, lap);
     };
     const std::int64_t end = std::min(first + count, m_samples);
     EachRing(first, end, put);

@@ -117,6 +117,8 @@ public:
 private:
     // Whether every cross-section is finite, computed in full.
     bool AllSectionsFinite() const;
+    // Ring `ring` from its sample's frame and arc length, on a lap of length `lap`.
+    MeshRing RingOf(std::int64_t ring, const RoadFrame& frame, double along, double lap) const;
     // Calls put(ring, frame, along) for the rings of samples first .. end − 1 (end <= S), on
     // the calling thread.
     template <typename Put> void EachRing(std::int64_t first, std::int64_t end, Put&& put) const;
