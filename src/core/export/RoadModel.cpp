@@ -71,6 +71,23 @@ double Distance(const CVector3D& a, const CVector3D& b) {
     return Norm(Minus(b, a));
 }
 
+// Whether the rounded quotient a / b (a >= 0 or NaN, b > 0) can lie below m >= 0, told without
+// dividing: a correctly rounded quotient below m needs a below m·b exactly, and m·b widened by
+// 2^-40 covers the two roundings of the test. Where m·b is too close to the bottom of the range
+// for that to hold, or NaN, the answer is yes, and the caller divides.
+inline bool MayBeBelow(double a, double b, double m) {
+    const double bound = m * b * (1.0 + 0x1p-40);
+    return a < bound || !(bound > 0x1p-960);
+}
+
+// Whether the rounded quotient a / b (b > 0) can lie above m (not NaN), in the same way: that
+// needs a above m·b exactly. An m below zero, or an m·b too small or too large for the bound to
+// hold, gives yes.
+inline bool MayBeAbove(double a, double b, double m) {
+    const double bound = m * b * (1.0 - 0x1p-40);
+    return a > bound || !(bound > 0x1p-960 && bound < std::numeric_limits<double>::infinity());
+}
+
 float LargestMagnitude(std::initializer_list<const CVector3D*> points) {
     float m = 0.0f;
     for (const CVector3D* p : points) {
@@ -151,54 +168,78 @@ SampleShape CRoadSampler::Shape(std::size_t k, int i) const {
 }
 
 RoadFrame CRoadSampler::Frame(std::size_t k, int i) const {
-    return FrameOf(Segment(k), k, i);
+    RoadFrame frame;
+    const CCatmullRomSegment segment = Segment(k);
+    frame.centre = segment.At(m_at[static_cast<std::size_t>(i)]);
+    Frames(segment, k, i, 1, &frame.centre,
+           {.direction = &frame.direction, .side = &frame.side, .section = &frame.vertices});
+    return frame;
 }
 
-RoadFrame CRoadSampler::FrameOf(const CCatmullRomSegment& segment, std::size_t k, int i,
-                                SampleShape* shapeOut) const {
-    const auto step = static_cast<std::size_t>(i);
-    RoadFrame frame;
-    frame.centre = segment.At(m_at[step]);
+void CRoadSampler::Frames(const CCatmullRomSegment& segment, std::size_t k, int first, int count,
+                          const CVector3D* centres, const SampleArrays& out) const {
+    // Array at a time, each pass over independent samples, so that the square roots and
+    // divisions of one sample overlap with those of the next instead of waiting in one long
+    // chain per sample. The arithmetic of every sample is the same whatever the count.
+    //
     // The unit tangent, and level: its horizontal part turned a quarter turn to the plus side.
-    // Both lengths come from the tangent itself, so their square roots run side by side.
-    const Double3 t = segment.Tangent(m_tangent[step]);
-    const double horizontal2 = t[0] * t[0] + t[2] * t[2];
-    const double length2 = horizontal2 + t[1] * t[1];
-    Double3 direction{0.0, 0.0, 0.0};
-    Double3 side{0.0, 0.0, 0.0};
-    if (length2 > 0.0 && length2 < std::numeric_limits<double>::infinity()) {
-        const double length = std::sqrt(length2);
-        if (horizontal2 > 0.0) {
-            const double horizontal = std::sqrt(horizontal2);
-            const double r = 1.0 / (length * horizontal);
-            const double toUnit = horizontal * r, toLevel = length * r;
-            direction = {t[0] * toUnit, t[1] * toUnit, t[2] * toUnit};
-            side = {-t[2] * toLevel, 0.0, t[0] * toLevel};
-        } else {
-            direction = {0.0, t[1] / length, 0.0}; // straight up or down: no level side
+    std::array<Double3, kStepChunk> tangent;
+    std::array<double, kStepChunk> horizontal2, length2, horizontal, length, scale;
+    for (int i = 0; i < count; ++i) {
+        const Double3 t = segment.Tangent(m_tangent[static_cast<std::size_t>(first + i)]);
+        tangent[i] = t;
+        horizontal2[i] = t[0] * t[0] + t[2] * t[2];
+        length2[i] = horizontal2[i] + t[1] * t[1];
+    }
+    for (int i = 0; i < count; ++i) {
+        // Both lengths come from the tangent itself; the results are used only where they are
+        // finite and not zero.
+        length[i] = std::sqrt(length2[i]);
+        horizontal[i] = std::sqrt(horizontal2[i]);
+        scale[i] = 1.0 / (length[i] * horizontal[i]);
+    }
+    for (int i = 0; i < count; ++i) {
+        const Double3& t = tangent[i];
+        Double3 direction{0.0, 0.0, 0.0};
+        Double3 side{0.0, 0.0, 0.0};
+        if (length2[i] > 0.0 && length2[i] < std::numeric_limits<double>::infinity()) {
+            if (horizontal2[i] > 0.0) {
+                const double r = scale[i];
+                const double toUnit = horizontal[i] * r, toLevel = length[i] * r;
+                direction = {t[0] * toUnit, t[1] * toUnit, t[2] * toUnit};
+                side = {-t[2] * toLevel, 0.0, t[0] * toLevel};
+            } else {
+                direction = {0.0, t[1] / length[i], 0.0}; // straight up or down: no level side
+            }
+        }
+        const SampleShape shape = Shape(k, first + i);
+        if (shape.bank != 0.0) {
+            // Turned about the direction: towards the surface's normal (side × direction, up)
+            // for a negative bank, away from it for a positive one, which lowers the plus side.
+            const double angle = shape.bank * kRadiansPerDegree;
+            const double c = std::cos(angle), s = std::sin(angle);
+            const Double3 up = Cross(side, direction);
+            side = {side[0] * c - up[0] * s, side[1] * c - up[1] * s, side[2] * c - up[2] * s};
+        }
+        if (out.shape) {
+            out.shape[i] = shape;
+        }
+        if (out.direction) {
+            out.direction[i] = ToFloat(direction);
+        }
+        if (out.side) {
+            out.side[i] = ToFloat(side);
+        }
+        if (out.section) {
+            // The distances to the outer edge on the plus (right) and minus (left) side.
+            const double right = shape.right;
+            const double left = shape.left;
+            const CVector3D& c = centres[i];
+            out.section[i] = {Offset(c, side, kInnerLine * right),
+                              Offset(c, side, -kInnerLine * left), Offset(c, side, right),
+                              Offset(c, side, -left)};
         }
     }
-    const SampleShape shape = Shape(k, i);
-    if (shape.bank != 0.0) {
-        // Turned about the direction: towards the surface's normal (side × direction, up) for
-        // a negative bank, away from it for a positive one, which lowers the plus side.
-        const double angle = shape.bank * kRadiansPerDegree;
-        const double c = std::cos(angle), s = std::sin(angle);
-        const Double3 up = Cross(side, direction);
-        side = {side[0] * c - up[0] * s, side[1] * c - up[1] * s, side[2] * c - up[2] * s};
-    }
-    if (shapeOut != nullptr) {
-        *shapeOut = shape;
-    }
-    frame.direction = ToFloat(direction);
-    frame.side = ToFloat(side);
-    // The distances to the outer edge on the plus (right) and minus (left) side.
-    const double right = shape.right;
-    const double left = shape.left;
-    const CVector3D& c = frame.centre;
-    frame.vertices = {Offset(c, side, kInnerLine * right), Offset(c, side, -kInnerLine * left),
-                      Offset(c, side, right), Offset(c, side, -left)};
-    return frame;
 }
 
 RoadSample CRoadSampler::PlainSection(std::size_t k, int i) const {
@@ -247,38 +288,42 @@ double CRoadSampler::ComputeSteps(std::size_t k, int begin, int end, double alon
     const CCatmullRomSegment segment = Segment(k);
     // The arc length needs the centres alone: frames only where they are asked for.
     const bool frames = out.direction || out.side || out.section || out.shape;
-    CVector3D previous;
-    for (int i = begin; i < end; ++i) {
-        const auto s = static_cast<std::size_t>(i - begin);
-        RoadFrame frame;
+    std::array<CVector3D, kStepChunk + 1> centre; // centre[0]: the last one of the chunk before
+    std::array<double, kStepChunk> step;
+    for (int first = begin; first < end; first += kStepChunk) {
+        const int count = std::min(end - first, kStepChunk);
+        const auto o = static_cast<std::size_t>(first - begin);
+        for (int i = 0; i < count; ++i) {
+            centre[i + 1] = segment.At(m_at[static_cast<std::size_t>(first + i)]);
+        }
+        if (first == begin) {
+            centre[0] = centre[1];
+        }
         if (frames) {
-            frame = FrameOf(segment, k, i, out.shape ? &out.shape[s] : nullptr);
-        } else {
-            frame.centre = segment.At(m_at[static_cast<std::size_t>(i)]);
+            const auto at = [o](auto* p) { return p ? p + o : nullptr; };
+            Frames(segment, k, first, count, &centre[1],
+                   {.direction = at(out.direction), .side = at(out.side),
+                    .section = at(out.section), .shape = at(out.shape)});
         }
-        if (i > begin) {
-            along += Distance(previous, frame.centre);
+        for (int i = 0; i < count; ++i) {
+            step[i] = Distance(centre[i], centre[i + 1]);
         }
-        previous = frame.centre;
-        if (out.centre) {
-            out.centre[s] = frame.centre;
+        for (int i = 0; i < count; ++i) {
+            if (first + i > begin) {
+                along += step[i];
+            }
+            if (out.centre) {
+                out.centre[o + i] = centre[i + 1];
+            }
+            if (out.along) {
+                out.along[o + i] = along;
+            }
         }
-        if (out.direction) {
-            out.direction[s] = frame.direction;
-        }
-        if (out.side) {
-            out.side[s] = frame.side;
-        }
-        if (out.section) {
-            out.section[s] = frame.vertices;
-        }
-        if (out.along) {
-            out.along[s] = along;
-        }
+        centre[0] = centre[count];
     }
     const CVector3D next = end < m_steps ? segment.At(m_at[static_cast<std::size_t>(end)])
                                          : Centre((k + 1) % m_points.size(), 0);
-    return along + Distance(previous, next);
+    return along + Distance(centre[0], next);
 }
 
 // ---- CSegmentLengths -------------------------------------------------------------------------
@@ -642,21 +687,27 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
 
         // The circle through prev, c and next: R = |u| |v| |u + v| / (2 |u x v|), compared
         // squared.
+        // The quotient is worked out only where it may be a new minimum (see MayBeBelow).
         const Double3 cross = Cross(u, v);
         const double twiceArea2 = Dot(cross, cross);
         if (twiceArea2 > 0.0) {
             const Double3 w{u[0] + v[0], u[1] + v[1], u[2] + v[2]};
-            const double radius2 = Dot(u, u) * Dot(v, v) * Dot(w, w) / (4.0 * twiceArea2);
-            if (radius2 >= 0.0 && (minRadius < 0.0 || radius2 < minRadius)) {
-                minRadius = radius2;
-                minRadiusSample = static_cast<std::int64_t>(i);
+            const double product = Dot(u, u) * Dot(v, v) * Dot(w, w);
+            const double fourArea2 = 4.0 * twiceArea2;
+            if (minRadius < 0.0 || MayBeBelow(product, fourArea2, minRadius)) {
+                const double radius2 = product / fourArea2;
+                if (radius2 >= 0.0 && (minRadius < 0.0 || radius2 < minRadius)) {
+                    minRadius = radius2;
+                    minRadiusSample = static_cast<std::int64_t>(i);
+                }
             }
         }
 
         // The grade: rise over horizontal run to the next sample, compared squared.
         const double run2 = v[0] * v[0] + v[2] * v[2];
-        if (run2 > 0.0) {
-            maxGrade = std::max(maxGrade, v[1] * v[1] / run2);
+        const double rise2 = v[1] * v[1];
+        if (run2 > 0.0 && MayBeAbove(rise2, run2, maxGrade)) {
+            maxGrade = std::max(maxGrade, rise2 / run2);
         }
 
         if (!std::isnan(c.y)) {

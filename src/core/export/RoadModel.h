@@ -147,8 +147,13 @@ public:
 
 private:
     CCatmullRomSegment Segment(std::size_t k) const;
-    RoadFrame FrameOf(const CCatmullRomSegment& segment, std::size_t k, int i,
-                      SampleShape* shape = nullptr) const;
+    // Steps per pass of ComputeSteps.
+    static constexpr int kStepChunk = 32;
+    // Direction, side, section and shape (whichever out asks for; from out's first element on)
+    // of steps first .. first + count − 1 (count <= kStepChunk) of the segment, whose centres
+    // are given.
+    void Frames(const CCatmullRomSegment& segment, std::size_t k, int first, int count,
+                const CVector3D* centres, const SampleArrays& out) const;
 
     std::span<const CVector3D> m_points;
     int m_steps = 0;
