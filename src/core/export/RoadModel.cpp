@@ -302,8 +302,10 @@ double CRoadSampler::ComputeSteps(std::size_t k, int begin, int end, double alon
         if (frames) {
             const auto at = [o](auto* p) { return p ? p + o : nullptr; };
             Frames(segment, k, first, count, &centre[1],
-                   {.direction = at(out.direction), .side = at(out.side),
-                    .section = at(out.section), .shape = at(out.shape)});
+                   {.direction = at(out.direction),
+                    .side = at(out.side),
+                    .section = at(out.section),
+                    .shape = at(out.shape)});
         }
         for (int i = 0; i < count; ++i) {
             step[i] = Distance(centre[i], centre[i + 1]);
