@@ -23,6 +23,8 @@ constexpr float kInnerLineF = 0.9f;
 constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 // A thread is worth starting for about this many samples.
 constexpr std::size_t kSamplesPerThread = 16384;
+// Leaves of the summary tree per subtree that one thread sums.
+constexpr std::size_t kTreeBlock = 2048;
 // The difference quotient of the Metasequoia model is trusted when it is longer than this many
 // units in the last place of the largest control-point coordinate (see PlainSection).
 constexpr float kMeaningfulUlps = 8.0f;
@@ -577,7 +579,10 @@ void CRoadModel::Rebuild() {
     m_folded.resize(s);
     m_lengths.Reset(n);
     m_leaves = std::bit_ceil(n);
-    m_tree.assign(2 * m_leaves, Summary{});
+    // Every leaf up to n gets its segment's summary below and every node above the leaves its
+    // sum, so only the leaves past the last segment are written here.
+    m_tree.resize(2 * m_leaves);
+    std::fill(m_tree.begin() + static_cast<std::ptrdiff_t>(m_leaves + n), m_tree.end(), Summary{});
     // One pass: each part computes its segments and summarises those whose neighbours it has
     // computed; the two segments at each end of a part wait for the others.
     const CRoadSampler sampler(m_points, m_divisions, m_halfWidth, &m_shape);
@@ -666,10 +671,14 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
     const std::size_t n = m_points.size();
     const auto d = static_cast<std::size_t>(m_divisions);
     const auto samples = static_cast<std::size_t>(m_samples);
+    const CVector3D* const centre = m_centre.data();
+    const RoadSample* const section = m_section.data();
+    std::uint8_t* const foldedOut = m_folded.data();
     const Double3 chord = Minus(m_points[(k + 1) % n], m_points[k]);
-    for (std::size_t i = 0; i < d; ++i) {
-        const std::size_t j = k * d + i;
 
+    // An unshaped road has one shape at every sample.
+    const std::size_t shapes = m_shape.Shaped() ? d : std::min<std::size_t>(d, 1);
+    for (std::size_t i = 0; i < shapes; ++i) {
         const SampleShape shape = m_shape.At(k, static_cast<int>(i), m_divisions);
         const double width = shape.left + shape.right;
         if (!std::isnan(width)) {
@@ -680,15 +689,20 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         if (std::fabs(shape.bank) > bankMax) {
             bankMax = std::fabs(shape.bank);
         }
+    }
 
+    // u runs from the sample before to this one, v from this one to the next; the next
+    // sample's u is this one's v.
+    const std::size_t j0 = k * d;
+    Double3 u = Minus(centre[j0], centre[j0 == 0 ? samples - 1 : j0 - 1]);
+    for (std::size_t i = 0; i < d; ++i) {
+        const std::size_t j = j0 + i;
         const std::size_t next = j + 1 == samples ? 0 : j + 1;
-        const CVector3D& prev = m_centre[j == 0 ? samples - 1 : j - 1];
-        const CVector3D& c = m_centre[j];
-        const Double3 u = Minus(c, prev);
-        const Double3 v = Minus(m_centre[next], c);
+        const CVector3D& c = centre[j];
+        const Double3 v = Minus(centre[next], c);
 
-        // The circle through prev, c and next: R = |u| |v| |u + v| / (2 |u x v|), compared
-        // squared.
+        // The circle through the sample before, this one and the next:
+        // R = |u| |v| |u + v| / (2 |u x v|), compared squared.
         // The quotient is worked out only where it may be a new minimum (see MayBeBelow).
         const Double3 cross = Cross(u, v);
         const double twiceArea2 = Dot(cross, cross);
@@ -726,10 +740,11 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         // its segment (it loops, where points lie unevenly spaced).
         bool folded = Dot(v, chord) <= 0.0;
         for (std::size_t e = 0; e < 4 && !folded; ++e) {
-            folded = Dot(Minus(m_section[next][e], m_section[j][e]), v) <= 0.0;
+            folded = Dot(Minus(section[next][e], section[j][e]), v) <= 0.0;
         }
-        m_folded[j] = folded ? 1 : 0;
+        foldedOut[j] = folded ? 1 : 0;
         folds += folded ? 1 : 0;
+        u = v;
     }
     return {minRadius, minRadiusSample, maxGrade, folds,   heightMin, heightMax,
             hasHeight, widthMin,        widthMax, bankMax, hasWidth};
@@ -760,9 +775,27 @@ CRoadModel::Summary CRoadModel::Combine(const Summary& a, const Summary& b,
 }
 
 void CRoadModel::SumTree() {
-    for (std::size_t i = m_leaves; i-- > 1;) {
+    const auto combine = [this](std::size_t i) {
         const auto left = static_cast<std::int64_t>(m_leaves >> std::bit_width(i)) * m_divisions;
         m_tree[i] = Combine(m_tree[2 * i], m_tree[2 * i + 1], left);
+    };
+    // The subtrees of kTreeBlock leaves are summed side by side, the nodes above them after.
+    const std::size_t block = std::min(m_leaves, kTreeBlock);
+    const std::size_t blocks = m_leaves / block;
+    ParallelFor(blocks,
+                std::max<std::size_t>(1, kSamplesPerThread /
+                                             (block * static_cast<std::size_t>(m_divisions))),
+                [&](std::size_t begin, std::size_t end) {
+                    // Level by level: the nodes of blocks begin .. end − 1 at each height.
+                    for (std::size_t span = block / 2; span >= 1; span /= 2) {
+                        const std::size_t level = blocks * span;
+                        for (std::size_t i = level + begin * span; i < level + end * span; ++i) {
+                            combine(i);
+                        }
+                    }
+                });
+    for (std::size_t i = blocks; i-- > 1;) {
+        combine(i);
     }
 }
 

@@ -350,7 +350,7 @@ private:
     CSegmentLengths m_lengths;
     // Per-segment summaries in a binary tree (leaves from m_leaves on), so a change of a few
     // segments updates the whole-lap readouts in logarithmic time.
-    std::vector<Summary> m_tree;
+    SampleVector<Summary> m_tree;
     std::size_t m_leaves = 0;
 };
 

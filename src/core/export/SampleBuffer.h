@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -22,31 +23,54 @@ template <typename T> struct SampleAllocator {
     using value_type = T;
 
     static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    static constexpr std::size_t Rounded(std::size_t bytes) {
+        return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    }
 
     SampleAllocator() = default;
     template <typename U> SampleAllocator(const SampleAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T) - kHugePage) {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T) - 2 * kHugePage) {
             throw std::bad_array_new_length();
         }
         const std::size_t bytes = std::max<std::size_t>(n * sizeof(T), 1);
-        void* p = nullptr;
-        if (bytes >= kHugePage) {
-            const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-            p = std::aligned_alloc(kHugePage, rounded);
-            if (p != nullptr) {
-                ::madvise(p, rounded, MADV_HUGEPAGE); // a hint: without it, plain pages
+        if (bytes < kHugePage) {
+            void* p = std::malloc(bytes);
+            if (p == nullptr) {
+                throw std::bad_alloc();
             }
-        } else {
-            p = std::malloc(bytes);
+            return static_cast<T*>(p);
         }
-        if (p == nullptr) {
+        // Large blocks are mapped here rather than by malloc, which after the first large free
+        // serves blocks of up to 32 MiB from its heap and there fault them in 4 KiB at a time.
+        // The mapping is cut to whole huge pages on a huge-page boundary.
+        const std::size_t rounded = Rounded(bytes);
+        void* mapped = ::mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) {
             throw std::bad_alloc();
         }
+        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+        if (aligned > start) {
+            ::munmap(mapped, aligned - start);
+        }
+        if (const std::size_t tail = start + kHugePage - aligned; tail > 0) {
+            ::munmap(reinterpret_cast<void*>(aligned + rounded), tail);
+        }
+        auto* p = reinterpret_cast<void*>(aligned);
+        ::madvise(p, rounded, MADV_HUGEPAGE); // a hint: without it, plain pages
         return static_cast<T*>(p);
     }
-    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    void deallocate(T* p, std::size_t n) noexcept {
+        const std::size_t bytes = std::max<std::size_t>(n * sizeof(T), 1);
+        if (bytes < kHugePage) {
+            std::free(p);
+        } else {
+            ::munmap(p, Rounded(bytes));
+        }
+    }
 
     template <typename U, typename... Args> void construct(U* p, Args&&... args) {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
