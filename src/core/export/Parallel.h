@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -14,34 +15,50 @@ namespace rolvet {
 
 // Calls work(begin, end) on contiguous parts of 0 .. count − 1, on up to as many threads as the
 // processor has cores, each part at least `grain` items (smaller loops stay on this thread,
-// where starting a thread would cost more than it saves). work must not throw, and parts must not
-// write to the same memory. Returns when every part is done.
+// where starting a thread would cost more than it saves). Each thread works through a stretch
+// of its own, a few parts long, and then takes the parts nobody has started from the far ends
+// of the others' stretches: a thread that another program holds up or that meets slower items
+// delays the others little, and threads seldom work side by side on neighbouring memory. work
+// must not throw, and parts must not write to the same memory. Returns when every part is done.
 template <typename Work> void ParallelFor(std::size_t count, std::size_t grain, Work&& work) {
+    constexpr std::size_t kPartsPerThread = 4;
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t parts = std::clamp<std::size_t>(count / std::max<std::size_t>(grain, 1), 1,
-                                                      std::min<std::size_t>(cores, 16));
-    if (parts == 1) {
+    const std::size_t most = count / std::max<std::size_t>(grain, 1);
+    const std::size_t threads = std::clamp<std::size_t>(most, 1, std::min<std::size_t>(cores, 16));
+    if (threads == 1) {
         work(std::size_t{0}, count);
         return;
     }
-    auto part = [&work, parts, count](std::size_t p) {
-        work(count * p / parts, count * (p + 1) / parts);
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(parts - 1);
-    std::size_t p = 1;
-    try {
-        for (; p < parts; ++p) {
-            threads.emplace_back(part, p);
-        }
-    } catch (...) {
-        // No thread to be had: the parts left run here.
-        for (; p < parts; ++p) {
+    const std::size_t parts = std::min(most, threads * kPartsPerThread);
+    const auto taken = std::make_unique<std::atomic<bool>[]>(parts);
+    const auto stretch = [parts, threads](std::size_t t) { return parts * t / threads; };
+    auto run = [&](std::size_t own) {
+        const auto part = [&](std::size_t p) {
+            if (!taken[p].exchange(true)) {
+                work(count * p / parts, count * (p + 1) / parts);
+            }
+        };
+        for (std::size_t p = stretch(own); p < stretch(own + 1); ++p) {
             part(p);
         }
+        for (std::size_t t = 1; t < threads; ++t) {
+            const std::size_t other = (own + t) % threads;
+            for (std::size_t p = stretch(other + 1); p-- > stretch(other);) {
+                part(p);
+            }
+        }
+    };
+    std::vector<std::thread> started;
+    try {
+        started.reserve(threads - 1);
+        while (started.size() < threads - 1) {
+            started.emplace_back(run, started.size() + 1);
+        }
+    } catch (...) {
+        // No thread to be had: the parts left run on the threads there are.
     }
-    part(0);
-    for (std::thread& thread : threads) {
+    run(0);
+    for (std::thread& thread : started) {
         thread.join();
     }
 }

@@ -482,7 +482,7 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points,
     }
     if (!partial) {
         m_points.assign(points.begin(), points.end());
-        m_shape = CRoadShape(shapes, n, halfWidth);
+        m_shape.Reset(shapes, n, halfWidth);
         m_divisions = divisions;
         m_halfWidth = halfWidth;
         Rebuild();
@@ -518,7 +518,7 @@ ModelChange CRoadModel::Update(std::span<const CVector3D> points,
     };
     m_points.assign(points.begin(), points.end());
     const bool wasShaped = m_shape.Shaped();
-    m_shape = CRoadShape(shapes, n, halfWidth);
+    m_shape.Reset(shapes, n, halfWidth);
     const bool shaped = wasShaped || m_shape.Shaped();
     shift(m_centre, d);
     shift(m_direction, d);

@@ -6,8 +6,13 @@
 
 namespace rolvet {
 
-CRoadShape::CRoadShape(std::span<const PointShape> shapes, std::size_t n, float halfWidth)
-    : m_halfWidth(halfWidth), m_uniformWidth(halfWidth) {
+CRoadShape::CRoadShape(std::span<const PointShape> shapes, std::size_t n, float halfWidth) {
+    Reset(shapes, n, halfWidth);
+}
+
+void CRoadShape::Reset(std::span<const PointShape> shapes, std::size_t n, float halfWidth) {
+    m_halfWidth = halfWidth;
+    m_uniformWidth = halfWidth;
     for (auto* v : {&m_values, &m_slopes}) {
         for (std::vector<double>& property : *v) {
             property.assign(n, 0.0);

@@ -29,6 +29,8 @@ public:
     // The shapes of n control points; points past the end of shapes have none of their own.
     // A width a point does not set is halfWidth, a bank it does not set is 0.
     CRoadShape(std::span<const PointShape> shapes, std::size_t n, float halfWidth);
+    // The same in place, keeping the memory of an earlier track.
+    void Reset(std::span<const PointShape> shapes, std::size_t n, float halfWidth);
 
     std::size_t Count() const { return m_values[0].size(); }
     // Whether the road is anything but a road of one width: the widths differ from point to
