@@ -185,11 +185,13 @@ void CRoadSampler::Frames(const CCatmullRomSegment& segment, std::size_t k, int 
     // chain per sample. The arithmetic of every sample is the same whatever the count.
     //
     // The unit tangent, and level: its horizontal part turned a quarter turn to the plus side.
-    std::array<Double3, kStepChunk> tangent;
+    std::array<std::array<double, kStepChunk>, 3> tangent; // one coordinate to an array
     std::array<double, kStepChunk> horizontal2, length2, horizontal, length, scale;
     for (int i = 0; i < count; ++i) {
         const Double3 t = segment.Tangent(m_tangent[static_cast<std::size_t>(first + i)]);
-        tangent[i] = t;
+        tangent[0][i] = t[0];
+        tangent[1][i] = t[1];
+        tangent[2][i] = t[2];
         horizontal2[i] = t[0] * t[0] + t[2] * t[2];
         length2[i] = horizontal2[i] + t[1] * t[1];
     }
@@ -201,7 +203,7 @@ void CRoadSampler::Frames(const CCatmullRomSegment& segment, std::size_t k, int 
         scale[i] = 1.0 / (length[i] * horizontal[i]);
     }
     for (int i = 0; i < count; ++i) {
-        const Double3& t = tangent[i];
+        const Double3 t{tangent[0][i], tangent[1][i], tangent[2][i]};
         Double3 direction{0.0, 0.0, 0.0};
         Double3 side{0.0, 0.0, 0.0};
         if (length2[i] > 0.0 && length2[i] < std::numeric_limits<double>::infinity()) {
@@ -309,8 +311,17 @@ double CRoadSampler::ComputeSteps(std::size_t k, int begin, int end, double alon
                     .section = at(out.section),
                     .shape = at(out.shape)});
         }
+        // The chord lengths, from the centres in double precision one coordinate to an array.
+        std::array<std::array<double, kStepChunk + 1>, 3> c;
+        for (int i = 0; i < count + 1; ++i) {
+            c[0][i] = centre[i].x;
+            c[1][i] = centre[i].y;
+            c[2][i] = centre[i].z;
+        }
         for (int i = 0; i < count; ++i) {
-            step[i] = Distance(centre[i], centre[i + 1]);
+            const Double3 chord{c[0][i + 1] - c[0][i], c[1][i + 1] - c[1][i],
+                                c[2][i + 1] - c[2][i]};
+            step[i] = Norm(chord);
         }
         for (int i = 0; i < count; ++i) {
             if (first + i > begin) {
