@@ -702,60 +702,89 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         }
     }
 
-    // u runs from the sample before to this one, v from this one to the next; the next
-    // sample's u is this one's v.
+    // Pass by pass over up to kChunk samples: first the points in double precision, one
+    // coordinate to an array, then the per-sample values in a loop without branches (which the
+    // compiler turns into vector instructions, with the same arithmetic in every lane), then the
+    // running minima and maxima.
+    constexpr std::size_t kChunk = 32;
     const std::size_t j0 = k * d;
-    Double3 u = Minus(centre[j0], centre[j0 == 0 ? samples - 1 : j0 - 1]);
-    for (std::size_t i = 0; i < d; ++i) {
-        const std::size_t j = j0 + i;
-        const std::size_t next = j + 1 == samples ? 0 : j + 1;
-        const CVector3D& c = centre[j];
-        const Double3 v = Minus(centre[next], c);
+    // Sample j − 1 for 0 <= j <= S, and sample j itself, with wrap-around.
+    const auto before = [samples](std::size_t j) { return j == 0 ? samples - 1 : j - 1; };
+    const auto wrapped = [samples](std::size_t j) { return j >= samples ? j - samples : j; };
+    for (std::size_t first = 0; first < d; first += kChunk) {
+        const std::size_t count = std::min(kChunk, d - first);
+        // Centres of the samples first − 1 .. first + count, sections of first .. first + count.
+        double c[3][kChunk + 2];
+        double e[4][3][kChunk + 1];
+        for (std::size_t m = 0; m < count + 2; ++m) {
+            const CVector3D& p = centre[wrapped(before(j0 + first + m))];
+            c[0][m] = p.x;
+            c[1][m] = p.y;
+            c[2][m] = p.z;
+        }
+        for (std::size_t m = 0; m < count + 1; ++m) {
+            const RoadSample& points = section[wrapped(j0 + first + m)];
+            for (std::size_t q = 0; q < 4; ++q) {
+                e[q][0][m] = points[q].x;
+                e[q][1][m] = points[q].y;
+                e[q][2][m] = points[q].z;
+            }
+        }
 
-        // The circle through the sample before, this one and the next:
-        // R = |u| |v| |u + v| / (2 |u x v|), compared squared.
-        // The quotient is worked out only where it may be a new minimum (see MayBeBelow).
-        const Double3 cross = Cross(u, v);
-        const double twiceArea2 = Dot(cross, cross);
-        if (twiceArea2 > 0.0) {
+        // u runs from the sample before to this one, v from this one to the next. The circle
+        // through the three: R = |u| |v| |u + v| / (2 |u x v|), compared squared; the grade:
+        // rise over horizontal run to the next sample, compared squared. Folded: an edge line
+        // runs against the centre line, or the centre line runs against its segment (it loops,
+        // where points lie unevenly spaced).
+        double product[kChunk], fourArea2[kChunk], run2[kChunk], rise2[kChunk];
+        double along[5][kChunk]; // v against the chord and against the edge lines' steps
+        for (std::size_t i = 0; i < count; ++i) {
+            const Double3 u{c[0][i + 1] - c[0][i], c[1][i + 1] - c[1][i], c[2][i + 1] - c[2][i]};
+            const Double3 v{c[0][i + 2] - c[0][i + 1], c[1][i + 2] - c[1][i + 1],
+                            c[2][i + 2] - c[2][i + 1]};
+            const Double3 cross = Cross(u, v);
             const Double3 w{u[0] + v[0], u[1] + v[1], u[2] + v[2]};
-            const double product = Dot(u, u) * Dot(v, v) * Dot(w, w);
-            const double fourArea2 = 4.0 * twiceArea2;
-            if (minRadius < 0.0 || MayBeBelow(product, fourArea2, minRadius)) {
-                const double radius2 = product / fourArea2;
+            product[i] = Dot(u, u) * Dot(v, v) * Dot(w, w);
+            fourArea2[i] = 4.0 * Dot(cross, cross);
+            run2[i] = v[0] * v[0] + v[2] * v[2];
+            rise2[i] = v[1] * v[1];
+            along[0][i] = Dot(v, chord);
+            for (std::size_t q = 0; q < 4; ++q) {
+                const Double3 run{e[q][0][i + 1] - e[q][0][i], e[q][1][i + 1] - e[q][1][i],
+                                  e[q][2][i + 1] - e[q][2][i]};
+                along[q + 1][i] = Dot(run, v);
+            }
+        }
+
+        for (std::size_t i = 0; i < count; ++i) {
+            // The quotients are worked out only where they may be a new minimum or maximum
+            // (see MayBeBelow).
+            if (fourArea2[i] > 0.0 &&
+                (minRadius < 0.0 || MayBeBelow(product[i], fourArea2[i], minRadius))) {
+                const double radius2 = product[i] / fourArea2[i];
                 if (radius2 >= 0.0 && (minRadius < 0.0 || radius2 < minRadius)) {
                     minRadius = radius2;
-                    minRadiusSample = static_cast<std::int64_t>(i);
+                    minRadiusSample = static_cast<std::int64_t>(first + i);
                 }
             }
-        }
-
-        // The grade: rise over horizontal run to the next sample, compared squared.
-        const double run2 = v[0] * v[0] + v[2] * v[2];
-        const double rise2 = v[1] * v[1];
-        if (run2 > 0.0 && MayBeAbove(rise2, run2, maxGrade)) {
-            maxGrade = std::max(maxGrade, rise2 / run2);
-        }
-
-        if (!std::isnan(c.y)) {
-            if (!hasHeight || c.y < heightMin) {
-                heightMin = c.y;
+            if (run2[i] > 0.0 && MayBeAbove(rise2[i], run2[i], maxGrade)) {
+                maxGrade = std::max(maxGrade, rise2[i] / run2[i]);
             }
-            if (!hasHeight || c.y > heightMax) {
-                heightMax = c.y;
+            const float y = centre[j0 + first + i].y;
+            if (!std::isnan(y)) {
+                if (!hasHeight || y < heightMin) {
+                    heightMin = y;
+                }
+                if (!hasHeight || y > heightMax) {
+                    heightMax = y;
+                }
+                hasHeight = true;
             }
-            hasHeight = true;
+            const bool folded = along[0][i] <= 0.0 || along[1][i] <= 0.0 || along[2][i] <= 0.0 ||
+                                along[3][i] <= 0.0 || along[4][i] <= 0.0;
+            foldedOut[j0 + first + i] = folded ? 1 : 0;
+            folds += folded ? 1 : 0;
         }
-
-        // Folded: an edge line runs against the centre line, or the centre line runs against
-        // its segment (it loops, where points lie unevenly spaced).
-        bool folded = Dot(v, chord) <= 0.0;
-        for (std::size_t e = 0; e < 4 && !folded; ++e) {
-            folded = Dot(Minus(section[next][e], section[j][e]), v) <= 0.0;
-        }
-        foldedOut[j] = folded ? 1 : 0;
-        folds += folded ? 1 : 0;
-        u = v;
     }
     return {minRadius, minRadiusSample, maxGrade, folds,   heightMin, heightMax,
             hasHeight, widthMin,        widthMax, bankMax, hasWidth};
