@@ -13,6 +13,7 @@
 #include "export/RoadExport.h"
 #include "export/RoadMesh.h"
 #include "export/RoadModel.h"
+#include "export/SampleBuffer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -696,6 +698,42 @@ private slots:
         QVERIFY(PipelinePieces(0, std::span<Slot>(buffers), make, use));
         QVERIFY(PipelinePieces(1, std::span<Slot>(buffers), make, use));
         QCOMPARE(seen, std::vector<std::size_t>{0});
+    }
+
+    // Every item of a parallel loop is worked on exactly once, in parts of at least the grain
+    // (a loop too short for two parts runs whole).
+    void parallelForCoversEachItemOnce() {
+        for (const std::size_t count : {0, 1, 7, 100, 1001, 40000}) {
+            for (const std::size_t grain : {1, 3, 64}) {
+                std::vector<std::atomic<int>> hits(count);
+                std::atomic<bool> shortPart{false};
+                std::atomic<int> calls{0};
+                ParallelFor(count, grain, [&](std::size_t begin, std::size_t end) {
+                    ++calls;
+                    shortPart = shortPart || end - begin < grain;
+                    for (std::size_t i = begin; i < end; ++i) {
+                        ++hits[i];
+                    }
+                });
+                QVERIFY(
+                    std::all_of(hits.begin(), hits.end(), [](const auto& h) { return h == 1; }));
+                QVERIFY(calls == 1 || !shortPart);
+            }
+        }
+    }
+
+    // Blocks of the sample arrays large enough to be mapped on their own keep their contents
+    // when they grow past several huge pages, and every byte up to the end can be written.
+    void sampleVectorGrows() {
+        SampleVector<std::uint32_t> values(300'000); // about 1.1 MiB
+        std::iota(values.begin(), values.end(), 7u);
+        values.resize(1'800'001); // about 6.9 MiB, not a whole number of 2 MiB pages
+        std::fill(values.begin() + 300'000, values.end(), 0xA5A5A5A5u);
+        QCOMPARE(values[299'999], 7u + 299'999u);
+        QCOMPARE(values.back(), 0xA5A5A5A5u);
+        values.resize(10);
+        values.shrink_to_fit();
+        QCOMPARE(values[9], 16u);
     }
 
     // A GLB whose pieces are made on several threads stops where the sink refuses bytes or
