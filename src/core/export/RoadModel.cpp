@@ -73,23 +73,6 @@ double Distance(const CVector3D& a, const CVector3D& b) {
     return Norm(Minus(b, a));
 }
 
-// Whether the rounded quotient a / b (a >= 0 or NaN, b > 0) can lie below m >= 0, told without
-// dividing: a correctly rounded quotient below m needs a below m·b exactly, and m·b widened by
-// 2^-40 covers the two roundings of the test. Where m·b is too close to the bottom of the range
-// for that to hold, or NaN, the answer is yes, and the caller divides.
-inline bool MayBeBelow(double a, double b, double m) {
-    const double bound = m * b * (1.0 + 0x1p-40);
-    return a < bound || !(bound > 0x1p-960);
-}
-
-// Whether the rounded quotient a / b (b > 0) can lie above m (not NaN), in the same way: that
-// needs a above m·b exactly. An m below zero, or an m·b too small or too large for the bound to
-// hold, gives yes.
-inline bool MayBeAbove(double a, double b, double m) {
-    const double bound = m * b * (1.0 - 0x1p-40);
-    return a > bound || !(bound > 0x1p-960 && bound < std::numeric_limits<double>::infinity());
-}
-
 float LargestMagnitude(std::initializer_list<const CVector3D*> points) {
     float m = 0.0f;
     for (const CVector3D* p : points) {
@@ -736,7 +719,7 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         // rise over horizontal run to the next sample, compared squared. Folded: an edge line
         // runs against the centre line, or the centre line runs against its segment (it loops,
         // where points lie unevenly spaced).
-        double product[kChunk], fourArea2[kChunk], run2[kChunk], rise2[kChunk];
+        double fourArea2[kChunk], radius2[kChunk], run2[kChunk], grade2[kChunk];
         double along[5][kChunk]; // v against the chord and against the edge lines' steps
         for (std::size_t i = 0; i < count; ++i) {
             const Double3 u{c[0][i + 1] - c[0][i], c[1][i + 1] - c[1][i], c[2][i + 1] - c[2][i]};
@@ -744,10 +727,10 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
                             c[2][i + 2] - c[2][i + 1]};
             const Double3 cross = Cross(u, v);
             const Double3 w{u[0] + v[0], u[1] + v[1], u[2] + v[2]};
-            product[i] = Dot(u, u) * Dot(v, v) * Dot(w, w);
             fourArea2[i] = 4.0 * Dot(cross, cross);
+            radius2[i] = Dot(u, u) * Dot(v, v) * Dot(w, w) / fourArea2[i];
             run2[i] = v[0] * v[0] + v[2] * v[2];
-            rise2[i] = v[1] * v[1];
+            grade2[i] = v[1] * v[1] / run2[i];
             along[0][i] = Dot(v, chord);
             for (std::size_t q = 0; q < 4; ++q) {
                 const Double3 run{e[q][0][i + 1] - e[q][0][i], e[q][1][i + 1] - e[q][1][i],
@@ -757,18 +740,14 @@ CRoadModel::Summary CRoadModel::SummariseSegment(std::size_t k) {
         }
 
         for (std::size_t i = 0; i < count; ++i) {
-            // The quotients are worked out only where they may be a new minimum or maximum
-            // (see MayBeBelow).
-            if (fourArea2[i] > 0.0 &&
-                (minRadius < 0.0 || MayBeBelow(product[i], fourArea2[i], minRadius))) {
-                const double radius2 = product[i] / fourArea2[i];
-                if (radius2 >= 0.0 && (minRadius < 0.0 || radius2 < minRadius)) {
-                    minRadius = radius2;
-                    minRadiusSample = static_cast<std::int64_t>(first + i);
-                }
+            // A circle needs three points that are not in line, a grade a horizontal run.
+            if (fourArea2[i] > 0.0 && radius2[i] >= 0.0 &&
+                (minRadius < 0.0 || radius2[i] < minRadius)) {
+                minRadius = radius2[i];
+                minRadiusSample = static_cast<std::int64_t>(first + i);
             }
-            if (run2[i] > 0.0 && MayBeAbove(rise2[i], run2[i], maxGrade)) {
-                maxGrade = std::max(maxGrade, rise2[i] / run2[i]);
+            if (run2[i] > 0.0) {
+                maxGrade = std::max(maxGrade, grade2[i]);
             }
             const float y = centre[j0 + first + i].y;
             if (!std::isnan(y)) {
