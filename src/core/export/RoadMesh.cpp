@@ -275,8 +275,10 @@ void CRoadMeshRings::Fill(std::int64_t first, std::int64_t count, RoadMeshPart& 
     const double lap = m_lengths.Total();
     auto put = [&](std::int64_t ring, const RoadFrame& frame, double along) {
         const auto r = at + static_cast<std::size_t>(ring - first);
-        const auto& [a, b, e, g] = frame.vertices;
-        const auto [vertices, up, u] = RingOf(ring, frame, along, lap);
+        const MeshRing made = RingOf(ring, frame, along, lap);
+        const auto& [a, b, e, g] = made.vertices;
+        const CVector3D& up = made.up;
+        const float u = made.u;
         const std::size_t rv = kRoadVerticesPerRing * r;
         Put3(road.positions, rv, a);
         Put3(road.positions, rv + 1, b);

@@ -52,7 +52,7 @@ template <typename T> struct SampleAllocator {
             throw std::bad_alloc();
         }
         const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-        const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+        const std::uintptr_t aligned = Rounded(start);
         if (aligned > start) {
             ::munmap(mapped, aligned - start);
         }
